@@ -1,0 +1,23 @@
+// Values that the player and the local server must agree on. Both programs include this
+// header, so changing one here changes both.
+#pragma once
+
+namespace zephra {
+
+// The application title: task bar, main window caption, caption of the default error report.
+inline constexpr const char* kApplicationTitle = "Zephra Player";
+
+// The local server listens on loopback only. An ordinary user cannot bind port 80, so the
+// server uses a fixed unprivileged port instead.
+inline constexpr const char* kLocalServerHost = "127.0.0.1";
+inline constexpr int kLocalServerPort = 8480;
+
+// Title of the local server's (unmapped) presence window. The player looks for a top-level
+// window with exactly this title to tell whether the server already runs.
+inline constexpr const char* kLocalServerWindowTitle = "Zephra Local Server";
+
+// Remote service base address used when the installation does not set one
+// (see remotebase.txt in the README). Chosen at build time with -DZEPHRA_REMOTE_BASE=...
+inline constexpr const char* kDefaultRemoteBase = ZEPHRA_DEFAULT_REMOTE_BASE;
+
+}  // namespace zephra

@@ -1,0 +1,54 @@
+// Embedded media player: draws into a child window of its parent and reports what it does
+// through two events on the UI thread. Per-OS implementation beside this header.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+class wxWindow;
+
+namespace zephra {
+
+// Every failed player call raises this, with the player library's own message.
+class MediaPlayerError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class MediaPlayer {
+ public:
+  virtual ~MediaPlayer() = default;
+
+  virtual void play() = 0;   // starts or resumes the current address
+  virtual void pause() = 0;
+  virtual void stop() = 0;
+  virtual void setUrl(const std::string& url) = 0;  // opens the address (autostart is on)
+  virtual void setFullScreen(bool on) = 0;  // the player view fills the screen; Esc or double click leaves
+  virtual bool fullScreen() const = 0;
+  virtual std::string status() const = 0;  // worded by the player: "Playing", "Buffering (45%)", ...
+  virtual bool mute() const = 0;
+  virtual void setMute(bool on) = 0;
+  virtual int volume() const = 0;  // 0..100
+  virtual void setVolume(int volume) = 0;
+  // The native window the picture is drawn in. Null for test doubles.
+  virtual wxWindow* window() = 0;
+
+  // A new media item was opened (the stream answered and its format is known).
+  std::function<void()> onMediaChange;
+  // status() changed.
+  std::function<void()> onStatusChange;
+};
+
+struct MediaPlayerOptions {
+  // Video and audio outputs; empty means the platform default (with a fallback where there is no GPU).
+  std::string videoOutput;
+  std::string audioOutput;
+};
+
+// Creates the player filling `parent`. Settings at creation: no controls of its own, no context
+// menu, autostart on, volume 50, mute off, rate 1, no error dialogs, not full screen, no address.
+std::unique_ptr<MediaPlayer> createMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options = {});
+
+}  // namespace zephra

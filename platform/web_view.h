@@ -1,0 +1,48 @@
+// Embedded web browser: one instance per use (directory view, hidden query and update
+// browsers, About/Help/Updates windows). Per-OS implementation beside this header.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+class wxWindow;
+
+namespace zephra {
+
+// Raised when the browser cannot do what was asked: no document, no element of that id,
+// no readable value, a refused navigation.
+class WebViewError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class WebView {
+ public:
+  virtual ~WebView() = default;
+
+  // Starts loading `url` (UTF-8) and returns at once; a new navigation replaces one in progress.
+  virtual void navigate(const std::string& url) = 0;
+  // Loads the current page again.
+  virtual void refresh() = 0;
+  // The `value` of the element with this id in the current top-level document, as UTF-8.
+  // Throws WebViewError when there is no document, no such element or no readable value.
+  // Safe to call from inside another read's wait: each call returns its own result.
+  virtual std::string readElementValue(const std::string& id) = 0;
+  // The native control, to place it in a layout. Null for test doubles.
+  virtual wxWindow* window() = 0;
+
+  // Raised for every navigation (top document, sub-frames, same-document fragment links)
+  // with the URL as UTF-8; the navigation always proceeds.
+  std::function<void(const std::string& url)> onBeforeNavigate2;
+  // Raised when a document has finished loading.
+  std::function<void()> onDocumentComplete;
+  // Raised once the top document is readable, so handlers may read elements at once.
+  std::function<void()> onNavigateComplete2;
+};
+
+// Creates the browser as a child of `parent` at the given place (client pixels).
+std::unique_ptr<WebView> createWebView(wxWindow* parent, int left, int top, int width, int height);
+
+}  // namespace zephra
