@@ -1,0 +1,53 @@
+// A real HTTP server on 127.0.0.1 (ephemeral port) running on its own thread for the length of
+// a test; stopped and joined by the destructor.
+#pragma once
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include <httplib.h>
+
+namespace zephra::test {
+
+class LoopbackServer {
+ public:
+  LoopbackServer() = default;
+  ~LoopbackServer() { stop(); }
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  httplib::Server& http() { return m_server; }
+
+  // Binds and starts serving; routes must be registered before.
+  void start() {
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    if (m_port <= 0) throw std::runtime_error("cannot bind a loopback port");
+    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    for (int i = 0; i < 200 && !m_server.is_running(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  void stop() {
+    if (m_thread.joinable()) {
+      m_server.stop();
+      m_thread.join();
+    }
+  }
+  int port() const { return m_port; }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+
+ private:
+  httplib::Server m_server;
+  std::thread m_thread;
+  int m_port = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens (bound, then released).
+inline int unusedLoopbackPort() {
+  httplib::Server probe;
+  const int port = probe.bind_to_any_port("127.0.0.1");
+  return port;
+}
+
+}  // namespace zephra::test
