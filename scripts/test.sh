@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs what is missing, builds, and runs every test headless on a private X server.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/install-deps.sh
+sh scripts/build.sh
+BUILD_DIR=${ZEPHRA_BUILD_DIR:-build}
+runtime=$(mktemp -d /tmp/zephra-runtime-XXXXXX)
+chmod 700 "$runtime"
+export XDG_RUNTIME_DIR="$runtime" GDK_BACKEND=x11
+# No D-Bus session and no accessibility bus on a bare machine; keep GTK from looking for them.
+export NO_AT_BRIDGE=1
+status=0
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 300 -j1 || status=$?
+rm -rf "$runtime"
+exit $status
