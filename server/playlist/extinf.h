@@ -1,0 +1,25 @@
+// The fields of one "#EXTINF:<duration> key="value" ...,<name>" line.
+#pragma once
+
+#include <string_view>
+
+namespace zephra {
+
+struct ExtInfFields {
+  // Views into the text given to parseExtInf, trimmed of blanks, empty when absent.
+  std::string_view name;
+  std::string_view tvgId;
+  std::string_view tvgName;
+  std::string_view logo;
+  std::string_view group;
+  bool hasNameSeparator = false;  // a ',' ended the attributes
+  bool unclosedQuote = false;     // an attribute's quote never closed
+};
+
+// text is everything after "#EXTINF:". The name starts after the first comma outside a quoted
+// value: user-agent values and titles carry commas ("(KHTML, like Gecko)"). A quote opens a value
+// only right after '=', so apostrophes in unquoted values or names never swallow the separator.
+// Keys are matched case-insensitively; unknown keys and tokens without '=' are ignored.
+ExtInfFields parseExtInf(std::string_view text);
+
+}  // namespace zephra

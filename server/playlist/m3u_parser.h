@@ -1,0 +1,43 @@
+// EXTM3U playlist parsing: the channel list the local server's directory pages are built from.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zephra {
+
+struct Channel {
+  // Stable id: 16 lowercase hex digits of the 64-bit FNV-1a hash of url + '\x1f' + name (see
+  // channel_id.h). The same entry gets the same id across reloads and machines, so favorites stored
+  // by id survive a playlist update that only reorders or adds entries.
+  std::string id;
+  std::string name;     // display name (UTF-8); falls back to tvg-name, then to the url
+  std::string url;      // stream address exactly as in the file, trimmed of surrounding blanks
+  std::string group;    // group-title, else #EXTGRP, "" when none
+  std::string logo;     // tvg-logo
+  std::string tvgId;    // tvg-id
+  std::string tvgName;  // tvg-name
+};
+
+struct Playlist {
+  std::vector<Channel> channels;      // file order; entries with an id already seen are dropped
+  std::vector<std::string> warnings;  // "line 12: #EXTINF without a stream address"
+};
+
+class PlaylistError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Never throws for content: anything it cannot use becomes a warning. Input may be UTF-8 (with or
+// without BOM), Latin-1/Windows-1252 (decoded line by line where a line is not valid UTF-8) or
+// UTF-16 with a BOM; the output is always UTF-8.
+Playlist parseM3u(std::string_view text);
+
+// Reads the whole file and parses it; PlaylistError (with the system's reason) when the file
+// cannot be read or is implausibly large for a playlist.
+Playlist loadM3uFile(const std::string& path);
+
+}  // namespace zephra
