@@ -4,9 +4,11 @@
 
 #include <functional>
 
+#include <wx/colour.h>
 #include <wx/panel.h>
 
 class wxSlider;
+class wxCommandEvent;
 
 namespace zephra {
 
@@ -31,10 +33,14 @@ class TExTrackBar : public wxPanel {
 
  private:
   void createSlider(int position);
+  void onSlider(wxCommandEvent& event);
   wxSlider* m_slider = nullptr;
   bool m_showSelRange = true;
   int m_thumbLength;
   int m_recreations = 0;
+  bool m_dispatching = false;  // inside onChange, raised by the current slider
+  bool m_hasBackground = false;
+  wxColour m_background;
 };
 
 }  // namespace zephra

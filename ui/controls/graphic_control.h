@@ -8,6 +8,11 @@
 
 class wxDC;
 class wxWindow;
+class wxEvent;
+class wxMouseEvent;
+class wxPaintEvent;
+class wxIdleEvent;
+class wxWindowDestroyEvent;
 
 namespace zephra {
 
@@ -34,7 +39,7 @@ class GraphicControl {
   bool enabled() const { return m_enabled; }
 
   void invalidate();  // asks the host to repaint this control's rectangle
-  GraphicHost& host() { return m_host; }
+  GraphicHost& host() { return m_host; }  // valid only while the host lives
 
   virtual void paint(wxDC& dc) = 0;
   virtual void mouseEnter() {}
@@ -42,7 +47,9 @@ class GraphicControl {
   virtual void leftButtonDown() {}
 
  private:
+  friend class GraphicHost;
   GraphicHost& m_host;
+  bool m_hostAlive = true;  // cleared by a host destroyed before its controls
   wxRect m_bounds;
   bool m_visible = true;
   bool m_enabled = true;
@@ -66,10 +73,26 @@ class GraphicHost {
   void updateHover(const wxPoint& point);
   GraphicControl* hovered() const { return m_hovered; }
 
+  // Paints every visible control, bottom first, each clipped to its rectangle.
+  void paintControls(wxDC& dc);
+  // The pointer's position in client pixels when it is over the host window itself (not over one
+  // of its child windows, not outside); false otherwise.
+  bool pointerOverWindow(wxPoint& client) const;
+
  private:
   friend class GraphicControl;
   void add(GraphicControl* control);
   void remove(GraphicControl* control);
+  void refresh(const wxRect& rect);
+  void onPaint(wxPaintEvent& event);
+  void onLeftDown(wxMouseEvent& event);
+  void onLeftDoubleClick(wxMouseEvent& event);
+  void onPointer(wxMouseEvent& event);
+  void onIdle(wxIdleEvent& event);
+  void onDestroy(wxWindowDestroyEvent& event);
+  void unbind();
+  void hoverFromPointer();
+  void setHovered(GraphicControl* control);
 
   wxWindow* m_window;
   std::vector<GraphicControl*> m_controls;  // bottom first
