@@ -1,0 +1,250 @@
+#include "server/playlist/m3u_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "server/playlist/channel_id.h"
+#include "server/playlist/text_encoding.h"
+
+namespace zephra {
+namespace {
+
+using namespace std::string_literals;
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size()) {
+    text.replace(pos, from.size(), to);
+  }
+  return text;
+}
+
+const char* const kSample =
+    "#EXTM3U url-tvg=\"http://epg.example/guide.xml\" x-tvg-url=\"\"\n"
+    "#EXTINF:-1 tvg-id=\"one.us\" tvg-name=\"One\" tvg-logo=\"http://l/1.png\" "
+    "group-title=\"News\",One HD\n"
+    "#EXTVLCOPT:http-user-agent=Mozilla/5.0 (X11, Linux)\n"
+    "http://example.com/one.m3u8\n"
+    "\n"
+    "# a plain comment\n"
+    "#EXTINF:0,Two, the Second\n"
+    "   http://example.com/two?a=1&b=2|x   \n"
+    "#EXTINF:-1 tvg-id=\"three\",Three\n"
+    "#EXTGRP:Sports\n"
+    "rtmp://example.com/live/three\n";
+
+void expectSameChannels(const Playlist& a, const Playlist& b) {
+  ASSERT_EQ(a.channels.size(), b.channels.size());
+  for (std::size_t i = 0; i < a.channels.size(); ++i) {
+    EXPECT_EQ(a.channels[i].id, b.channels[i].id) << i;
+    EXPECT_EQ(a.channels[i].name, b.channels[i].name) << i;
+    EXPECT_EQ(a.channels[i].url, b.channels[i].url) << i;
+    EXPECT_EQ(a.channels[i].group, b.channels[i].group) << i;
+    EXPECT_EQ(a.channels[i].logo, b.channels[i].logo) << i;
+  }
+}
+
+TEST(M3uParserTest, ReadsEntriesInFileOrder) {
+  const Playlist p = parseM3u(kSample);
+  EXPECT_TRUE(p.warnings.empty());
+  ASSERT_EQ(p.channels.size(), 3u);
+  const Channel& one = p.channels[0];
+  EXPECT_EQ(one.name, "One HD");
+  EXPECT_EQ(one.url, "http://example.com/one.m3u8");
+  EXPECT_EQ(one.group, "News");
+  EXPECT_EQ(one.logo, "http://l/1.png");
+  EXPECT_EQ(one.tvgId, "one.us");
+  EXPECT_EQ(one.tvgName, "One");
+  EXPECT_EQ(one.id, channelId(one.url, one.name));
+  EXPECT_EQ(p.channels[1].name, "Two, the Second");
+  EXPECT_EQ(p.channels[1].url, "http://example.com/two?a=1&b=2|x");
+  EXPECT_EQ(p.channels[1].group, "");
+  EXPECT_EQ(p.channels[2].url, "rtmp://example.com/live/three");
+  EXPECT_EQ(p.channels[2].group, "Sports");
+}
+
+TEST(M3uParserTest, LineEndingsAndByteOrderMarkDoNotChangeTheResult) {
+  const Playlist lf = parseM3u(kSample);
+  expectSameChannels(lf, parseM3u(replaceAll(kSample, "\n", "\r\n")));
+  expectSameChannels(lf, parseM3u(replaceAll(kSample, "\n", "\r")));
+  expectSameChannels(lf, parseM3u("\xEF\xBB\xBF"s + kSample));
+  const Playlist noFinalNewline = parseM3u(std::string(kSample, std::strlen(kSample) - 1));
+  expectSameChannels(lf, noFinalNewline);
+}
+
+TEST(M3uParserTest, WarningsCountCrLfAsOneLine) {
+  const Playlist p = parseM3u("#EXTM3U\r\n\r\n#EXTINF:-1,Lost\r\n#EXTINF:-1,Kept\r\nhttp://k\r\n");
+  ASSERT_EQ(p.warnings.size(), 1u);
+  EXPECT_EQ(p.warnings[0], "line 3: #EXTINF without a stream address");
+  ASSERT_EQ(p.channels.size(), 1u);
+  EXPECT_EQ(p.channels[0].name, "Kept");
+}
+
+TEST(M3uParserTest, EntryWithoutAddressAtEndIsReportedAndDropped) {
+  const Playlist p = parseM3u("#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,B\n#EXTVLCOPT:x=y\n\n");
+  ASSERT_EQ(p.channels.size(), 1u);
+  ASSERT_EQ(p.warnings.size(), 1u);
+  EXPECT_EQ(p.warnings[0], "line 3: #EXTINF without a stream address");
+}
+
+TEST(M3uParserTest, NameFallsBackToTvgNameThenToAddress) {
+  const Playlist p = parseM3u(
+      "http://bare/stream.ts\n"
+      "#EXTINF:-1 tvg-name=\"From Attribute\",\n"
+      "http://a\n"
+      "#EXTINF:-1,   \n"
+      "http://b\n");
+  ASSERT_EQ(p.channels.size(), 3u);
+  EXPECT_EQ(p.channels[0].name, "http://bare/stream.ts");
+  EXPECT_EQ(p.channels[1].name, "From Attribute");
+  EXPECT_EQ(p.channels[2].name, "http://b");
+}
+
+TEST(M3uParserTest, ExtGrpAppliesToOneEntryAndGroupTitleWins) {
+  const Playlist p = parseM3u(
+      "#EXTGRP:Before\n"
+      "#EXTINF:-1,A\nhttp://a\n"
+      "#EXTINF:-1,B\nhttp://b\n"
+      "#EXTINF:-1 group-title=\"Title\",C\n#EXTGRP:Ignored\nhttp://c\n"
+      "#EXTINF:-1,D\nhttp://d\n"
+      "#extgrp: lower case \nhttp://e\n");
+  ASSERT_EQ(p.channels.size(), 5u);
+  EXPECT_EQ(p.channels[0].group, "Before");
+  EXPECT_EQ(p.channels[1].group, "");
+  EXPECT_EQ(p.channels[2].group, "Title");
+  EXPECT_EQ(p.channels[3].group, "");
+  EXPECT_EQ(p.channels[4].group, "lower case");
+}
+
+TEST(M3uParserTest, Latin1LinesAreDecodedUtf8LinesKept) {
+  const Playlist p = parseM3u(
+      "#EXTINF:-1 group-title=\"Regional\xE9\",M\xFCnchen TV\nhttp://m/\xE4.ts\n"
+      "#EXTINF:-1,K\xC3\xB6ln \xEF\xBF\xBD\nhttp://k\n");
+  ASSERT_EQ(p.channels.size(), 2u);
+  EXPECT_EQ(p.channels[0].name, "M\xC3\xBCnchen TV");
+  EXPECT_EQ(p.channels[0].group, "Regional\xC3\xA9");
+  EXPECT_EQ(p.channels[0].url, "http://m/\xC3\xA4.ts");
+  EXPECT_EQ(p.channels[1].name, "K\xC3\xB6ln \xEF\xBF\xBD");
+}
+
+TEST(M3uParserTest, Utf16FileWithByteOrderMark) {
+  const std::string utf8 = "#EXTM3U\r\n#EXTINF:-1,\xE6\x97\xA5\xE6\x9C\xAC\r\nhttp://jp\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (unsigned char c : std::string("#EXTM3U\r\n#EXTINF:-1,")) utf16 += {static_cast<char>(c), '\0'};
+  utf16 += "\xE5\x65\x2C\x67"s;  // U+65E5 U+672C little-endian
+  for (unsigned char c : std::string("\r\nhttp://jp\r\n")) utf16 += {static_cast<char>(c), '\0'};
+  expectSameChannels(parseM3u(utf8), parseM3u(utf16));
+  EXPECT_EQ(parseM3u(utf16).channels.at(0).name, "\xE6\x97\xA5\xE6\x9C\xAC");
+}
+
+TEST(M3uParserTest, ExactDuplicatesCollapseToTheFirst) {
+  const Playlist p = parseM3u(
+      "#EXTINF:-1 group-title=\"First\",Same\nhttp://s\n"
+      "#EXTINF:-1,Other Name\nhttp://s\n"
+      "#EXTINF:-1 group-title=\"Second\",Same\nhttp://s\n");
+  ASSERT_EQ(p.channels.size(), 2u);
+  EXPECT_EQ(p.channels[0].group, "First");
+  EXPECT_EQ(p.channels[1].name, "Other Name");
+  EXPECT_NE(p.channels[0].id, p.channels[1].id);
+  ASSERT_EQ(p.warnings.size(), 1u);
+  EXPECT_EQ(p.warnings[0].rfind("line 6: ", 0), 0u) << p.warnings[0];
+}
+
+TEST(M3uParserTest, IdsDependOnlyOnAddressAndName) {
+  const Playlist a = parseM3u("#EXTINF:-1 tvg-id=\"x\" group-title=\"G\",Name\nhttp://n\n");
+  const Playlist b = parseM3u(
+      "#EXTM3U\n#EXTINF:-1,First\nhttp://f\n#EXTINF:5 tvg-logo=\"l\",  Name \r\n http://n \n");
+  ASSERT_EQ(a.channels.size(), 1u);
+  ASSERT_EQ(b.channels.size(), 2u);
+  EXPECT_EQ(a.channels[0].id, b.channels[1].id);
+  EXPECT_EQ(a.channels[0].id.size(), 16u);
+}
+
+TEST(M3uParserTest, VeryLongLinesSurviveWhole) {
+  const std::string name(1 << 20, 'n');
+  const std::string url = "http://long/" + std::string(2 << 20, 'u');
+  const Playlist p = parseM3u("#EXTINF:-1 tvg-id=\"" + std::string(100000, 'i') + "\"," + name +
+                              "\n" + url + "\n");
+  ASSERT_EQ(p.channels.size(), 1u);
+  EXPECT_EQ(p.channels[0].name, name);
+  EXPECT_EQ(p.channels[0].url, url);
+  EXPECT_EQ(p.channels[0].tvgId.size(), 100000u);
+}
+
+TEST(M3uParserTest, ControlCharactersNeverReachNamesOrAddresses) {
+  const Playlist p = parseM3u(
+      "#EXTINF:-1 group-title=\"G\x01\",Na\0me\x1B\n"
+      "http://x/\0evil\n"
+      "http://good\n"s);
+  ASSERT_EQ(p.channels.size(), 1u);
+  EXPECT_EQ(p.channels[0].name, "Na me");
+  EXPECT_EQ(p.channels[0].group, "G");
+  EXPECT_EQ(p.channels[0].url, "http://good");
+  ASSERT_EQ(p.warnings.size(), 1u);
+  EXPECT_EQ(p.warnings[0], "line 2: not a stream address (control characters)");
+}
+
+TEST(M3uParserTest, BinaryGarbageYieldsCleanOutputAndFewWarnings) {
+  std::mt19937 random(12345);
+  std::string junk(1 << 20, '\0');
+  for (char& c : junk) c = static_cast<char>(random() & 0xFF);
+  for (std::size_t i = 0; i < junk.size(); i += 997) junk.replace(i, 8, "#EXTINF:");
+  const Playlist p = parseM3u(junk);
+  EXPECT_LE(p.warnings.size(), 101u);
+  for (const Channel& c : p.channels) {
+    EXPECT_TRUE(isValidUtf8(c.url) && isValidUtf8(c.name) && isValidUtf8(c.group));
+    EXPECT_FALSE(hasControlChars(c.url) || hasControlChars(c.name)) << c.url;
+    EXPECT_FALSE(c.url.empty() || c.url[0] == '#');
+  }
+}
+
+TEST(M3uParserTest, EmptyAndHeaderOnlyInputsHaveNoChannels) {
+  for (const std::string& text : {""s, "\xEF\xBB\xBF"s, "#EXTM3U"s, "\n\n \t\r\n"s, "\xFF\xFE"s,
+                                 "#EXTM3U\n#EXTVLCOPT:a=b\n# comment\n"s}) {
+    const Playlist p = parseM3u(text);
+    EXPECT_TRUE(p.channels.empty());
+    EXPECT_TRUE(p.warnings.empty());
+  }
+}
+
+class M3uFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = std::filesystem::temp_directory_path() /
+            ("zephra-m3u-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(m_dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(m_dir); }
+  std::filesystem::path m_dir;
+};
+
+TEST_F(M3uFileTest, LoadsAFileLargerThanOneReadBuffer) {
+  std::string text = "#EXTM3U\n";
+  for (int i = 0; i < 3000; ++i) {
+    text += "#EXTINF:-1,Channel " + std::to_string(i) + "\nhttp://h/" + std::to_string(i) + "\n";
+  }
+  const auto path = m_dir / "big.m3u";
+  std::ofstream(path, std::ios::binary) << text;
+  const Playlist p = loadM3uFile(path.string());
+  ASSERT_EQ(p.channels.size(), 3000u);
+  EXPECT_EQ(p.channels.back().url, "http://h/2999");
+}
+
+TEST_F(M3uFileTest, UnreadablePathsThrowWithThePath) {
+  const std::string missing = (m_dir / "missing.m3u").string();
+  try {
+    loadM3uFile(missing);
+    FAIL() << "no error";
+  } catch (const PlaylistError& e) {
+    EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(loadM3uFile(m_dir.string()), PlaylistError);
+}
+
+}  // namespace
+}  // namespace zephra
