@@ -1,0 +1,179 @@
+// TfrmMain: the fixed-size, skinned main window. It owns every control, the two views and all
+// shared state; its handlers are split over several files by concern:
+//   uMain.cpp            construction, layout, menu, views, tab buttons, close and destroy
+//   uMain_startup.cpp    the start-up sequence run while the window is created
+//   uMain_playback.cpp   playing a channel and the playback commands
+//   uMain_directory.cpp  link commands, favorites filter, Organize Favorites and Report
+//   uMain_favorites.cpp  adding favorites and reading the replies
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include "ui/main/platform_services.h"
+
+class wxCheckBox;
+class wxCloseEvent;
+class wxMenuItem;
+class wxPanel;
+class wxStatusBar;
+
+namespace zephra {
+
+class GraphicHost;
+class TExTrackBar;
+class TFrame1;
+class TFrame2;
+class TImageButton;
+class TImage;
+class TLabel;
+
+class TfrmMain : public wxFrame {
+ public:
+  // Creates the window hidden and runs the start-up sequence (FormCreate). An error that ends the
+  // sequence early is reported by the application's error handling; the window exists either way.
+  explicit TfrmMain(PlatformServices services);
+  ~TfrmMain() override;
+
+  // --- state ---
+  std::string AppDir;
+  std::string RemoteBase;
+  std::string LocalBase;
+  std::string AccountCode;
+  std::string ContentStamp;
+  std::string CurrentUrl;
+  bool PlayIsShown = false;
+  bool ServerReady = false;
+
+  // --- graphic controls, bottom to top ---
+  std::unique_ptr<TImage> imBackground;
+  std::unique_ptr<TLabel> lbStatus;
+  std::unique_ptr<TImageButton> imPlay;
+  std::unique_ptr<TImageButton> imTabBrowser;
+  std::unique_ptr<TImageButton> imTabPlayer;
+  std::unique_ptr<TImageButton> imStop;
+  std::unique_ptr<TImageButton> imSound;
+  std::unique_ptr<TImageButton> imFullScreen;
+  std::unique_ptr<TImageButton> imgSound;
+
+  // --- windowed controls (owned by wx as children of the client panel) ---
+  TFrame1* tabPlayer = nullptr;
+  TFrame2* tabBrowser = nullptr;
+  wxStatusBar* sbStatus = nullptr;
+  std::unique_ptr<WebView> wbQuery;
+  wxCheckBox* cbFav = nullptr;
+  std::unique_ptr<WebView> wbUpdate;
+  TExTrackBar* tbVolume = nullptr;
+
+  // --- menu MainMenu1 ---
+  wxMenuItem* mnuPlay = nullptr;
+  wxMenuItem* mnuPause = nullptr;
+  wxMenuItem* mnuStop = nullptr;
+  wxMenuItem* mnuReport = nullptr;
+  wxMenuItem* Exit1 = nullptr;
+  wxMenuItem* mnuFullscreen = nullptr;
+  wxMenuItem* mnuAddFav = nullptr;
+  wxMenuItem* mnuOrgFav = nullptr;
+  wxMenuItem* Help2 = nullptr;
+  wxMenuItem* About1 = nullptr;
+
+  wxTimer tmrWait;
+
+  // The browser of the directory view and the player of the player view.
+  WebView& wbApp();
+  MediaPlayer& wmApp();
+
+  // Panel 0 of the status bar.
+  void setStatusText(const std::string& text);
+  std::string statusText() const;
+
+  // The client panel the graphic controls are painted on (tests click and hit-test on it).
+  wxPanel* clientPanel() const { return m_client; }
+  GraphicHost& graphicHost() { return *m_graphics; }
+  const PlatformServices& services() const { return m_services; }
+
+  // --- start-up and shutdown ---
+  void FormCreate();
+  void tmrWaitTimer();
+  void readContentStamp();
+  void FormCloseQuery(bool& CanClose);
+  void Exit1Click();
+  void FormDestroy();
+  // The application-wide handler for errors escaping an event handler, once installed.
+  void ignoreException(const std::exception_ptr& error);
+  bool ignoreExceptionInstalled() const { return m_ignoreExceptionInstalled; }
+  bool mouseFilterInstalled() const { return m_mouseFilterInstalled; }
+  // Where an error that escaped an event handler ends up: dropped by ignoreException once it is
+  // installed, before that shown in the default error report.
+  void handleEscapedError(const std::exception_ptr& error);
+
+  // --- views ---
+  void imTabBrowserClick(TImageButton* Sender);
+  void imTabPlayerClick(TImageButton* Sender);
+  void disableButton();
+  void enableButton();
+
+  // --- playback ---
+  void playChannel(const std::string& url);
+  void tabPlayerwmAppMediaChange();
+  void wmAppStatusChange();  // called by TFrame1 when its player's status text changes
+  void imPlayClick(TImageButton* Sender);
+  void imStopClick(TImageButton* Sender);
+  void imFullScreenClick(TImageButton* Sender);
+  void imSoundClick(TImageButton* Sender);
+  void mnuPlayClick();
+  void mnuPauseClick();
+  void mnuStopClick();
+  void mnuFullscreenClick();
+  void tbVolumeChange();
+
+  // --- directory view ---
+  void tabBrowserwbAppBeforeNavigate2(const std::string& URL);
+  void cbFavClick();
+  void mnuOrgFavClick();
+  void mnuReportClick();
+
+  // --- favorites ---
+  void addFavoriteById(const std::string& id);
+  void addFavoriteByUrl(const std::string& url);
+  void mnuAddFavClick();
+  void wbQueryDocumentComplete();
+
+  // --- updates, About, Help ---
+  void wbUpdateNavigateComplete2();
+  void About1Click();
+  void Help2Click();
+
+ private:
+  void createControls();
+  void createMenu();
+  void bindEvents();
+  void waitForServer();
+  void setButtonPictures(TImageButton& button, const char* off, const char* on, const char* hover);
+  void onClose(wxCloseEvent& event);
+  void onQueryEndSession(wxCloseEvent& event);
+
+  PlatformServices m_services;
+  wxPanel* m_client = nullptr;
+  std::unique_ptr<GraphicHost> m_graphics;  // the destructor releases the graphic controls first
+  bool m_ignoreExceptionInstalled = false;
+  bool m_mouseFilterInstalled = false;
+  bool m_destroyed = false;
+};
+
+// The application's single main window, through which the player frame and the other windows
+// reach the shared state. Null while none exists.
+extern TfrmMain* frmMain;
+
+// The default error report's text: the message, with "." appended when it is not empty and its
+// last byte comes after "." in byte order.
+std::string defaultErrorReportText(const std::string& message);
+
+// The message of an error as the user sees it ("" for an error that carries none).
+std::string errorMessage(const std::exception_ptr& error);
+
+}  // namespace zephra
