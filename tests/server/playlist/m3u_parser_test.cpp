@@ -215,7 +215,7 @@ class M3uFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_dir = std::filesystem::temp_directory_path() /
-            ("zephra-m3u-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            ("zephra-m3u-" + std::to_string(std::random_device()()) +
              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(m_dir);
   }
