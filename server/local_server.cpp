@@ -1,0 +1,221 @@
+#include "server/local_server.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include <httplib.h>
+
+#include "server/favorite_request.h"
+#include "server/html.h"
+#include "server/pages.h"
+#include "server/static_files.h"
+
+namespace zephra {
+
+namespace {
+
+constexpr const char* kHtml = "text/html; charset=utf-8";
+
+std::string param(const httplib::Request& req, const char* name) {
+  return req.has_param(name) ? req.get_param_value(name) : std::string();
+}
+
+// Pages change with every favorite and update; the browser must ask again on each reload.
+void sendPage(httplib::Response& res, std::string body) {
+  res.set_header("Cache-Control", "no-store");
+  res.set_content(std::move(body), kHtml);
+}
+
+std::size_t pageNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9) return 1;
+  std::size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 1;
+    value = value * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return value == 0 ? 1 : value;
+}
+
+// Runs before anything reads the document tree: an install cut short by a crash is finished
+// first, so the stores never see a half-swapped tree.
+std::string prepareFolders(const LocalServerConfig& config) {
+  UpdateInstaller::recover(config.docRoot);
+  std::filesystem::create_directories(config.dataDir);
+  return (std::filesystem::path(config.dataDir) / LocalServer::kDatabaseName).string();
+}
+
+std::string errorPage(int status) {
+  std::string text = status == 404 ? "Not found." : "The request could not be served.";
+  return html::pageStart("Error " + std::to_string(status)) + "<p class=\"notice\">" + text +
+         "</p>\n" + html::pageEnd();
+}
+
+void serveFile(const std::string& path, httplib::Response& res) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    res.status = 404;
+    return;
+  }
+  const auto size = static_cast<std::size_t>(st.st_size);
+  // The file is opened per response and read as the client takes it, so a large stream is
+  // never held in memory; the library answers Range requests from the provider.
+  auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
+  if (!*file) {
+    res.status = 404;
+    return;
+  }
+  res.set_content_provider(
+      size, contentTypeFor(path),
+      [file](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        char buffer[64 * 1024];
+        file->clear();
+        file->seekg(static_cast<std::streamoff>(offset));
+        while (length > 0) {
+          const std::size_t chunk = std::min(length, sizeof buffer);
+          file->read(buffer, static_cast<std::streamsize>(chunk));
+          const auto got = static_cast<std::size_t>(file->gcount());
+          if (got == 0) return false;
+          if (!sink.write(buffer, got)) return false;
+          length -= got;
+        }
+        return true;
+      });
+}
+
+}  // namespace
+
+LocalServer::LocalServer(LocalServerConfig config)
+    : m_config(std::move(config)),
+      m_http(std::make_unique<httplib::Server>()),
+      m_favorites(prepareFolders(m_config)),
+      m_playlist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
+      m_installer(m_config.docRoot, m_config.packageLimits) {
+  registerRoutes();
+}
+
+LocalServer::~LocalServer() { stop(); }
+
+int LocalServer::bind(const std::string& host, int port) {
+  if (port == 0) {
+    const int chosen = m_http->bind_to_any_port(host);
+    if (chosen <= 0) throw std::runtime_error("cannot bind " + host);
+    return chosen;
+  }
+  if (!m_http->bind_to_port(host, port))
+    throw std::runtime_error("cannot bind " + host + ":" + std::to_string(port));
+  return port;
+}
+
+bool LocalServer::run() { return m_http->listen_after_bind(); }
+void LocalServer::stop() { m_http->stop(); }
+bool LocalServer::isRunning() const { return m_http->is_running(); }
+
+void LocalServer::registerRoutes() {
+  httplib::Server& http = *m_http;
+  // Requests are small GETs; nothing is uploaded.
+  http.set_payload_max_length(64 * 1024);
+
+  http.Get("/query.php", [this](const httplib::Request& req, httplib::Response& res) {
+    DirectoryRequest request;
+    request.code = param(req, "code");
+    request.favoritesOnly = param(req, "fav") == "1";
+    request.group = param(req, "group");
+    request.search = param(req, "q");
+    request.page = pageNumber(param(req, "page"));
+    const auto playlist = m_playlist.snapshot();
+    std::vector<Favorite> favorites;
+    if (request.favoritesOnly) favorites = m_favorites.list(request.code);
+    sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
+                                  m_config.pageSize));
+  });
+
+  http.Get("/valid.php", [this](const httplib::Request& req, httplib::Response& res) {
+    std::string why;
+    const auto command = parseAddFavorite(req.target, req.params, why);
+    if (!command) {
+      sendPage(res, renderReply(false, "Favorite not added: " + why + "."));
+      return;
+    }
+    const auto playlist = m_playlist.snapshot();
+    const Channel* channel = findRequestedChannel(*playlist, *command);
+    if (!channel) {
+      sendPage(res, renderReply(false, command->method == AddFavoriteCommand::Method::Id
+                                           ? "Favorite not added: no channel has this id."
+                                           : "Favorite not added: no channel has this address."));
+      return;
+    }
+    const bool added = m_favorites.add(command->code, Favorite{channel->id, channel->name, channel->url});
+    sendPage(res, renderReply(true, added ? "\"" + channel->name + "\" added to your favorites."
+                                          : "\"" + channel->name + "\" is already a favorite."));
+  });
+
+  http.Get("/favmanage.php", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string user = param(req, "user");
+    // Changes are made by following a link, then the browser is sent back to the plain list,
+    // so reloading the page never repeats a change.
+    bool changed = false;
+    if (req.has_param("remove")) {
+      m_favorites.remove(user, param(req, "remove"));
+      changed = true;
+    } else if (req.has_param("up")) {
+      m_favorites.move(user, param(req, "up"), -1);
+      changed = true;
+    } else if (req.has_param("down")) {
+      m_favorites.move(user, param(req, "down"), +1);
+      changed = true;
+    }
+    if (changed) {
+      res.set_redirect(favoritesManagerAddress(user), 303);
+      res.set_header("Cache-Control", "no-store");
+      return;
+    }
+    sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot()));
+  });
+
+  http.Get("/locup.php", [this](const httplib::Request&, httplib::Response& res) {
+    const InstallResult result = m_installer.install();
+    if (result.outcome == InstallResult::Outcome::Installed) m_playlist.invalidate();
+    sendPage(res, renderInstallResult(result));
+  });
+
+  http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
+    if (const auto index = resolveStaticPath(m_config.docRoot, "/index.html")) {
+      serveFile(*index, res);
+      return;
+    }
+    res.set_redirect("/query.php?code=&fav=0");
+  });
+
+  // Everything else is a file of the document tree, or nothing.
+  http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    const auto file = resolveStaticPath(m_config.docRoot, req.path);
+    if (!file) {
+      res.status = 404;
+      return;
+    }
+    serveFile(*file, res);
+  });
+
+  http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.body.empty()) res.set_content(errorPage(res.status), kHtml);
+  });
+  http.set_exception_handler(
+      [](const httplib::Request& req, httplib::Response& res, std::exception_ptr error) {
+        std::string what = "unknown error";
+        try {
+          std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+          what = e.what();
+        } catch (...) {
+        }
+        std::fprintf(stderr, "zephra-server: %s: %s\n", req.path.c_str(), what.c_str());
+        res.status = 500;
+        res.set_content(errorPage(500), kHtml);
+      });
+}
+
+}  // namespace zephra

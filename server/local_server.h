@@ -1,0 +1,59 @@
+// The local server: the directory, favorites and update pages plus the static files of the
+// document tree, on one HTTP server. Owns every store the pages use.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "server/favorites_store.h"
+#include "server/package_check.h"
+#include "server/playlist_store.h"
+#include "server/update_installer.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace zephra {
+
+struct LocalServerConfig {
+  std::string docRoot;  // lib/Program/www/localhost
+  std::string dataDir;  // favorites database folder, outside the document tree
+  std::size_t pageSize = 200;
+  PackageLimits packageLimits;
+  std::chrono::steady_clock::duration playlistCheckInterval = std::chrono::seconds(1);
+};
+
+class LocalServer {
+ public:
+  // Finishes an install a crash interrupted, opens the favorites database (creating the data
+  // folder) and registers the routes. Nothing is bound yet.
+  explicit LocalServer(LocalServerConfig config);
+  ~LocalServer();
+  LocalServer(const LocalServer&) = delete;
+  LocalServer& operator=(const LocalServer&) = delete;
+
+  // Binds `host`:`port` (0 picks a free port) and returns the port; throws std::runtime_error
+  // when the address cannot be bound.
+  int bind(const std::string& host, int port);
+  // Serves until stop(); returns false when serving failed.
+  bool run();
+  // Safe from any thread, also before run() has started serving.
+  void stop();
+  bool isRunning() const;
+
+  static constexpr const char* kPlaylistName = "channels.m3u";
+  static constexpr const char* kDatabaseName = "favorites.sqlite3";
+
+ private:
+  void registerRoutes();
+
+  LocalServerConfig m_config;
+  std::unique_ptr<httplib::Server> m_http;
+  FavoritesStore m_favorites;
+  PlaylistStore m_playlist;
+  UpdateInstaller m_installer;
+};
+
+}  // namespace zephra

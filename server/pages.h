@@ -1,0 +1,54 @@
+// The HTML pages of the server, rendered from plain values so they can be checked without HTTP.
+// Every playlist or request value is escaped where it enters the page.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "server/favorites_store.h"
+#include "server/playlist_store.h"
+#include "server/update_installer.h"
+
+namespace zephra {
+
+inline constexpr std::size_t kDirectoryPageSize = 200;
+
+// The link commands the player understands: "#1|" plays the stream address that follows, "#2|"
+// adds the channel id that follows to the favorites. The value goes in exactly as the playlist
+// has it (never percent-encoded): the player passes it on untouched.
+std::string playLink(const std::string& url);
+std::string addFavoriteLink(const std::string& channelId);
+
+// query.php
+struct DirectoryRequest {
+  std::string code;
+  bool favoritesOnly = false;
+  std::string group;   // empty: all groups
+  std::string search;  // case-insensitive part of the channel name; empty: no search
+  std::size_t page = 1;
+};
+
+// Builds the query.php address for a request (page links, group and search form targets).
+std::string directoryAddress(const DirectoryRequest& request);
+
+// `favorites` is the account's list in stored order (used when favoritesOnly); `favoriteIds`
+// marks channels already saved.
+std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
+                            const std::vector<Favorite>& favorites,
+                            const std::unordered_set<std::string>& favoriteIds,
+                            std::size_t pageSize = kDirectoryPageSize);
+
+// valid.php reply: retVal 1 on success, 2 on failure, with a sentence for a human reader.
+std::string renderReply(bool success, const std::string& sentence);
+
+// favmanage.php
+std::string favoritesManagerAddress(const std::string& user);
+std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
+                                   const PlaylistSnapshot& playlist);
+
+// locup.php
+std::string renderInstallResult(const InstallResult& result);
+
+}  // namespace zephra

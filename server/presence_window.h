@@ -1,0 +1,35 @@
+// The server's presence on the desktop: an X11 top-level window, never mapped, carrying the
+// fixed title the player looks for to learn that a server already runs.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace zephra {
+
+class X11Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class PresenceWindow {
+ public:
+  // Connects to the display named by `display` ($DISPLAY when empty) and creates the window.
+  // X11Error when the display cannot be opened or the window not created.
+  explicit PresenceWindow(const std::string& title, const std::string& display = {});
+  ~PresenceWindow();
+  PresenceWindow(PresenceWindow&& other) noexcept;
+  PresenceWindow& operator=(PresenceWindow&& other) noexcept;
+  PresenceWindow(const PresenceWindow&) = delete;
+  PresenceWindow& operator=(const PresenceWindow&) = delete;
+
+  unsigned long windowId() const { return m_window; }
+
+ private:
+  void release() noexcept;
+
+  void* m_display = nullptr;  // Display*, kept open for the life of the window
+  unsigned long m_window = 0;
+};
+
+}  // namespace zephra

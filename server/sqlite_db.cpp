@@ -1,0 +1,140 @@
+#include "server/sqlite_db.h"
+
+#include <utility>
+
+#include <sqlite3.h>
+
+namespace zephra {
+
+namespace {
+std::string message(sqlite3* db, const char* what) {
+  return std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
+}
+}  // namespace
+
+SqliteDatabase::SqliteDatabase(const std::string& path) {
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+  const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string text = message(m_db, ("cannot open " + path).c_str());
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    throw SqliteError(text);
+  }
+  sqlite3_extended_result_codes(m_db, 1);
+}
+
+SqliteDatabase::~SqliteDatabase() {
+  if (m_db) sqlite3_close_v2(m_db);
+}
+
+SqliteDatabase::SqliteDatabase(SqliteDatabase&& other) noexcept
+    : m_db(std::exchange(other.m_db, nullptr)) {}
+
+SqliteDatabase& SqliteDatabase::operator=(SqliteDatabase&& other) noexcept {
+  if (this != &other) {
+    if (m_db) sqlite3_close_v2(m_db);
+    m_db = std::exchange(other.m_db, nullptr);
+  }
+  return *this;
+}
+
+void SqliteDatabase::exec(const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    std::string text = error ? error : sqlite3_errmsg(m_db);
+    sqlite3_free(error);
+    throw SqliteError(text);
+  }
+}
+
+SqliteStatement SqliteDatabase::prepare(std::string_view sql) { return SqliteStatement(m_db, sql); }
+
+void SqliteDatabase::setBusyTimeout(int milliseconds) {
+  if (sqlite3_busy_timeout(m_db, milliseconds) != SQLITE_OK)
+    throw SqliteError(message(m_db, "busy timeout"));
+}
+
+std::int64_t SqliteDatabase::changes() const { return sqlite3_changes(m_db); }
+
+SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : m_db(db) {
+  if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_stmt, nullptr) !=
+      SQLITE_OK)
+    throw SqliteError(message(db, "prepare"));
+}
+
+SqliteStatement::~SqliteStatement() {
+  if (m_stmt) sqlite3_finalize(m_stmt);
+}
+
+SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
+    : m_db(other.m_db), m_stmt(std::exchange(other.m_stmt, nullptr)) {}
+
+SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
+  if (this != &other) {
+    if (m_stmt) sqlite3_finalize(m_stmt);
+    m_db = other.m_db;
+    m_stmt = std::exchange(other.m_stmt, nullptr);
+  }
+  return *this;
+}
+
+void SqliteStatement::fail(const char* what) const { throw SqliteError(message(m_db, what)); }
+
+SqliteStatement& SqliteStatement::bind(int index, std::string_view text) {
+  if (sqlite3_bind_text64(m_stmt, index, text.data(), text.size(), SQLITE_TRANSIENT,
+                          SQLITE_UTF8) != SQLITE_OK)
+    fail("bind");
+  return *this;
+}
+
+SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {
+  if (sqlite3_bind_int64(m_stmt, index, value) != SQLITE_OK) fail("bind");
+  return *this;
+}
+
+bool SqliteStatement::step() {
+  const int rc = sqlite3_step(m_stmt);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  fail("step");
+}
+
+void SqliteStatement::run() {
+  while (step()) {
+  }
+}
+
+void SqliteStatement::reset() {
+  sqlite3_reset(m_stmt);
+  sqlite3_clear_bindings(m_stmt);
+}
+
+std::string SqliteStatement::columnText(int index) const {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+  const int size = sqlite3_column_bytes(m_stmt, index);
+  return text ? std::string(text, static_cast<std::size_t>(size)) : std::string();
+}
+
+std::int64_t SqliteStatement::columnInt(int index) const {
+  return sqlite3_column_int64(m_stmt, index);
+}
+
+SqliteTransaction::SqliteTransaction(SqliteDatabase& db) : m_db(db) { m_db.exec("BEGIN IMMEDIATE"); }
+
+SqliteTransaction::~SqliteTransaction() {
+  if (!m_done) {
+    try {
+      m_db.exec("ROLLBACK");
+    } catch (...) {
+      // The transaction may already be gone (sqlite rolls back by itself on some errors).
+    }
+  }
+}
+
+void SqliteTransaction::commit() {
+  m_db.exec("COMMIT");
+  m_done = true;
+}
+
+}  // namespace zephra

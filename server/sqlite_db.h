@@ -1,0 +1,88 @@
+// Small move-only RAII wrappers over sqlite3 handles. Every failure becomes a SqliteError carrying
+// sqlite's own message.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace zephra {
+
+class SqliteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class SqliteStatement;
+
+class SqliteDatabase {
+ public:
+  // Opens (creating when missing) the database file in serialized threading mode.
+  explicit SqliteDatabase(const std::string& path);
+  ~SqliteDatabase();
+  SqliteDatabase(SqliteDatabase&& other) noexcept;
+  SqliteDatabase& operator=(SqliteDatabase&& other) noexcept;
+  SqliteDatabase(const SqliteDatabase&) = delete;
+  SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+
+  // Runs one or more statements that return no rows.
+  void exec(const std::string& sql);
+  SqliteStatement prepare(std::string_view sql);
+  void setBusyTimeout(int milliseconds);
+  std::int64_t changes() const;
+
+  sqlite3* handle() const { return m_db; }
+
+ private:
+  sqlite3* m_db = nullptr;
+};
+
+class SqliteStatement {
+ public:
+  SqliteStatement(sqlite3* db, std::string_view sql);
+  ~SqliteStatement();
+  SqliteStatement(SqliteStatement&& other) noexcept;
+  SqliteStatement& operator=(SqliteStatement&& other) noexcept;
+  SqliteStatement(const SqliteStatement&) = delete;
+  SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+  // Parameters are 1-based, as in sqlite. Text is copied (SQLITE_TRANSIENT).
+  SqliteStatement& bind(int index, std::string_view text);
+  SqliteStatement& bind(int index, std::int64_t value);
+
+  // Advances to the next row: true while a row is available, false when done.
+  bool step();
+  // Runs a statement that returns no rows.
+  void run();
+  void reset();
+
+  std::string columnText(int index) const;
+  std::int64_t columnInt(int index) const;
+
+ private:
+  [[noreturn]] void fail(const char* what) const;
+
+  sqlite3* m_db = nullptr;
+  sqlite3_stmt* m_stmt = nullptr;
+};
+
+// BEGIN IMMEDIATE on construction, ROLLBACK in the destructor unless commit() was called. The
+// write lock is taken up front, so two writers never deadlock upgrading a read lock.
+class SqliteTransaction {
+ public:
+  explicit SqliteTransaction(SqliteDatabase& db);
+  ~SqliteTransaction();
+  SqliteTransaction(const SqliteTransaction&) = delete;
+  SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+  void commit();
+
+ private:
+  SqliteDatabase& m_db;
+  bool m_done = false;
+};
+
+}  // namespace zephra
