@@ -1,5 +1,7 @@
 #include "server/playlist/text_encoding.h"
 
+#include <cstring>
+
 namespace zephra {
 namespace {
 
@@ -31,6 +33,14 @@ bool isValidUtf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto* end = p + bytes.size();
   while (p < end) {
+    // ASCII runs, eight bytes at a time: most playlist lines are pure ASCII.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (word & 0x8080808080808080ULL) break;
+      p += 8;
+    }
+    if (p == end) break;
     const unsigned char c = *p;
     if (c < 0x80) {
       ++p;
@@ -128,7 +138,24 @@ std::string_view stripUtf8Bom(std::string_view text) {
 }
 
 bool hasControlChars(std::string_view utf8) {
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
+  // Eight bytes at a time, looking only for bytes that can start a control character (below
+  // 0x20, 0x7F, 0xC2); such a word is then checked byte by byte.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  auto hasZeroByte = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  std::size_t i = 0;
+  for (; i + 8 <= utf8.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, utf8.data() + i, 8);
+    const std::uint64_t candidates = ((word - kOnes * 0x20) & ~word & kHighs) |
+                                     hasZeroByte(word ^ (kOnes * 0x7F)) |
+                                     hasZeroByte(word ^ (kOnes * 0xC2));
+    if (candidates == 0) continue;
+    for (std::size_t k = i; k < i + 8; ++k) {
+      if (controlLength(utf8, k) != 0) return true;
+    }
+  }
+  for (; i < utf8.size(); ++i) {
     if (controlLength(utf8, i) != 0) return true;
   }
   return false;
