@@ -11,9 +11,9 @@
 #include "services/service_addresses.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"
+#include "ui/controls/graphic_picture.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
-#include "ui/main/graphic_widgets.h"
 #include "ui/main/main_background.h"
 
 namespace zephra {
@@ -104,16 +104,16 @@ void TfrmMain::createControls() {
   m_client->SetFont(wxFont(8, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
   m_graphics = std::make_unique<GraphicHost>(m_client);
 
-  imBackground = std::make_unique<TImage>(*m_graphics);
+  imBackground = std::make_unique<GraphicPicture>(*m_graphics);
   imBackground->setBounds(0, 0, 721, 561);
   try {
     imBackground->setPicture(mainBackgroundPicture());
   } catch (...) {
     handleEscapedError(std::current_exception());
   }
-  lbStatus = std::make_unique<TLabel>(*m_graphics);
+  lbStatus = std::make_unique<GraphicLabel>(*m_graphics);
   lbStatus->setBounds(15, 472, 3, 13);
-  lbStatus->setTextColour(*wxWHITE);
+  lbStatus->setColour(*wxWHITE);
   imPlay = imageButton(*m_graphics, 328, 494, 55, 57);
   imTabBrowser = imageButton(*m_graphics, 26, 29, 100, 34);
   imTabPlayer = imageButton(*m_graphics, 132, 29, 99, 32);

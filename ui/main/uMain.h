@@ -29,8 +29,8 @@ class TExTrackBar;
 class TFrame1;
 class TFrame2;
 class TImageButton;
-class TImage;
-class TLabel;
+class GraphicLabel;
+class GraphicPicture;
 
 class TfrmMain : public wxFrame {
  public:
@@ -50,8 +50,8 @@ class TfrmMain : public wxFrame {
   bool ServerReady = false;
 
   // --- graphic controls, bottom to top ---
-  std::unique_ptr<TImage> imBackground;
-  std::unique_ptr<TLabel> lbStatus;
+  std::unique_ptr<GraphicPicture> imBackground;
+  std::unique_ptr<GraphicLabel> lbStatus;
   std::unique_ptr<TImageButton> imPlay;
   std::unique_ptr<TImageButton> imTabBrowser;
   std::unique_ptr<TImageButton> imTabPlayer;
