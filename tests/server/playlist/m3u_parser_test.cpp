@@ -154,6 +154,19 @@ TEST(M3uParserTest, ExactDuplicatesCollapseToTheFirst) {
   EXPECT_EQ(p.warnings[0].rfind("line 6: ", 0), 0u) << p.warnings[0];
 }
 
+TEST(M3uParserTest, DuplicatesFoundInAListOfBareAddresses) {
+  // One entry per line is the densest list there is: more entries than the id set is first
+  // sized for, then repeats of the earliest ones.
+  std::string text;
+  for (int i = 0; i < 9000; ++i) text += "http://h/" + std::to_string(i) + "\n";
+  for (int i = 0; i < 200; ++i) text += "http://h/" + std::to_string(i) + "\n";
+  const Playlist p = parseM3u(text);
+  ASSERT_EQ(p.channels.size(), 9000u);
+  EXPECT_EQ(p.channels[8999].url, "http://h/8999");
+  EXPECT_EQ(p.warnings.size(), 101u);  // 100 duplicates, then a summary of the rest
+  EXPECT_EQ(p.warnings.back(), "100 more warnings not shown");
+}
+
 TEST(M3uParserTest, IdsDependOnlyOnAddressAndName) {
   const Playlist a = parseM3u("#EXTINF:-1 tvg-id=\"x\" group-title=\"G\",Name\nhttp://n\n");
   const Playlist b = parseM3u(

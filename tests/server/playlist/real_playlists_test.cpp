@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -38,6 +39,8 @@ struct FileCounts {
   std::size_t entries;     // #EXTINF lines
   std::size_t duplicates;  // entries repeating an earlier one exactly
 };
+
+void PrintTo(const FileCounts& counts, std::ostream* out) { *out << counts.file; }
 
 class RealPlaylistTest : public ::testing::TestWithParam<FileCounts> {};
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace zephra {
@@ -36,6 +37,33 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"\x80", false},                 // lone continuation
                       Utf8Case{"\xF8\x88\x80\x80\x80", false}  // five-byte form
                       ));
+
+// The scans run eight bytes at a time; a special byte must be found wherever it falls in a word,
+// including a two-byte control split across two words.
+TEST(WordScanTest, FindsSpecialBytesAtEveryOffset) {
+  for (std::size_t length = 1; length <= 26; ++length) {
+    for (std::size_t pos = 0; pos < length; ++pos) {
+      std::string text(length, 'a');
+      const auto at = [&](const std::string& bytes) {
+        std::string t = text;
+        return t.replace(pos, bytes.size(), bytes).substr(0, std::max(length, pos + bytes.size()));
+      };
+      SCOPED_TRACE("length " + std::to_string(length) + " pos " + std::to_string(pos));
+      EXPECT_TRUE(hasControlChars(at("\x01")));
+      EXPECT_TRUE(hasControlChars(at("\x1F")));
+      EXPECT_TRUE(hasControlChars(at("\x7F")));
+      EXPECT_TRUE(hasControlChars(at(std::string(1, '\0'))));
+      EXPECT_TRUE(hasControlChars(at("\xC2\x9F")));
+      EXPECT_FALSE(hasControlChars(at("\xC2\xA0")));
+      EXPECT_FALSE(hasControlChars(at("\xE2\x82\xAC")));  // 0x82 continuing another lead
+      EXPECT_FALSE(hasControlChars(at(" ~")));
+      EXPECT_FALSE(isValidUtf8(at("\xE9")));
+      EXPECT_FALSE(isValidUtf8(at("\xC3")));
+      EXPECT_TRUE(isValidUtf8(at("\xC3\xA9")));
+      EXPECT_TRUE(isValidUtf8(at("\xF0\x9F\x93\xBA")));
+    }
+  }
+}
 
 TEST(Latin1Test, DecodesHighBytesAsWindows1252) {
   std::string out;
