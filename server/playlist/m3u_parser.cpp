@@ -21,6 +21,15 @@ constexpr std::size_t kMaxWarnings = 100;
 // memory is a mistake we refuse rather than exhaust the server's memory.
 constexpr long long kMaxFileBytes = 256LL * 1024 * 1024;
 
+// At most about 80 bytes of text for a warning, cut at a character boundary.
+std::string shortened(const std::string& text) {
+  constexpr std::size_t kMax = 80;
+  if (text.size() <= kMax) return text;
+  std::size_t cut = kMax;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "...";
+}
+
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
@@ -175,7 +184,7 @@ class Parser {
 
     const std::uint64_t hash = channelHash(channel.url, channel.name);
     if (!m_seen.insert(hash)) {
-      warn(m_lineNumber, "duplicate entry skipped: " + channel.name);
+      warn(m_lineNumber, "duplicate entry skipped: " + shortened(channel.name));
       return;
     }
     channel.id = channelIdFromHash(hash);

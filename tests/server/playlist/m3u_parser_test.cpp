@@ -154,6 +154,16 @@ TEST(M3uParserTest, ExactDuplicatesCollapseToTheFirst) {
   EXPECT_EQ(p.warnings[0].rfind("line 6: ", 0), 0u) << p.warnings[0];
 }
 
+TEST(M3uParserTest, WarningsQuoteLongNamesShortenedOnACharacterBoundary) {
+  std::string name;
+  for (int i = 0; i < 100; ++i) name += "\xC3\xA9";  // 200 bytes of two-byte characters
+  const std::string entry = "#EXTINF:-1,x" + name + "\nhttp://d\n";
+  const Playlist p = parseM3u(entry + entry);
+  ASSERT_EQ(p.warnings.size(), 1u);
+  EXPECT_LT(p.warnings[0].size(), 140u);
+  EXPECT_TRUE(isValidUtf8(p.warnings[0])) << p.warnings[0];
+}
+
 TEST(M3uParserTest, DuplicatesFoundInAListOfBareAddresses) {
   // One entry per line is the densest list there is: more entries than the id set is first
   // sized for, then repeats of the earliest ones.
