@@ -1,5 +1,7 @@
 #include "ui/controls/XTrakBar.h"
 
+#include <algorithm>
+
 #include <wx/slider.h>
 
 namespace zephra {
@@ -10,7 +12,7 @@ TExTrackBar::TExTrackBar(wxWindow* parent, int left, int top, int width, int hei
       m_thumbLength(thumbLength) {
   createSlider(0);
   Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
-    if (m_slider) m_slider->SetSize(GetClientSize());
+    if (m_slider) layoutSlider();
     event.Skip();
   });
 }
@@ -18,10 +20,19 @@ TExTrackBar::TExTrackBar(wxWindow* parent, int left, int top, int width, int hei
 void TExTrackBar::createSlider(int position) {
   long style = wxSL_HORIZONTAL;
   if (m_showSelRange) style |= wxSL_SELRANGE;
-  m_slider = new wxSlider(this, wxID_ANY, position, 0, 100, wxPoint(0, 0), GetClientSize(), style);
+  m_slider = new wxSlider(this, wxID_ANY, position, 0, 100, wxDefaultPosition, wxDefaultSize, style);
   m_slider->SetThumbLength(m_thumbLength);  // honoured where the native control has one
+  layoutSlider();
   if (m_hasBackground) m_slider->SetBackgroundColour(m_background);
   m_slider->Bind(wxEVT_SLIDER, &TExTrackBar::onSlider, this);
+}
+
+// Some native sliders (GTK's) cannot draw in less than their natural height and draw nothing at
+// all when squeezed; such a slider keeps its height, centred, and the panel clips it.
+void TExTrackBar::layoutSlider() {
+  const wxSize client = GetClientSize();
+  const int height = std::max(client.y, m_slider->GetBestSize().y);
+  m_slider->SetSize(0, (client.y - height) / 2, client.x, height);
 }
 
 void TExTrackBar::onSlider(wxCommandEvent&) {

@@ -33,6 +33,7 @@ class TExTrackBar : public wxPanel {
 
  private:
   void createSlider(int position);
+  void layoutSlider();
   void onSlider(wxCommandEvent& event);
   wxSlider* m_slider = nullptr;
   bool m_showSelRange = true;
