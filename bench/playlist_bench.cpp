@@ -1,11 +1,12 @@
-// Parse-rate benchmark of zephra::playlist: prints lines per second for a generated
-// 50,000-channel playlist and for the real-world playlists in the test data folder.
+// Parse-rate benchmark of zephra::playlist: prints lines per second of processor time for a
+// generated 50,000-channel playlist and for the real-world playlists in the test data folder.
 //
 //   zephra_playlist_bench [TESTDATA_DIR]        measure
 //   zephra_playlist_bench --write FILE [N]      write the generated playlist (N channels) to FILE
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -46,16 +47,25 @@ std::size_t countLines(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// Best of several rounds: the machine is shared, the minimum is the least disturbed figure.
-double bestSeconds(const std::vector<std::string>& texts, int rounds, std::size_t& channels) {
-  double best = 1e100;
+struct Timing {
+  double cpu = 1e100;   // processor time of this (single-threaded) process
+  double wall = 1e100;  // includes time the scheduler gave to other processes
+};
+
+// Best of several rounds: the machine is shared, the minimum is the least disturbed figure. The
+// rate is judged on processor time, which is what "one core" means when others compete for it.
+Timing bestTiming(const std::vector<std::string>& texts, int rounds, std::size_t& channels) {
+  Timing best;
   for (int r = 0; r < rounds; ++r) {
     std::vector<zephra::Playlist> results;
     results.reserve(texts.size());
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
     for (const std::string& text : texts) results.push_back(zephra::parseM3u(text));
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    best = std::min(best, elapsed.count());
+    const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
+    best.cpu = std::min(best.cpu, cpu);
+    best.wall = std::min(best.wall, wall.count());
     // Freeing the results is not parsing; it happens outside the timed span.
     channels = 0;
     for (const zephra::Playlist& result : results) channels += result.channels.size();
@@ -68,10 +78,13 @@ void report(const char* label, const std::vector<std::string>& texts, int rounds
   std::size_t bytes = 0;
   for (const std::string& text : texts) lines += countLines(text), bytes += text.size();
   std::size_t channels = 0;
-  const double seconds = bestSeconds(texts, rounds, channels);
+  const Timing timing = bestTiming(texts, rounds, channels);
+  const double seconds = std::max(timing.cpu, 1e-6);
   const double rate = static_cast<double>(lines) / seconds;
-  std::printf("%-28s %8zu lines %7zu channels %8.2f ms %12.0f lines/s %7.1f MB/s  %s\n", label,
-              lines, channels, seconds * 1000.0, rate, static_cast<double>(bytes) / seconds / 1e6,
+  std::printf("%-28s %7zu lines %6zu channels %8.2f ms cpu %8.2f ms wall %11.0f lines/s "
+              "%6.1f MB/s  %s\n",
+              label, lines, channels, timing.cpu * 1000.0, timing.wall * 1000.0, rate,
+              static_cast<double>(bytes) / seconds / 1e6,
               rate >= kTargetLinesPerSecond ? "target met" : "BELOW TARGET (1,000,000 lines/s)");
 }
 
