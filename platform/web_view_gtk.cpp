@@ -1,1 +1,228 @@
-// placeholder until its adapter lands
+// wxWebView (WebKitGTK) behind the WebView interface.
+//
+// Handlers are called straight from wx event handlers. An exception thrown by one is caught by
+// wx's own event dispatch (wxEvtHandler::SafelyProcessEvent) before it could reach GTK's C code,
+// and handed to wxApp::OnExceptionInMainLoop: the application decides there whether it is
+// reported or dropped. Nothing here swallows it.
+#include "platform/web_view.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <memory>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/log.h>
+#include <wx/weakref.h>
+#include <wx/webview.h>
+
+#include "platform/web_view_text.h"
+
+namespace zephra {
+
+namespace {
+
+// How long a read waits for the page's answer before giving up: a busy or hung page must not
+// freeze the program.
+constexpr std::chrono::milliseconds kReadTimeout{5000};
+
+// A failed script or load logs through wx logging, whose default target opens a modal box;
+// nothing in this program may stop on such a box, so the log goes to stderr.
+void routeLoggingToStderr() {
+  static bool routed = false;
+  if (routed) return;
+  routed = true;
+  if (!dynamic_cast<wxLogStderr*>(wxLog::GetActiveTarget()))
+    delete wxLog::SetActiveTarget(new wxLogStderr());
+}
+
+std::string toUtf8(const wxString& text) {
+  const wxScopedCharBuffer buf = text.utf8_str();
+  return std::string(buf.data(), buf.length());
+}
+
+// The scripts a browser's reads have sent, by call id. Shared with the reads still waiting, so a
+// browser closed during a wait ends that wait instead of leaving it with a dangling owner.
+struct ScriptCalls {
+  struct Answer {
+    bool ok = false;
+    std::string text;
+  };
+  std::uintptr_t lastId = 0;
+  std::set<std::uintptr_t> unanswered;         // sent, no answer yet
+  std::set<std::uintptr_t> abandoned;          // given up waiting; the answer is dropped
+  std::map<std::uintptr_t, Answer> answers;    // answered, not yet taken by their read
+  bool closed = false;
+};
+
+// wx (3.2) hands a script's answer to the wx control that ran it even when that control has
+// been destroyed meanwhile, and crashes. A closed browser with answers still to come is
+// therefore parked, hidden, in this frame, and destroyed once the last answer is in.
+wxWindow* parkingFrame() {
+  static wxWeakRef<wxFrame> frame;
+  if (!frame) frame = new wxFrame(nullptr, wxID_ANY, wxString());
+  return frame.get();
+}
+
+class WxWebView final : public WebView {
+ public:
+  WxWebView(wxWindow* parent, int left, int top, int width, int height)
+      : m_calls(std::make_shared<ScriptCalls>()) {
+    routeLoggingToStderr();
+    wxWebView* view = wxWebView::New(parent, wxID_ANY, wxString(), wxPoint(left, top),
+                                     wxSize(width, height));
+    if (!view) throw WebViewError("The web browser cannot be created");
+    m_view = view;
+    view->Bind(wxEVT_WEBVIEW_NAVIGATING, &WxWebView::onNavigating, this);
+    view->Bind(wxEVT_WEBVIEW_LOADED, &WxWebView::onLoaded, this);
+    view->Bind(wxEVT_WEBVIEW_ERROR, &WxWebView::onError, this);
+    std::shared_ptr<ScriptCalls> calls = m_calls;
+    view->Bind(wxEVT_WEBVIEW_SCRIPT_RESULT, [calls, view](wxWebViewEvent& event) {
+      const auto id = reinterpret_cast<std::uintptr_t>(event.GetClientData());
+      if (!calls->unanswered.erase(id)) {
+        event.Skip();  // not one of ours
+        return;
+      }
+      if (!calls->abandoned.erase(id)) calls->answers[id] = {!event.IsError(), toUtf8(event.GetString())};
+      if (calls->closed && calls->unanswered.empty()) {
+        // Not from inside the control's own callback.
+        wxWeakRef<wxWebView> parked(view);
+        wxTheApp->CallAfter([parked] {
+          if (parked) parked->Destroy();
+        });
+      }
+    });
+  }
+
+  ~WxWebView() override {
+    m_calls->closed = true;
+    wxWebView* view = m_view.get();
+    if (!view) return;  // its parent window has destroyed it already
+    view->Unbind(wxEVT_WEBVIEW_NAVIGATING, &WxWebView::onNavigating, this);
+    view->Unbind(wxEVT_WEBVIEW_LOADED, &WxWebView::onLoaded, this);
+    view->Unbind(wxEVT_WEBVIEW_ERROR, &WxWebView::onError, this);
+    if (m_calls->unanswered.empty()) {
+      view->Destroy();
+    } else {
+      view->Hide();
+      view->Reparent(parkingFrame());
+    }
+  }
+
+  void navigate(const std::string& url) override {
+    const std::string loadable = web::loadableUrl(url);
+    liveView().LoadURL(wxString::FromUTF8(loadable.data(), loadable.size()));
+  }
+
+  void refresh() override { liveView().Reload(); }
+
+  std::string readElementValue(const std::string& id) override {
+    wxWebView& view = liveView();
+    const std::shared_ptr<ScriptCalls> calls = m_calls;
+    const std::uintptr_t callId = ++calls->lastId;
+    calls->unanswered.insert(callId);
+    view.RunScriptAsync(web::elementValueScript(id), reinterpret_cast<void*>(callId));
+    waitForAnswer(*calls, callId);
+    const auto it = calls->answers.find(callId);
+    if (it == calls->answers.end()) {
+      calls->abandoned.insert(callId);
+      if (calls->closed) throw WebViewError("The web browser was closed");
+      throw WebViewError("The page did not answer in time");
+    }
+    const ScriptCalls::Answer answer = std::move(it->second);
+    calls->answers.erase(it);
+    if (!answer.ok) throw WebViewError("The page cannot be read: " + answer.text);
+    std::string value;
+    switch (web::parseElementValueResult(answer.text, value)) {
+      case web::ElementRead::Value:
+        return value;
+      case web::ElementRead::NoElement:
+        throw WebViewError("The page has no element \"" + id + "\"");
+      case web::ElementRead::NoValue:
+        throw WebViewError("The element \"" + id + "\" has no value");
+      case web::ElementRead::Garbled:
+        break;
+    }
+    throw WebViewError("The page gave an unreadable answer");
+  }
+
+  wxWindow* window() override { return m_view.get(); }
+
+ private:
+  wxWebView& liveView() {
+    if (!m_view) throw WebViewError("The web browser no longer exists");
+    return *m_view;
+  }
+
+  // Works the event loop one step at a time until this call's answer is in. Each nested read
+  // waits in its own frame for its own id, so answers never cross between reads, whatever
+  // order they arrive in.
+  static void waitForAnswer(const ScriptCalls& calls, std::uintptr_t callId) {
+    // Reads can happen before the application's loop runs (during start-up); the GTK loop can
+    // still be driven then, through a loop object made active for the wait.
+    std::unique_ptr<wxEventLoopBase> ownLoop;
+    std::unique_ptr<wxEventLoopActivator> activator;
+    if (!wxEventLoopBase::GetActive()) {
+      ownLoop = std::make_unique<wxGUIEventLoop>();
+      activator = std::make_unique<wxEventLoopActivator>(ownLoop.get());
+    }
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    const auto deadline = std::chrono::steady_clock::now() + kReadTimeout;
+    while (!calls.closed && !calls.answers.count(callId)) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return;
+      loop->DispatchTimeout(static_cast<unsigned long>(std::min<long long>(left.count(), 50)));
+      if (wxTheApp) wxTheApp->ProcessPendingEvents();
+    }
+  }
+
+  void onNavigating(wxWebViewEvent& event) {
+    event.Skip();
+    m_navigationSeen = true;
+    if (onBeforeNavigate2) onBeforeNavigate2(toUtf8(event.GetURL()));
+  }
+
+  // The top document is complete and readable here (not yet at NAVIGATED), so both completion
+  // events are raised from this one point.
+  void onLoaded(wxWebViewEvent& event) {
+    event.Skip();
+    // The empty page the control loads at creation completes without a navigation event; the
+    // program never asked for it, so it raises nothing.
+    if (!m_navigationSeen) return;
+    if (m_failedLoadEnding) {
+      m_failedLoadEnding = false;
+      return;
+    }
+    // A handler may close this browser; the second event must not touch it then.
+    const std::shared_ptr<ScriptCalls> alive = m_calls;
+    if (onDocumentComplete) onDocumentComplete();
+    if (!alive->closed && onNavigateComplete2) onNavigateComplete2();
+  }
+
+  // A failed or cancelled load ends with a completion of its own, right after the error.
+  // Nothing was loaded by it: a replaced navigation completes nothing, and a failed one
+  // completes later with the browser's error page, which is raised as usual.
+  void onError(wxWebViewEvent& event) {
+    event.Skip();
+    m_failedLoadEnding = true;
+  }
+
+  wxWeakRef<wxWebView> m_view;
+  std::shared_ptr<ScriptCalls> m_calls;
+  bool m_navigationSeen = false;
+  bool m_failedLoadEnding = false;
+};
+
+}  // namespace
+
+std::unique_ptr<WebView> createWebView(wxWindow* parent, int left, int top, int width,
+                                       int height) {
+  return std::make_unique<WxWebView>(parent, left, top, width, height);
+}
+
+}  // namespace zephra

@@ -7,7 +7,11 @@
 #include <string>
 #include <thread>
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace zephra::test {
 
@@ -43,11 +47,22 @@ class LoopbackServer {
   int m_port = 0;
 };
 
-// A port on 127.0.0.1 where nothing listens (bound, then released).
+// A port on 127.0.0.1 where nothing listens (bound, then released). A plain socket, never
+// listening: an httplib::Server that is bound but not run keeps its socket listening, so
+// connections to it would hang instead of being refused.
 inline int unusedLoopbackPort() {
-  httplib::Server probe;
-  const int port = probe.bind_to_any_port("127.0.0.1");
-  return port;
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("cannot open a socket");
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  socklen_t len = sizeof addr;
+  const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
+  ::close(fd);
+  if (!ok) throw std::runtime_error("cannot bind a loopback port");
+  return ntohs(addr.sin_port);
 }
 
 }  // namespace zephra::test
