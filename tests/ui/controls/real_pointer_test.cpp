@@ -4,8 +4,10 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
+#include <wx/timer.h>
 
 #include "tests/support/wx_test_util.h"
 #include "tests/ui/controls/picture_files.h"
@@ -116,6 +118,22 @@ TEST_F(RealPointerTest, PressOnTheChildWindowIsNotTheButtons) {
   test::pumpFor(300ms);
   EXPECT_EQ(0, m_clicks);
   EXPECT_EQ(0, m_covered->ToggleState);
+}
+
+// A picture that fails while the pointer enters must reach wx's own exception handling (the
+// application decides what to do with it), never unwind through GTK's C code.
+TEST_F(RealPointerTest, HoverFailureReachesTheApplicationsExceptionHandling) {
+  m_button->ImageHover = "missing.bmp";
+  wxGUIEventLoop loop;
+  wxTimer guard;
+  guard.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
+  guard.StartOnce(5000);
+  moveTo(30, 30);
+  // The default application object rethrows from its main loop once the loop has ended.
+  EXPECT_THROW(loop.Run(), PictureError);
+  guard.Stop();
+  EXPECT_TRUE(m_button->MouseInside);
+  EXPECT_EQ("off.bmp", m_button->shownFile());
 }
 
 }  // namespace
