@@ -177,6 +177,8 @@ void TfrmMain::bindEvents() {
   wbQuery->onDocumentComplete = [this] { wbQueryDocumentComplete(); };
   wbUpdate->onNavigateComplete2 = [this] { wbUpdateNavigateComplete2(); };
   wmApp().onMediaChange = [this] { tabPlayerwmAppMediaChange(); };
+  tbVolume->onChange = [this] { tbVolumeChange(); };
+  bindKeys();
 }
 
 WebView& TfrmMain::wbApp() { return *tabBrowser->wbApp; }

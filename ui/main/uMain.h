@@ -130,6 +130,8 @@ class TfrmMain : public wxFrame {
   void mnuStopClick();
   void mnuFullscreenClick();
   void tbVolumeChange();
+  // Space, F/F11, Esc and M in the player view (uMain_keys.cpp). True when the key was used.
+  bool playerKeyDown(int keyCode, int modifiers);
 
   // --- directory view ---
   void tabBrowserwbAppBeforeNavigate2(const std::string& URL);
@@ -152,6 +154,7 @@ class TfrmMain : public wxFrame {
   void createControls();
   void createMenu();
   void bindEvents();
+  void bindKeys();
   void waitForServer();
   void setButtonPictures(TImageButton& button, const char* off, const char* on, const char* hover);
   void onClose(wxCloseEvent& event);

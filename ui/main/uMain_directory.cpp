@@ -1,11 +1,83 @@
 // The directory view: link commands, the favorites filter, Organize Favorites and Report.
+#include <wx/checkbox.h>
+#include <wx/menuitem.h>
+
+#include "services/link_command.h"
+#include "services/service_addresses.h"
+#include "ui/controls/ImageButton.h"
+#include "ui/controls/XTrakBar.h"
+#include "ui/frames/uFrame.h"
+#include "ui/frames/uFrame2.h"
+#include "ui/main/play_button_pictures.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
 
-void TfrmMain::tabBrowserwbAppBeforeNavigate2(const std::string&) {}
-void TfrmMain::cbFavClick() {}
-void TfrmMain::mnuOrgFavClick() {}
-void TfrmMain::mnuReportClick() {}
+namespace {
+
+constexpr int32_t kPlayCommand = 1;
+constexpr int32_t kAddFavoriteCommand = 2;
+
+}  // namespace
+
+// Every navigation passes through here, sub-frames and our own requests included. It never
+// cancels: a link command is acted on and the browser then goes on as with any other link.
+void TfrmMain::tabBrowserwbAppBeforeNavigate2(const std::string& URL) {
+  const std::optional<LinkCommand> command = decodeLinkCommand(URL);
+  if (!command) return;
+  if (command->kind == kPlayCommand) {
+    // The three buttons playChannel does not show itself.
+    imFullScreen->show();
+    imStop->show();
+    imSound->show();
+    playChannel(command->value);
+  } else if (command->kind == kAddFavoriteCommand) {
+    addFavoriteById(command->value);
+  }
+}
+
+void TfrmMain::cbFavClick() {
+  const std::string flag = cbFav->IsChecked() ? "1" : "0";
+  wbApp().navigate(channelDirectoryUrl(LocalBase, AccountCode, flag));
+}
+
+// Organize Favorites and Report share one sequence: stop, back to the directory view with the
+// playback controls put away, then open the page.
+void TfrmMain::mnuOrgFavClick() {
+  wmApp().stop();
+  mnuFullscreen->Enable(false);
+  tabPlayer->Hide();
+  tabBrowser->Show();
+  // The player was just stopped: the button offers Play when it is next shown.
+  PlayIsShown = true;
+  installPlayTriple(*imPlay);
+  imPlay->refreshImage();
+  cbFav->Hide();
+  imPlay->hide();
+  imSound->hide();
+  imFullScreen->hide();
+  imStop->hide();
+  imgSound->hide();
+  tbVolume->Hide();
+  wbApp().navigate(favoritesManagerUrl(LocalBase, AccountCode));
+}
+
+void TfrmMain::mnuReportClick() {
+  wmApp().stop();
+  mnuFullscreen->Enable(false);
+  tabPlayer->Hide();
+  tabBrowser->Show();
+  PlayIsShown = true;
+  installPlayTriple(*imPlay);
+  imPlay->refreshImage();
+  cbFav->Hide();
+  imPlay->hide();
+  imSound->hide();
+  imFullScreen->hide();
+  imStop->hide();
+  tbVolume->Hide();
+  imgSound->hide();
+  wbApp().navigate(reportChannelUrl(RemoteBase, CurrentUrl));
+}
 
 }  // namespace zephra

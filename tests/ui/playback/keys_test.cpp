@@ -1,0 +1,128 @@
+// Keyboard keys of the player view.
+#include <gtest/gtest.h>
+#include <wx/defs.h>
+
+#include "tests/ui/playback/playback_fixture.h"
+#include "ui/main/player_keys.h"
+
+namespace zephra::test {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+TEST(PlayerKeyCommand, MapsThePlayerKeysAndLeavesEverythingElse) {
+  struct Case {
+    int key;
+    int modifiers;
+    PlayerKeyCommand command;
+  };
+  const Case cases[] = {
+      {WXK_SPACE, wxMOD_NONE, PlayerKeyCommand::PlayPause},
+      {'F', wxMOD_NONE, PlayerKeyCommand::FullScreen},
+      {'F', wxMOD_SHIFT, PlayerKeyCommand::FullScreen},
+      {WXK_F11, wxMOD_NONE, PlayerKeyCommand::FullScreen},
+      {WXK_ESCAPE, wxMOD_NONE, PlayerKeyCommand::LeaveFullScreen},
+      {'M', wxMOD_NONE, PlayerKeyCommand::Mute},
+      // Menu accelerators and shortcuts of other windows are never taken.
+      {'F', wxMOD_ALT, PlayerKeyCommand::None},
+      {'M', wxMOD_CONTROL, PlayerKeyCommand::None},
+      {WXK_SPACE, wxMOD_META, PlayerKeyCommand::None},
+      {'P', wxMOD_NONE, PlayerKeyCommand::None},
+      {WXK_F10, wxMOD_NONE, PlayerKeyCommand::None},
+      {WXK_RETURN, wxMOD_NONE, PlayerKeyCommand::None},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(playerKeyCommand(c.key, c.modifiers), c.command) << "key " << c.key << " modifiers " << c.modifiers;
+}
+
+class KeysTest : public PlaybackTest {
+ protected:
+  // A key press as the frame receives it, before the focused control.
+  bool press(int key, int modifiers = wxMOD_NONE) {
+    wxKeyEvent event(wxEVT_CHAR_HOOK);
+    event.m_keyCode = key;
+    event.m_controlDown = modifiers & wxMOD_CONTROL;
+    event.m_altDown = modifiers & wxMOD_ALT;
+    event.m_shiftDown = modifiers & wxMOD_SHIFT;
+    event.SetEventObject(&window());
+    window().ProcessWindowEvent(event);
+    return !event.GetSkipped();
+  }
+};
+
+TEST_F(KeysTest, PlayingChannelAnswersEveryKeyLikeItsButton) {
+  TfrmMain& frm = open();
+  playingChannel();
+
+  EXPECT_TRUE(press(WXK_SPACE));
+  EXPECT_TRUE(frm.PlayIsShown);
+  EXPECT_TRUE(press(WXK_SPACE));
+  EXPECT_FALSE(frm.PlayIsShown);
+  EXPECT_TRUE(press('M'));
+  EXPECT_EQ(frm.imSound->ToggleState, 1);
+  EXPECT_TRUE(press('M'));
+  EXPECT_EQ(frm.imSound->ToggleState, 0);
+  EXPECT_FALSE(press(WXK_ESCAPE)) << "not in full screen: Esc is someone else's";
+  EXPECT_TRUE(press('F'));
+  EXPECT_TRUE(press(WXK_ESCAPE));
+  EXPECT_TRUE(press(WXK_F11));
+  EXPECT_TRUE(press('F')) << "F again leaves full screen";
+  EXPECT_EQ(player().calls, (Calls{"pause", "play", "setMute 1", "setMute 0", "setFullScreen 1", "setFullScreen 0",
+                                   "setFullScreen 1", "setFullScreen 0"}));
+}
+
+TEST_F(KeysTest, KeysOfUnusableControlsDoNothing) {
+  TfrmMain& frm = open();
+  frm.imTabPlayerClick(frm.imTabPlayer.get());  // player view, nothing played yet
+  const std::string before = snapshot();
+  EXPECT_FALSE(press(WXK_SPACE));
+  EXPECT_FALSE(press('F'));
+  EXPECT_FALSE(press(WXK_F11));
+  EXPECT_FALSE(press(WXK_ESCAPE));
+  EXPECT_EQ(snapshot(), before);
+  // The mute button is usable from the start, so is its key.
+  EXPECT_TRUE(press('M'));
+  EXPECT_EQ(player().calls, Calls{"setMute 1"});
+}
+
+TEST_F(KeysTest, DirectoryViewKeepsItsKeysForThePage) {
+  TfrmMain& frm = open();
+  playingChannel();
+  frm.imTabBrowserClick(frm.imTabBrowser.get());
+  // Media arriving late shows buttons over the directory; typing in a page's search field must
+  // still not pause, mute or go full screen.
+  mediaChange();
+  const std::string before = snapshot();
+  for (int key : {int(WXK_SPACE), int('F'), int('M'), int(WXK_F11), int(WXK_ESCAPE)}) EXPECT_FALSE(press(key)) << key;
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(KeysTest, FullScreenKeyFollowsTheButtonOrTheMenuItem) {
+  TfrmMain& frm = open();
+  playingChannel();
+  frm.mnuStopClick();  // the menu item goes, the button stays usable
+  ASSERT_FALSE(frm.mnuFullscreen->IsEnabled());
+  EXPECT_TRUE(press('F'));
+  EXPECT_TRUE(press(WXK_ESCAPE));
+
+  frm.mnuOrgFavClick();
+  frm.mnuPlayClick();  // player view again, buttons still hidden, menu item enabled
+  ASSERT_FALSE(frm.imFullScreen->visible());
+  player().calls.clear();
+  EXPECT_TRUE(press('F'));
+  EXPECT_FALSE(press(WXK_SPACE)) << "the play/pause button is hidden";
+  EXPECT_FALSE(press('M')) << "so is the mute button";
+  EXPECT_EQ(player().calls, Calls{"setFullScreen 1"});
+}
+
+TEST_F(KeysTest, AltFIsLeftToTheMenu) {
+  TfrmMain& frm = open();
+  playingChannel();
+  EXPECT_FALSE(press('F', wxMOD_ALT));
+  EXPECT_FALSE(press(WXK_SPACE, wxMOD_CONTROL));
+  EXPECT_TRUE(player().calls.empty());
+  EXPECT_FALSE(frm.PlayIsShown);
+}
+
+}  // namespace
+}  // namespace zephra::test

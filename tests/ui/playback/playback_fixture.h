@@ -1,0 +1,135 @@
+// A main window on test doubles for the playback, link-command and favorites handlers. Its
+// browsers raise the before-navigate event for the program's own navigations too, as the real
+// browser does, so that requests carrying a link command are decoded like clicked links.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/checkbox.h>
+#include <wx/menu.h>
+
+#include "tests/ui/main/main_window_doubles.h"
+#include "ui/controls/ImageButton.h"
+#include "ui/controls/XTrakBar.h"
+#include "ui/controls/graphic_picture.h"
+
+namespace zephra::test {
+
+class NavigatingWebView : public FakeWebView {
+ public:
+  void navigate(const std::string& url) override {
+    FakeWebView::navigate(url);
+    if (onBeforeNavigate2) onBeforeNavigate2(url);
+  }
+  void refresh() override {
+    FakeWebView::refresh();
+    if (onRefresh) onRefresh();
+  }
+  std::function<void()> onRefresh;  // lets a test look at the window while the reload is asked for
+};
+
+// A program folder with config.ini, a current folder with the skin pictures, and the window.
+class PlaybackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zephra-playback-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_root = pattern;
+    std::filesystem::create_directories(m_root / "app" / "lib");
+    std::filesystem::create_directories(m_root / "pictures");
+    writeSkinPictures(m_root / "pictures");
+    doubles.appDir = (m_root / "app").string() + "/";
+    doubles.accountCode = "acc";
+    std::ofstream(doubles.appDir + "config.ini", std::ios::binary) << "stamp1\r\n";
+    m_oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(m_root / "pictures");
+  }
+
+  void TearDown() override {
+    if (m_window && !wxTheApp->IsScheduledForDestruction(m_window)) delete m_window;
+    wxTheApp->ProcessIdle();
+    m_window = nullptr;
+    std::filesystem::current_path(m_oldCwd);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_root, ignored);
+  }
+
+  // Opens the window on browsers that raise the before-navigate event for the program's own
+  // navigations as well, as the real browser does.
+  TfrmMain& open() {
+    PlatformServices services = doubles.services();
+    services.createWebView = [](wxWindow* parent, int left, int top, int width, int height) {
+      auto view = std::make_unique<NavigatingWebView>();
+      view->parent = parent;
+      view->place = wxRect(left, top, width, height);
+      return std::unique_ptr<WebView>(std::move(view));
+    };
+    m_window = new TfrmMain(std::move(services));
+    return *m_window;
+  }
+
+  TfrmMain& window() { return *m_window; }
+  NavigatingWebView& wbApp() { return dynamic_cast<NavigatingWebView&>(window().wbApp()); }
+  NavigatingWebView& wbQuery() { return dynamic_cast<NavigatingWebView&>(*window().wbQuery); }
+  FakePlayer& player() { return fake(window().wmApp()); }
+
+  PlatformDoubles doubles;
+
+  // A click on a link in the directory page, as the browser reports it.
+  void clickLink(const std::string& url) { window().wbApp().onBeforeNavigate2(url); }
+  // The player has opened new media.
+  void mediaChange() { window().wmApp().onMediaChange(); }
+  // The player's status text changed to `text`.
+  void playerStatus(const std::string& text) {
+    player().statusText = text;
+    window().wmApp().onStatusChange();
+  }
+  // A channel is playing and the player has reported it: every control is usable.
+  void playingChannel(const std::string& url = "http://streams.test/one.ts") {
+    clickLink("http://dir.test/query.php#1|" + url);
+    mediaChange();
+    player().calls.clear();
+  }
+
+  std::vector<TImageButton*> playbackButtons() {
+    TfrmMain& f = window();
+    return {f.imPlay.get(), f.imStop.get(), f.imSound.get(), f.imFullScreen.get(), f.imgSound.get()};
+  }
+
+  // Everything a handler may change, in one text, so "nothing else changed" is one comparison
+  // whose failure shows what did change.
+  std::string snapshot() {
+    TfrmMain& f = window();
+    std::ostringstream out;
+    out << "browser " << f.tabBrowser->IsShown() << " player " << f.tabPlayer->IsShown()
+        << " cbFav " << f.cbFav->IsShown() << " tbVolume " << f.tbVolume->IsShown() << " lbStatus "
+        << f.lbStatus->visible() << "\nbuttons";
+    for (TImageButton* b : playbackButtons())
+      out << " [" << b->visible() << b->enabled() << b->Active << " " << b->ImageOff << "|" << b->ImageOn << "|"
+          << b->ImageHover << " " << b->shownFile() << " " << b->ToggleState << "]";
+    out << "\nmenu";
+    for (wxMenuItem* item : {f.mnuPlay, f.mnuPause, f.mnuStop, f.mnuReport, f.mnuFullscreen, f.mnuAddFav, f.mnuOrgFav})
+      out << " " << item->IsEnabled();
+    out << "\nPlayIsShown " << f.PlayIsShown << " CurrentUrl " << f.CurrentUrl << " status '" << f.statusText()
+        << "'\nplayer calls " << player().calls.size() << " wbApp " << wbApp().navigations.size() << "/"
+        << wbApp().refreshes << " wbQuery " << wbQuery().navigations.size() << "/" << wbQuery().refreshes;
+    return out.str();
+  }
+
+  std::string lastNavigation(FakeWebView& view) {
+    return view.navigations.empty() ? std::string() : view.navigations.back();
+  }
+
+ private:
+  std::filesystem::path m_root;
+  std::filesystem::path m_oldCwd;
+  TfrmMain* m_window = nullptr;
+};
+
+}  // namespace zephra::test

@@ -1,0 +1,26 @@
+#include "ui/main/player_keys.h"
+
+#include <wx/defs.h>
+
+namespace zephra {
+
+PlayerKeyCommand playerKeyCommand(int keyCode, int modifiers) {
+  if (modifiers & (wxMOD_CONTROL | wxMOD_ALT | wxMOD_META)) return PlayerKeyCommand::None;
+  switch (keyCode) {
+    case WXK_SPACE:
+      return PlayerKeyCommand::PlayPause;
+    case 'F':
+    case 'f':
+    case WXK_F11:
+      return PlayerKeyCommand::FullScreen;
+    case WXK_ESCAPE:
+      return PlayerKeyCommand::LeaveFullScreen;
+    case 'M':
+    case 'm':
+      return PlayerKeyCommand::Mute;
+    default:
+      return PlayerKeyCommand::None;
+  }
+}
+
+}  // namespace zephra

@@ -1,0 +1,19 @@
+// The keyboard keys a player's users expect: which command a key press asks for. Whether the
+// command may run is the window's business (the matching button or menu item must be usable).
+#pragma once
+
+namespace zephra {
+
+enum class PlayerKeyCommand {
+  None,
+  PlayPause,        // Space
+  FullScreen,       // F or F11: enters full screen, or leaves it when already there
+  LeaveFullScreen,  // Esc
+  Mute,             // M
+};
+
+// `keyCode` is a wx key code (letters arrive upper case), `modifiers` a wx modifier mask.
+// Presses with Ctrl, Alt or Meta are never ours: Alt+F opens the File menu, for one.
+PlayerKeyCommand playerKeyCommand(int keyCode, int modifiers);
+
+}  // namespace zephra

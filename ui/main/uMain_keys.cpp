@@ -1,0 +1,62 @@
+// Keyboard keys of the player view: Space, F/F11, Esc and M do what the matching button or menu
+// item does, and only where that button or item could be used right now.
+#include <wx/event.h>
+#include <wx/menuitem.h>
+
+#include "ui/controls/ImageButton.h"
+#include "ui/frames/uFrame.h"
+#include "ui/main/player_keys.h"
+#include "ui/main/uMain.h"
+
+namespace zephra {
+
+namespace {
+
+// A press on the button itself: flips its state, reloads its picture and raises its click,
+// exactly as the pointer would.
+bool pressIfUsable(TImageButton& button) {
+  if (!button.visible() || !button.enabled() || !button.Active) return false;
+  button.leftButtonDown();
+  return true;
+}
+
+}  // namespace
+
+// The frame sees every key before the focused control does, so the keys work wherever the
+// focus sits inside the player view.
+void TfrmMain::bindKeys() {
+  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+    if (!playerKeyDown(event.GetKeyCode(), event.GetModifiers())) event.Skip();
+  });
+}
+
+bool TfrmMain::playerKeyDown(int keyCode, int modifiers) {
+  const PlayerKeyCommand command = playerKeyCommand(keyCode, modifiers);
+  if (command == PlayerKeyCommand::None) return false;
+  // In the directory view the keys belong to the page: a search field must get its "f" and " ".
+  if (!tabPlayer->IsShown()) return false;
+  switch (command) {
+    case PlayerKeyCommand::PlayPause:
+      return pressIfUsable(*imPlay);
+    case PlayerKeyCommand::FullScreen:
+      if (wmApp().fullScreen()) {
+        wmApp().setFullScreen(false);
+        return true;
+      }
+      if (pressIfUsable(*imFullScreen)) return true;
+      if (!mnuFullscreen->IsEnabled()) return false;
+      mnuFullscreenClick();
+      return true;
+    case PlayerKeyCommand::LeaveFullScreen:
+      if (!wmApp().fullScreen()) return false;
+      wmApp().setFullScreen(false);
+      return true;
+    case PlayerKeyCommand::Mute:
+      return pressIfUsable(*imSound);
+    case PlayerKeyCommand::None:
+      break;
+  }
+  return false;
+}
+
+}  // namespace zephra
