@@ -1,1 +1,280 @@
-// placeholder until its adapter lands
+#include "platform/media_player_mpv.h"
+
+#include <atomic>
+#include <cmath>
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <wx/app.h>
+
+namespace zephra {
+namespace {
+
+// Fills its parent and stays black where no picture is drawn.
+class VideoWindow : public wxWindow {
+ public:
+  explicit VideoWindow(wxWindow* parent)
+      : wxWindow(parent, wxID_ANY, wxPoint(0, 0), parent->GetClientSize(), wxBORDER_NONE | wxWANTS_CHARS) {
+    SetBackgroundColour(*wxBLACK);
+    parent->Bind(wxEVT_SIZE, &VideoWindow::onParentSize, this);
+  }
+
+ private:
+  void onParentSize(wxSizeEvent& event) {
+    event.Skip();
+    SetSize(GetParent()->GetClientSize());
+  }
+};
+
+// The X11 window id of a wx window; realizes the widget first so this works while the
+// window (or its top-level window) is still hidden.
+unsigned long nativeWindowId(wxWindow* window) {
+  GtkWidget* widget = window->GetHandle();
+  gtk_widget_realize(widget);
+  GdkWindow* gdkWindow = window->GTKGetDrawingWindow();
+  if (!gdkWindow) gdkWindow = gtk_widget_get_window(widget);
+  if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow))
+    throw MediaPlayerError("the media player needs the X11 display backend (GDK_BACKEND=x11)");
+  return GDK_WINDOW_XID(gdkWindow);
+}
+
+PlaybackEnd endOf(const mpv_event_end_file& end) {
+  switch (end.reason) {
+    case MPV_END_FILE_REASON_EOF:
+      return PlaybackEnd::Finished;
+    case MPV_END_FILE_REASON_ERROR:
+      return PlaybackEnd::Failed;
+    case MPV_END_FILE_REASON_REDIRECT:
+      return PlaybackEnd::Redirected;
+    default:
+      return PlaybackEnd::Stopped;
+  }
+}
+
+}  // namespace
+
+// Carries mpv's wakeups to the UI thread. Shared so a wakeup that arrives after the player is
+// gone finds `player` null instead of freed memory.
+struct MpvMediaPlayer::EventPump : std::enable_shared_from_this<EventPump> {
+  MpvMediaPlayer* player = nullptr;  // read and written on the UI thread only
+  std::atomic<bool> queued{false};
+
+  // Runs on one of mpv's threads: only posts; the UI thread drains.
+  static void wake(void* context) { static_cast<EventPump*>(context)->post(); }
+
+  // One drain queued at a time, however many wakeups come in before it runs.
+  void post() {
+    if (queued.exchange(true) || !wxTheApp) return;
+    wxTheApp->CallAfter([weak = weak_from_this()] {
+      const auto alive = weak.lock();
+      if (!alive) return;
+      alive->queued = false;
+      if (alive->player) alive->player->drainEvents();
+    });
+  }
+};
+
+MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options)
+    : m_pump(std::make_shared<EventPump>()) {
+  if (!parent) throw MediaPlayerError("the media player needs a parent window");
+  m_video = new VideoWindow(parent);
+  try {
+    configure(options, nativeWindowId(m_video));
+  } catch (...) {
+    m_mpv.destroy();
+    m_video->Destroy();
+    throw;
+  }
+  m_fullScreen = std::make_unique<FullScreenView>(m_video);
+  // Should the window go first (its parent closing), mpv must stop drawing into it before
+  // the native window disappears.
+  m_video->Bind(wxEVT_DESTROY, [this](wxWindowDestroyEvent& event) {
+    event.Skip();
+    if (event.GetEventObject() == m_video.get()) shutDown();
+  });
+  m_notifiedStatus = m_status.text();
+}
+
+void MpvMediaPlayer::configure(const MediaPlayerOptions& options, unsigned long windowId) {
+  m_mpv.setOption("wid", std::to_string(windowId));
+  // Only the picture: no controls, keys, menus, on-screen messages or scripts of mpv's own,
+  // and the pointer stays with the host so it sees double clicks.
+  m_mpv.setOption("config", "no");
+  m_mpv.setOption("load-scripts", "no");
+  m_mpv.setOption("ytdl", "no");
+  m_mpv.setOption("osc", "no");
+  m_mpv.setOption("osd-level", "0");
+  m_mpv.setOption("terminal", "no");
+  m_mpv.setOption("input-default-bindings", "no");
+  m_mpv.setOption("input-vo-keyboard", "no");
+  m_mpv.setOption("input-cursor", "no");
+  m_mpv.setOption("cursor-autohide", "no");
+  m_mpv.setOption("idle", "yes");
+  // Keeps the video output alive between items: a failed GPU probe (no GPU, e.g. Xvfb) is
+  // paid once at start instead of at every channel switch.
+  m_mpv.setOption("force-window", "yes");
+  m_mpv.setOption("vo", options.videoOutput.empty() ? "gpu,x11" : options.videoOutput);
+  if (!options.audioOutput.empty()) m_mpv.setOption("ao", options.audioOutput);
+  m_mpv.setOption("audio-fallback-to-null", "yes");
+  // A dead address must end in a failure within seconds, not an endless wait.
+  m_mpv.setOption("network-timeout", "5");
+  m_mpv.setOption("volume", "50");
+  m_mpv.setOption("mute", "no");
+  m_mpv.setOption("speed", "1");
+  m_mpv.setOption("pause", "no");
+  m_mpv.setOption("fullscreen", "no");
+
+  m_mpv.initialize();
+  m_mpv.requestLogMessages("warn");
+  m_mpv.observe("pause", MPV_FORMAT_FLAG);
+  m_mpv.observe("paused-for-cache", MPV_FORMAT_FLAG);
+  m_mpv.observe("cache-buffering-state", MPV_FORMAT_INT64);
+  m_pump->player = this;
+  m_mpv.setWakeupCallback(&EventPump::wake, m_pump.get());
+}
+
+MpvMediaPlayer::~MpvMediaPlayer() {
+  m_fullScreen.reset();
+  shutDown();
+  if (m_video) m_video->Destroy();
+}
+
+void MpvMediaPlayer::shutDown() {
+  m_pump->player = nullptr;
+  m_mpv.destroy();
+}
+
+void MpvMediaPlayer::open(const std::string& url) {
+  m_mpv.command({"loadfile", url, "replace"});
+  // An item opened after a pause would otherwise start paused.
+  m_mpv.setFlag("pause", false);
+}
+
+void MpvMediaPlayer::play() {
+  if (m_mpv.integer("playlist-current-pos") < 0) {
+    if (!m_url.empty()) open(m_url);
+    return;
+  }
+  m_mpv.setFlag("pause", false);
+}
+
+void MpvMediaPlayer::pause() { m_mpv.setFlag("pause", true); }
+
+void MpvMediaPlayer::stop() {
+  const bool wasOpen = m_mpv.integer("playlist-current-pos") >= 0;
+  m_mpv.command({"stop"});
+  // An open item reports its end through the event queue; with none, nothing would.
+  if (!wasOpen) {
+    m_status.stopped();
+    requestDrain();
+  }
+}
+
+void MpvMediaPlayer::setUrl(const std::string& url) {
+  if (url.empty()) throw MediaPlayerError("set address: the address is empty");
+  if (url.find('\0') != std::string::npos)
+    throw MediaPlayerError("set address: the address contains a NUL character");
+  open(url);
+  m_url = url;
+}
+
+void MpvMediaPlayer::setFullScreen(bool on) {
+  if (!m_fullScreen || !m_video) throw MediaPlayerError("full screen: the player window is gone");
+  if (on)
+    m_fullScreen->enter();
+  else
+    m_fullScreen->leave();
+}
+
+bool MpvMediaPlayer::fullScreen() const { return m_fullScreen && m_fullScreen->active(); }
+
+std::string MpvMediaPlayer::status() const { return m_status.text(); }
+
+bool MpvMediaPlayer::mute() const { return m_mpv.flag("mute"); }
+
+void MpvMediaPlayer::setMute(bool on) { m_mpv.setFlag("mute", on); }
+
+int MpvMediaPlayer::volume() const { return static_cast<int>(std::lround(m_mpv.number("volume"))); }
+
+void MpvMediaPlayer::setVolume(int volume) {
+  if (volume < 0 || volume > 100)
+    throw MediaPlayerError("volume: " + std::to_string(volume) + " is outside 0 to 100");
+  m_mpv.setInt("volume", volume);
+}
+
+wxWindow* MpvMediaPlayer::window() { return m_video.get(); }
+
+void MpvMediaPlayer::requestDrain() { m_pump->post(); }
+
+void MpvMediaPlayer::drainEvents() {
+  // Held so that a handler which deletes this player leaves a flag to look at.
+  const std::shared_ptr<EventPump> pump = m_pump;
+  while (pump->player) {
+    const mpv_event& event = m_mpv.nextEvent();
+    // The status is reported once the queue is empty: mpv hands out log lines only after
+    // the events, and the line that explains a failure is needed to word it.
+    if (event.event_id == MPV_EVENT_NONE) {
+      raiseStatusIfChanged();
+      return;
+    }
+    if (handleEvent(event)) {
+      const auto handler = onMediaChange;
+      if (handler) handler();
+    }
+  }
+}
+
+void MpvMediaPlayer::raiseStatusIfChanged() {
+  const std::string text = m_status.text();
+  if (text == m_notifiedStatus) return;
+  m_notifiedStatus = text;
+  const auto handler = onStatusChange;
+  if (handler) handler();
+}
+
+bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
+  switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+      m_status.opening();
+      return false;
+    case MPV_EVENT_FILE_LOADED:
+      m_status.loaded();
+      return true;
+    case MPV_EVENT_PLAYBACK_RESTART:
+      m_status.started();
+      return false;
+    case MPV_EVENT_END_FILE: {
+      const auto& end = *static_cast<const mpv_event_end_file*>(event.data);
+      m_status.ended(endOf(end), end.error < 0 ? mpv_error_string(end.error) : "");
+      return false;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+      const auto& property = *static_cast<const mpv_event_property*>(event.data);
+      const std::string name = property.name;
+      if (property.format == MPV_FORMAT_FLAG) {
+        const bool on = *static_cast<const int*>(property.data) != 0;
+        if (name == "pause") m_status.setPaused(on);
+        if (name == "paused-for-cache") m_status.setWaitingForCache(on);
+      } else if (property.format == MPV_FORMAT_INT64 && name == "cache-buffering-state") {
+        m_status.setBufferedPercent(static_cast<long>(*static_cast<const int64_t*>(property.data)));
+      }
+      return false;
+    }
+    case MPV_EVENT_LOG_MESSAGE: {
+      const auto& message = *static_cast<const mpv_event_log_message*>(event.data);
+      const std::string level = message.level;
+      m_status.noteProblem(message.prefix, level == "error" || level == "fatal", message.text);
+      const auto handler = onLogMessage;
+      if (handler) handler(level, message.prefix, message.text);
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+std::unique_ptr<MediaPlayer> createMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options) {
+  return std::make_unique<MpvMediaPlayer>(parent, options);
+}
+
+}  // namespace zephra

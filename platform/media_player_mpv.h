@@ -1,0 +1,62 @@
+// The media player on libmpv, drawing into an X11 child window. Declared here (not only in the
+// .cpp) so tests can reach the engine's log.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <wx/weakref.h>
+#include <wx/window.h>
+
+#include "platform/media_player.h"
+#include "platform/mpv_handle.h"
+#include "platform/player_full_screen.h"
+#include "platform/player_status.h"
+
+namespace zephra {
+
+class MpvMediaPlayer final : public MediaPlayer {
+ public:
+  MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options);
+  ~MpvMediaPlayer() override;
+  MpvMediaPlayer(const MpvMediaPlayer&) = delete;
+  MpvMediaPlayer& operator=(const MpvMediaPlayer&) = delete;
+
+  void play() override;
+  void pause() override;
+  void stop() override;
+  void setUrl(const std::string& url) override;
+  void setFullScreen(bool on) override;
+  bool fullScreen() const override;
+  std::string status() const override;
+  bool mute() const override;
+  void setMute(bool on) override;
+  int volume() const override;
+  void setVolume(int volume) override;
+  wxWindow* window() override;
+
+  // Every warning or error the engine logs, on the UI thread (level, module, text).
+  std::function<void(const std::string&, const std::string&, const std::string&)> onLogMessage;
+
+ private:
+  struct EventPump;
+
+  void configure(const MediaPlayerOptions& options, unsigned long windowId);
+  void open(const std::string& url);
+  void drainEvents();
+  bool handleEvent(const mpv_event& event);  // true when a new media item was opened
+  void raiseStatusIfChanged();
+  void requestDrain();
+  void shutDown();
+
+  wxWeakRef<wxWindow> m_video;
+  std::unique_ptr<FullScreenView> m_fullScreen;
+  MpvHandle m_mpv;
+  std::shared_ptr<EventPump> m_pump;
+  PlayerStatus m_status;
+  std::string m_notifiedStatus;
+  std::string m_url;
+};
+
+}  // namespace zephra

@@ -1,0 +1,113 @@
+#include "platform/mpv_handle.h"
+
+#include <clocale>
+#include <utility>
+
+#include "platform/media_player.h"
+
+namespace zephra {
+
+void checkMpv(int status, const std::string& what) {
+  if (status < 0) throw MediaPlayerError(what + ": " + mpv_error_string(status));
+}
+
+MpvHandle::MpvHandle() {
+  // mpv parses numbers with the C library and refuses to start under a locale with a
+  // decimal comma.
+  std::setlocale(LC_NUMERIC, "C");
+  m_handle = mpv_create();
+  if (!m_handle) throw MediaPlayerError("cannot create the media player");
+}
+
+MpvHandle::~MpvHandle() { destroy(); }
+
+MpvHandle::MpvHandle(MpvHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+
+MpvHandle& MpvHandle::operator=(MpvHandle&& other) noexcept {
+  if (this != &other) {
+    destroy();
+    m_handle = std::exchange(other.m_handle, nullptr);
+  }
+  return *this;
+}
+
+void MpvHandle::destroy() noexcept {
+  if (!m_handle) return;
+  // No wakeup may reach a caller that is going away.
+  mpv_set_wakeup_callback(m_handle, nullptr, nullptr);
+  mpv_terminate_destroy(std::exchange(m_handle, nullptr));
+}
+
+mpv_handle* MpvHandle::checked() const {
+  if (!m_handle) throw MediaPlayerError("the media player is closed");
+  return m_handle;
+}
+
+void MpvHandle::setOption(const char* name, const std::string& value) {
+  checkMpv(mpv_set_option_string(checked(), name, value.c_str()), std::string("option ") + name);
+}
+
+void MpvHandle::initialize() { checkMpv(mpv_initialize(checked()), "start"); }
+
+void MpvHandle::command(const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  argv.reserve(args.size() + 1);
+  for (const auto& arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+  checkMpv(mpv_command(checked(), argv.data()), args.empty() ? "command" : args.front());
+}
+
+void MpvHandle::setProperty(const char* name, const std::string& value) {
+  checkMpv(mpv_set_property_string(checked(), name, value.c_str()), name);
+}
+
+void MpvHandle::setFlag(const char* name, bool value) {
+  int flag = value ? 1 : 0;
+  checkMpv(mpv_set_property(checked(), name, MPV_FORMAT_FLAG, &flag), name);
+}
+
+void MpvHandle::setInt(const char* name, int64_t value) {
+  checkMpv(mpv_set_property(checked(), name, MPV_FORMAT_INT64, &value), name);
+}
+
+bool MpvHandle::flag(const char* name) const {
+  int flag = 0;
+  checkMpv(mpv_get_property(checked(), name, MPV_FORMAT_FLAG, &flag), name);
+  return flag != 0;
+}
+
+int64_t MpvHandle::integer(const char* name) const {
+  int64_t value = 0;
+  checkMpv(mpv_get_property(checked(), name, MPV_FORMAT_INT64, &value), name);
+  return value;
+}
+
+double MpvHandle::number(const char* name) const {
+  double value = 0;
+  checkMpv(mpv_get_property(checked(), name, MPV_FORMAT_DOUBLE, &value), name);
+  return value;
+}
+
+std::string MpvHandle::text(const char* name) const {
+  char* raw = mpv_get_property_string(checked(), name);
+  if (!raw) throw MediaPlayerError(std::string(name) + ": property unavailable");
+  std::string value(raw);
+  mpv_free(raw);
+  return value;
+}
+
+void MpvHandle::observe(const char* name, mpv_format format) {
+  checkMpv(mpv_observe_property(checked(), 0, name, format), name);
+}
+
+void MpvHandle::requestLogMessages(const char* minLevel) {
+  checkMpv(mpv_request_log_messages(checked(), minLevel), "log messages");
+}
+
+void MpvHandle::setWakeupCallback(void (*wake)(void*), void* context) {
+  mpv_set_wakeup_callback(checked(), wake, context);
+}
+
+const mpv_event& MpvHandle::nextEvent() { return *mpv_wait_event(checked(), 0); }
+
+}  // namespace zephra

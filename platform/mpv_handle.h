@@ -1,0 +1,53 @@
+// Move-only owner of one libmpv instance. Every failed call throws MediaPlayerError carrying
+// mpv's own error text, so callers never check codes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <mpv/client.h>
+
+namespace zephra {
+
+class MpvHandle {
+ public:
+  // Creates an uninitialised instance: set options, then initialize().
+  MpvHandle();
+  ~MpvHandle();
+  MpvHandle(MpvHandle&& other) noexcept;
+  MpvHandle& operator=(MpvHandle&& other) noexcept;
+  MpvHandle(const MpvHandle&) = delete;
+  MpvHandle& operator=(const MpvHandle&) = delete;
+
+  void setOption(const char* name, const std::string& value);
+  void initialize();
+
+  void command(const std::vector<std::string>& args);
+  void setProperty(const char* name, const std::string& value);
+  void setFlag(const char* name, bool value);
+  void setInt(const char* name, int64_t value);
+  bool flag(const char* name) const;
+  int64_t integer(const char* name) const;
+  double number(const char* name) const;
+  std::string text(const char* name) const;
+
+  void observe(const char* name, mpv_format format);
+  void requestLogMessages(const char* minLevel);
+  // `wake` runs on one of mpv's threads whenever events are waiting.
+  void setWakeupCallback(void (*wake)(void*), void* context);
+  // Next queued event without waiting; MPV_EVENT_NONE when the queue is empty.
+  const mpv_event& nextEvent();
+
+  // Ends the instance now (idempotent); later calls throw.
+  void destroy() noexcept;
+
+ private:
+  mpv_handle* checked() const;
+  mpv_handle* m_handle = nullptr;
+};
+
+// Throws MediaPlayerError("<what>: <mpv's text>") when `status` is an mpv error code.
+void checkMpv(int status, const std::string& what);
+
+}  // namespace zephra
