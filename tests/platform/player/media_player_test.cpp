@@ -1,0 +1,148 @@
+// The real player playing a loopback stream: events, status texts, controls.
+#include <chrono>
+
+#include "tests/platform/player/player_test_support.h"
+
+namespace zephra::test {
+namespace {
+
+using std::chrono::seconds;
+
+TEST_F(PlayerTest, StartsWithTheCreationSettings) {
+  createPlayer();
+  EXPECT_EQ(m_player->volume(), 50);
+  EXPECT_FALSE(m_player->mute());
+  EXPECT_FALSE(m_player->fullScreen());
+  EXPECT_EQ(m_player->status(), "Stopped");
+  ASSERT_NE(m_player->window(), nullptr);
+  EXPECT_EQ(m_player->window()->GetParent(), m_host);
+  EXPECT_EQ(m_player->window()->GetSize(), m_host->GetClientSize());
+}
+
+TEST_F(PlayerTest, OpensAStreamRaisesMediaChangeOnTheUiThreadAndPlays) {
+  createPlayer();
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForMediaChanges(1));
+  ASSERT_TRUE(waitForStatus("Playing")) << m_player->status();
+  EXPECT_FALSE(m_offThread);
+  EXPECT_EQ(m_mediaChanges, 1);
+  EXPECT_EQ(m_statuses.back(), "Playing");
+  EXPECT_EQ(requestsFor("/first.ts"), 1);
+  EXPECT_EQ(errors(), "");
+}
+
+TEST_F(PlayerTest, StopThenASecondAddressPlays) {
+  createPlayer();
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_player->stop();
+  ASSERT_TRUE(waitForStatus("Stopped"));
+  // The main window's channel switch: stop, new address, play.
+  m_player->stop();
+  m_player->setUrl(url("second"));
+  m_player->play();
+  ASSERT_TRUE(waitForMediaChanges(2));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  EXPECT_EQ(requestsFor("/second.ts"), 1) << "play right after setting the address must not open it twice";
+  EXPECT_EQ(errors(), "");
+}
+
+TEST_F(PlayerTest, SwitchingWhilePlayingEndsOnTheNewStream) {
+  createPlayer();
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_player->stop();
+  m_player->setUrl(url("second"));
+  m_player->play();
+  ASSERT_TRUE(waitForMediaChanges(2));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  // No late report of the first stream's end may overwrite the second one's status.
+  pumpFor(std::chrono::milliseconds(300));
+  EXPECT_EQ(m_player->status(), "Playing");
+  EXPECT_EQ(errors(), "");
+}
+
+TEST_F(PlayerTest, PauseAndPlayResume) {
+  createPlayer();
+  m_player->setUrl(url("clip"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_player->pause();
+  ASSERT_TRUE(waitForStatus("Paused"));
+  m_player->play();
+  ASSERT_TRUE(waitForStatus("Playing"));
+  EXPECT_EQ(m_mediaChanges, 1) << "resuming must not reopen the address";
+  EXPECT_EQ(requestsFor("/clip.ts"), 1);
+}
+
+TEST_F(PlayerTest, PlayAfterStopReopensTheAddress) {
+  createPlayer();
+  m_player->setUrl(url("clip"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_player->stop();
+  ASSERT_TRUE(waitForStatus("Stopped"));
+  m_player->play();
+  ASSERT_TRUE(waitForMediaChanges(2));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  EXPECT_EQ(requestsFor("/clip.ts"), 2);
+}
+
+TEST_F(PlayerTest, AnAddressSetWhilePausedStillPlays) {
+  createPlayer();
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_player->pause();
+  ASSERT_TRUE(waitForStatus("Paused"));
+  m_player->setUrl(url("second"));
+  ASSERT_TRUE(waitForMediaChanges(2));
+  ASSERT_TRUE(waitForStatus("Playing")) << m_player->status();
+}
+
+TEST_F(PlayerTest, PlayAndStopWithNoAddressAreHarmless) {
+  createPlayer();
+  EXPECT_NO_THROW(m_player->play());
+  EXPECT_NO_THROW(m_player->stop());
+  pumpFor(std::chrono::milliseconds(200));
+  EXPECT_EQ(m_player->status(), "Stopped");
+  EXPECT_EQ(m_mediaChanges, 0);
+}
+
+TEST_F(PlayerTest, MuteAndVolumeReadBack) {
+  createPlayer();
+  m_player->setMute(true);
+  EXPECT_TRUE(m_player->mute());
+  m_player->setMute(false);
+  EXPECT_FALSE(m_player->mute());
+  for (int volume : {0, 1, 73, 100}) {
+    m_player->setVolume(volume);
+    EXPECT_EQ(m_player->volume(), volume);
+  }
+  for (int volume : {-1, 101, 1000}) EXPECT_THROW(m_player->setVolume(volume), MediaPlayerError) << volume;
+  EXPECT_EQ(m_player->volume(), 100);
+}
+
+TEST_F(PlayerTest, MuteAndVolumeHoldAcrossStreams) {
+  createPlayer();
+  m_player->setMute(true);
+  m_player->setVolume(20);
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_player->setUrl(url("second"));
+  ASSERT_TRUE(waitForMediaChanges(2));
+  EXPECT_TRUE(m_player->mute());
+  EXPECT_EQ(m_player->volume(), 20);
+}
+
+TEST_F(PlayerTest, StatusChangeReportsEveryChangeOnce) {
+  createPlayer();
+  m_player->setUrl(url("clip"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_player->pause();
+  ASSERT_TRUE(waitForStatus("Paused"));
+  pumpFor(std::chrono::milliseconds(200));
+  ASSERT_FALSE(m_statuses.empty());
+  for (size_t i = 1; i < m_statuses.size(); ++i) EXPECT_NE(m_statuses[i], m_statuses[i - 1]) << i;
+  EXPECT_EQ(m_statuses.back(), "Paused");
+}
+
+}  // namespace
+}  // namespace zephra::test
