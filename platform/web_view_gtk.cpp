@@ -1,14 +1,15 @@
 // wxWebView (WebKitGTK) behind the WebView interface.
 //
-// Handlers are called straight from wx event handlers. An exception thrown by one is caught by
-// wx's own event dispatch (wxEvtHandler::SafelyProcessEvent) before it could reach GTK's C code,
-// and handed to wxApp::OnExceptionInMainLoop: the application decides there whether it is
-// reported or dropped. Nothing here swallows it.
+// Each handler runs inside a wx event dispatch of its own. An exception thrown by one is caught
+// there (wxEvtHandler::SafelyProcessEvent) before it could reach GTK's C code, and handed to
+// wxApp::OnExceptionInMainLoop: the application decides whether it is reported or dropped.
+// Nothing here swallows it.
 #include "platform/web_view.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <memory>
@@ -38,6 +39,19 @@ void routeLoggingToStderr() {
   routed = true;
   if (!dynamic_cast<wxLogStderr*>(wxLog::GetActiveTarget()))
     delete wxLog::SetActiveTarget(new wxLogStderr());
+}
+
+// Lets `handler` run in an event dispatch of its own, so an error escaping it is handed to the
+// application (wxApp::OnExceptionInMainLoop) there, and whatever the caller raises next still
+// runs, as separate events of the control would.
+wxDEFINE_EVENT(kRaiseHandlerEvent, wxCommandEvent);
+
+void raise(const std::function<void()>& handler) {
+  if (!handler) return;
+  wxEvtHandler relay;
+  relay.Bind(kRaiseHandlerEvent, [&handler](wxCommandEvent&) { handler(); });
+  wxCommandEvent event(kRaiseHandlerEvent);
+  relay.SafelyProcessEvent(event);
 }
 
 std::string toUtf8(const wxString& text) {
@@ -200,8 +214,8 @@ class WxWebView final : public WebView {
     }
     // A handler may close this browser; the second event must not touch it then.
     const std::shared_ptr<ScriptCalls> alive = m_calls;
-    if (onDocumentComplete) onDocumentComplete();
-    if (!alive->closed && onNavigateComplete2) onNavigateComplete2();
+    raise(onDocumentComplete);
+    if (!alive->closed) raise(onNavigateComplete2);
   }
 
   // A failed or cancelled load ends with a completion of its own, right after the error.

@@ -101,8 +101,9 @@ struct BrowserHost {
 
 // A real pointer click at a screen position (button 1 left, 3 right).
 inline bool clickAt(wxPoint at, int button) {
-  const std::string command = "xdotool mousemove --sync " + std::to_string(at.x) + " " +
-                              std::to_string(at.y) + " click " + std::to_string(button);
+  // No --sync: it waits for a pointer motion that never comes when the pointer is there already.
+  const std::string command = "xdotool mousemove " + std::to_string(at.x) + " " +
+                              std::to_string(at.y) + " sleep 0.05 click " + std::to_string(button);
   return std::system(command.c_str()) == 0;
 }
 
