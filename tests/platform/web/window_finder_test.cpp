@@ -100,13 +100,29 @@ TEST(WindowFinderTest, OnlyTheExactTitleMatches) {
   }
 }
 
-TEST(WindowFinderTest, WindowIsGoneOnceDestroyed) {
-  const std::string title = uniqueTitle("Short lived");
-  {
-    ForeignWindow window;
-    window.setNetWmName(title);
-    EXPECT_TRUE(topLevelWindowExists(title));
-  }
+// Under a reparenting window manager a mapped client sits inside the manager's frame; the
+// manager lists it in _NET_CLIENT_LIST on the root window.
+TEST(WindowFinderTest, FindsClientsListedByAWindowManager) {
+  const std::string title = uniqueTitle("Managed client");
+  X11Display display;
+  Display* d = display.get();
+  const Window root = DefaultRootWindow(d);
+  const Window frame = XCreateSimpleWindow(d, root, 0, 0, 20, 20, 0, 0, 0);
+  const Window client = XCreateSimpleWindow(d, frame, 0, 0, 10, 10, 0, 0, 0);
+  XStoreName(d, client, title.c_str());
+  XSync(d, False);
+  EXPECT_FALSE(topLevelWindowExists(title));  // not a child of the root
+
+  const Atom clientList = XInternAtom(d, "_NET_CLIENT_LIST", False);
+  const long ids[] = {static_cast<long>(client)};
+  XChangeProperty(d, root, clientList, XA_WINDOW, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(ids), 1);
+  XSync(d, False);
+  EXPECT_TRUE(topLevelWindowExists(title));
+
+  XDeleteProperty(d, root, clientList);
+  XDestroyWindow(d, frame);
+  XSync(d, False);
   EXPECT_FALSE(topLevelWindowExists(title));
 }
 
