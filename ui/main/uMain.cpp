@@ -5,6 +5,7 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
+#include <wx/settings.h>
 #include <wx/statusbr.h>
 
 #include "common/zephra_constants.h"
@@ -41,7 +42,8 @@ TfrmMain::TfrmMain(PlatformServices services)
       tmrWait(this),
       m_services(std::move(services)) {
   frmMain = this;
-  SetBackgroundColour(*wxBLACK);
+  // Own colours only: children such as the status bar keep the system's look.
+  SetOwnBackgroundColour(*wxBLACK);
   createMenu();
   SetClientSize(kClientWidth, kClientHeight);
   createControls();
@@ -100,7 +102,7 @@ void TfrmMain::createControls() {
   // One panel fills the client area; the graphic controls are painted on it and every windowed
   // control is its child, so windows always lie above the pictures.
   m_client = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(kClientWidth, kClientHeight), wxBORDER_NONE);
-  m_client->SetBackgroundColour(*wxBLACK);
+  m_client->SetOwnBackgroundColour(*wxBLACK);
   m_client->SetFont(wxFont(8, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
   m_graphics = std::make_unique<GraphicHost>(m_client);
 
@@ -127,6 +129,9 @@ void TfrmMain::createControls() {
 
   sbStatus = new wxStatusBar(m_client, wxID_ANY, wxSTB_SHOW_TIPS | wxSTB_ELLIPSIZE_END | wxFULL_REPAINT_ON_RESIZE);
   sbStatus->SetSize(0, 557, kClientWidth, 19);
+  // On GTK a status bar outside a frame takes its parent's (black) colour unless told otherwise.
+  sbStatus->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+  sbStatus->SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
   const int panelWidths[] = {400};
   sbStatus->SetFieldsCount(1, panelWidths);
 
@@ -137,6 +142,13 @@ void TfrmMain::createControls() {
   cbFav = new wxCheckBox(m_client, wxID_ANY, "Show Favorite Only", wxPoint(595, 41), wxSize(114, 14));
   cbFav->SetBackgroundColour(wxColour(37, 37, 37));
   cbFav->SetForegroundColour(*wxWHITE);
+  // The desktop's sans-serif runs wider than the font the skin was laid out for: a smaller size
+  // keeps the whole caption inside the box's fixed place.
+  for (int points = 7; cbFav->GetBestSize().x > cbFav->GetSize().x && points >= 6; --points) {
+    wxFont smaller = cbFav->GetFont();
+    smaller.SetPointSize(points);
+    cbFav->SetFont(smaller);
+  }
 
   wbUpdate = m_services.createWebView(m_client, 16, -40, 28, 14);
 
