@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -82,6 +82,15 @@ wxWindow* parkingFrame() {
   return frame.get();
 }
 
+// Browsers are closed from their own handlers too (a completion handler closing its window):
+// the control is destroyed once that event has been dealt with, not from inside it.
+void destroyLater(wxWebView* view) {
+  wxWeakRef<wxWebView> doomed(view);
+  wxTheApp->CallAfter([doomed] {
+    if (doomed) doomed->Destroy();
+  });
+}
+
 class WxWebView final : public WebView {
  public:
   WxWebView(wxWindow* parent, int left, int top, int width, int height)
@@ -101,14 +110,9 @@ class WxWebView final : public WebView {
         event.Skip();  // not one of ours
         return;
       }
-      if (!calls->abandoned.erase(id)) calls->answers[id] = {!event.IsError(), toUtf8(event.GetString())};
-      if (calls->closed && calls->unanswered.empty()) {
-        // Not from inside the control's own callback.
-        wxWeakRef<wxWebView> parked(view);
-        wxTheApp->CallAfter([parked] {
-          if (parked) parked->Destroy();
-        });
-      }
+      if (!calls->abandoned.erase(id))
+        calls->answers[id] = {!event.IsError(), toUtf8(event.GetString())};
+      if (calls->closed && calls->unanswered.empty()) destroyLater(view);
     });
   }
 
@@ -119,12 +123,11 @@ class WxWebView final : public WebView {
     view->Unbind(wxEVT_WEBVIEW_NAVIGATING, &WxWebView::onNavigating, this);
     view->Unbind(wxEVT_WEBVIEW_LOADED, &WxWebView::onLoaded, this);
     view->Unbind(wxEVT_WEBVIEW_ERROR, &WxWebView::onError, this);
-    if (m_calls->unanswered.empty()) {
-      view->Destroy();
-    } else {
-      view->Hide();
-      view->Reparent(parkingFrame());
-    }
+    view->Hide();
+    if (m_calls->unanswered.empty())
+      destroyLater(view);
+    else
+      view->Reparent(parkingFrame());  // destroyed when the last answer is in
   }
 
   void navigate(const std::string& url) override {
