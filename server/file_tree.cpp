@@ -20,7 +20,8 @@ void linkCopyTree(const std::string& from, const std::string& to, const std::str
        ++it) {
     const fs::path source = it->path();
     if (!skipPath.empty() && source == skipPath) continue;
-    const fs::path target = fs::path(to) / fs::relative(source, from);
+    // Lexical: fs::relative() would resolve a link to where it points.
+    const fs::path target = fs::path(to) / source.lexically_relative(from);
     const fs::file_status status = it->symlink_status();
     if (fs::is_symlink(status)) {
       fs::copy_symlink(source, target);

@@ -1,7 +1,5 @@
 #include "server/html.h"
 
-#include <cstdio>
-
 namespace zephra::html {
 
 std::string escape(std::string_view text) {
@@ -17,38 +15,6 @@ std::string escape(std::string_view text) {
       default: out += c;
     }
   }
-  return out;
-}
-
-std::string jsString(std::string_view text) {
-  std::string out = "\"";
-  char buf[8];
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    // U+2028 and U+2029 end a line inside a JavaScript string in older engines.
-    if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-        (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
-         static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
-      out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
-      i += 2;
-      continue;
-    }
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == '<' || c == '>' || c == '&' || c == '\'') {
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  out += '"';
   return out;
 }
 

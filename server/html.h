@@ -1,5 +1,6 @@
 // Escaping for the places where playlist and request values enter a page, and the page frame
-// shared by every page of the server.
+// shared by every page of the server. No value ever enters a script: the pages' JavaScript is a
+// static file that reads what it needs from the document.
 #pragma once
 
 #include <string>
@@ -10,11 +11,6 @@ namespace zephra::html {
 // Text content and attribute values (quoted with "). Escapes & < > " ' so that a value can never
 // end its attribute or open a tag; the browser decodes it back to the exact original text.
 std::string escape(std::string_view text);
-
-// A JavaScript string literal, quotes included, safe inside an inline <script>: besides the
-// usual escapes it writes < > & and the Unicode line separators as \u escapes, so "</script>"
-// in a value cannot close the script element.
-std::string jsString(std::string_view text);
 
 // Percent-encodes everything except unreserved characters, for building query strings of our
 // own links (pagination, removal). Never used on link-command values: the player expects those

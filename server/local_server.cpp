@@ -114,94 +114,146 @@ bool LocalServer::run() { return m_http->listen_after_bind(); }
 void LocalServer::stop() { m_http->stop(); }
 bool LocalServer::isRunning() const { return m_http->is_running(); }
 
-void LocalServer::registerRoutes() {
-  httplib::Server& http = *m_http;
-  // Requests are small GETs; nothing is uploaded.
-  http.set_payload_max_length(64 * 1024);
+void LocalServer::handleDirectory(const httplib::Request& req, httplib::Response& res) {
+  DirectoryRequest request;
+  request.code = param(req, "code");
+  request.favoritesOnly = param(req, "fav") == "1";
+  request.group = param(req, "group");
+  request.search = param(req, "q");
+  request.page = pageNumber(param(req, "page"));
+  const auto playlist = m_playlist.snapshot();
+  std::vector<Favorite> favorites;
+  if (request.favoritesOnly) favorites = m_favorites.list(request.code);
+  sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
+                                m_config.pageSize));
+}
 
-  http.Get("/query.php", [this](const httplib::Request& req, httplib::Response& res) {
-    DirectoryRequest request;
-    request.code = param(req, "code");
-    request.favoritesOnly = param(req, "fav") == "1";
-    request.group = param(req, "group");
-    request.search = param(req, "q");
-    request.page = pageNumber(param(req, "page"));
-    const auto playlist = m_playlist.snapshot();
-    std::vector<Favorite> favorites;
-    if (request.favoritesOnly) favorites = m_favorites.list(request.code);
-    sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
-                                  m_config.pageSize));
-  });
+void LocalServer::handleAddFavorite(const httplib::Request& req, httplib::Response& res) {
+  std::string why;
+  const auto command = parseAddFavorite(req.target, req.params, why);
+  if (!command) {
+    sendPage(res, renderReply(false, "Favorite not added: " + why + "."));
+    return;
+  }
+  const auto playlist = m_playlist.snapshot();
+  const Channel* channel = findRequestedChannel(*playlist, *command);
+  if (!channel) {
+    sendPage(res, renderReply(false, command->method == AddFavoriteCommand::Method::Id
+                                         ? "Favorite not added: no channel has this id."
+                                         : "Favorite not added: no channel has this address."));
+    return;
+  }
+  const bool added =
+      m_favorites.add(command->code, Favorite{channel->id, channel->name, channel->url});
+  sendPage(res, renderReply(true, added ? "\"" + channel->name + "\" added to your favorites."
+                                        : "\"" + channel->name + "\" is already a favorite."));
+}
 
-  http.Get("/valid.php", [this](const httplib::Request& req, httplib::Response& res) {
-    std::string why;
-    const auto command = parseAddFavorite(req.target, req.params, why);
-    if (!command) {
-      sendPage(res, renderReply(false, "Favorite not added: " + why + "."));
-      return;
-    }
-    const auto playlist = m_playlist.snapshot();
-    const Channel* channel = findRequestedChannel(*playlist, *command);
-    if (!channel) {
-      sendPage(res, renderReply(false, command->method == AddFavoriteCommand::Method::Id
-                                           ? "Favorite not added: no channel has this id."
-                                           : "Favorite not added: no channel has this address."));
-      return;
-    }
-    const bool added = m_favorites.add(command->code, Favorite{channel->id, channel->name, channel->url});
-    sendPage(res, renderReply(true, added ? "\"" + channel->name + "\" added to your favorites."
-                                          : "\"" + channel->name + "\" is already a favorite."));
-  });
+void LocalServer::handleFavoritesManager(const httplib::Request& req, httplib::Response& res) {
+  const std::string user = param(req, "user");
+  // Changes are made by following a link, then the browser is sent back to the plain list, so
+  // reloading the page never repeats a change.
+  bool changed = true;
+  if (req.has_param("remove"))
+    m_favorites.remove(user, param(req, "remove"));
+  else if (req.has_param("up"))
+    m_favorites.move(user, param(req, "up"), -1);
+  else if (req.has_param("down"))
+    m_favorites.move(user, param(req, "down"), +1);
+  else
+    changed = false;
+  if (changed) {
+    res.set_redirect(favoritesManagerAddress(user), 303);
+    res.set_header("Cache-Control", "no-store");
+    return;
+  }
+  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot()));
+}
 
-  http.Get("/favmanage.php", [this](const httplib::Request& req, httplib::Response& res) {
-    const std::string user = param(req, "user");
-    // Changes are made by following a link, then the browser is sent back to the plain list,
-    // so reloading the page never repeats a change.
-    bool changed = false;
-    if (req.has_param("remove")) {
-      m_favorites.remove(user, param(req, "remove"));
-      changed = true;
-    } else if (req.has_param("up")) {
-      m_favorites.move(user, param(req, "up"), -1);
-      changed = true;
-    } else if (req.has_param("down")) {
-      m_favorites.move(user, param(req, "down"), +1);
-      changed = true;
-    }
-    if (changed) {
-      res.set_redirect(favoritesManagerAddress(user), 303);
-      res.set_header("Cache-Control", "no-store");
-      return;
-    }
-    sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot()));
-  });
+void LocalServer::handleInstall(const httplib::Request&, httplib::Response& res) {
+  const InstallResult result = m_installer.install();
+  if (result.outcome == InstallResult::Outcome::Installed) m_playlist.invalidate();
+  sendPage(res, renderInstallResult(result));
+}
 
-  http.Get("/locup.php", [this](const httplib::Request&, httplib::Response& res) {
-    const InstallResult result = m_installer.install();
-    if (result.outcome == InstallResult::Outcome::Installed) m_playlist.invalidate();
-    sendPage(res, renderInstallResult(result));
-  });
-
-  http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
+void LocalServer::handleFile(const httplib::Request& req, httplib::Response& res) {
+  if (req.path == "/") {
     if (const auto index = resolveStaticPath(m_config.docRoot, "/index.html")) {
       serveFile(*index, res);
       return;
     }
     res.set_redirect("/query.php?code=&fav=0");
-  });
-
+    return;
+  }
   // Everything else is a file of the document tree, or nothing.
+  const auto file = resolveStaticPath(m_config.docRoot, req.path);
+  if (!file) {
+    res.status = 404;
+    return;
+  }
+  serveFile(*file, res);
+}
+
+LocalServer::Route LocalServer::routeFor(const std::string& path) {
+  if (path == "/query.php") return &LocalServer::handleDirectory;
+  if (path == "/valid.php") return &LocalServer::handleAddFavorite;
+  if (path == "/favmanage.php") return &LocalServer::handleFavoritesManager;
+  if (path == "/locup.php") return &LocalServer::handleInstall;
+  return &LocalServer::handleFile;
+}
+
+// The player puts stream addresses into queries unescaped, so a target may hold a second "?"
+// ("valid.php?...&value=http://h/live?id=1"). The HTTP library refuses such a request line with
+// 400 before routing, but by then it has split the line and kept the target; the request is
+// answered here instead, its query parsed by the library's own query parser.
+bool LocalServer::answerRefusedTarget(const httplib::Request& req, httplib::Response& res) {
+  if (req.method != "GET" && req.method != "HEAD") return false;
+  const std::string& target = req.target;
+  const auto query = target.find('?');
+  if (target.empty() || target.front() != '/' || query == std::string::npos ||
+      target.find('?', query + 1) == std::string::npos)
+    return false;
+  httplib::Request request;
+  request.method = req.method;
+  request.version = req.version;
+  request.target = target;
+  request.path = httplib::detail::decode_url(target.substr(0, query), false);
+  httplib::detail::parse_query_text(target.substr(query + 1), request.params);
+  res = httplib::Response();
+  res.status = 200;
+  (this->*routeFor(request.path))(request, res);
+  return true;
+}
+
+void LocalServer::registerRoutes() {
+  httplib::Server& http = *m_http;
+  // Requests are small GETs; nothing is uploaded.
+  http.set_payload_max_length(64 * 1024);
+  // One request per connection. A refused request line (see answerRefusedTarget) leaves the
+  // rest of its request unread; closing the connection after the answer keeps those lines
+  // from being taken for further requests. It also keeps idle browser connections from holding
+  // worker threads and from delaying a stop.
+  http.set_keep_alive_max_count(1);
+
+  // Patterns are regular expressions matched against the whole path.
+  const std::pair<const char*, const char*> pages[] = {{R"(/query\.php)", "/query.php"},
+                                                       {R"(/valid\.php)", "/valid.php"},
+                                                       {R"(/favmanage\.php)", "/favmanage.php"},
+                                                       {R"(/locup\.php)", "/locup.php"}};
+  for (const auto& [pattern, path] : pages) {
+    const Route route = routeFor(path);
+    http.Get(pattern, [this, route](const httplib::Request& req, httplib::Response& res) {
+      (this->*route)(req, res);
+    });
+  }
   http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-    const auto file = resolveStaticPath(m_config.docRoot, req.path);
-    if (!file) {
-      res.status = 404;
-      return;
-    }
-    serveFile(*file, res);
+    handleFile(req, res);
   });
 
-  http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (res.body.empty()) res.set_content(errorPage(res.status), kHtml);
+  http.set_error_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (res.status == 400 && answerRefusedTarget(req, res) && res.status < 400) return;
+    if (res.body.empty() && !res.has_header("Location"))
+      res.set_content(errorPage(res.status), kHtml);
   });
   http.set_exception_handler(
       [](const httplib::Request& req, httplib::Response& res, std::exception_ptr error) {

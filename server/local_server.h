@@ -13,7 +13,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace zephra {
 
@@ -47,7 +49,16 @@ class LocalServer {
   static constexpr const char* kDatabaseName = "favorites.sqlite3";
 
  private:
+  using Route = void (LocalServer::*)(const httplib::Request&, httplib::Response&);
+  static Route routeFor(const std::string& path);
   void registerRoutes();
+  bool answerRefusedTarget(const httplib::Request& req, httplib::Response& res);
+
+  void handleDirectory(const httplib::Request& req, httplib::Response& res);     // query.php
+  void handleAddFavorite(const httplib::Request& req, httplib::Response& res);   // valid.php
+  void handleFavoritesManager(const httplib::Request& req, httplib::Response& res);  // favmanage.php
+  void handleInstall(const httplib::Request& req, httplib::Response& res);       // locup.php
+  void handleFile(const httplib::Request& req, httplib::Response& res);          // the rest
 
   LocalServerConfig m_config;
   std::unique_ptr<httplib::Server> m_http;

@@ -44,11 +44,11 @@ std::string renderFavoritesManager(const std::string& user, const std::vector<Fa
     if (!current) out += "<span class=\"gone\">no longer in the channel list</span>";
     out += "<span class=\"actions\">";
     if (i > 0)
-      out += "<a class=\"up\" title=\"Move up\" href=\"" + html::escape(self + "&up=" + id) +
-             "\">\xE2\x86\x91</a>";
+      out += "<a class=\"up\" href=\"" + html::escape(self + "&up=" + id) +
+             "\" title=\"Move up\">\xE2\x86\x91</a>";
     if (i + 1 < favorites.size())
-      out += "<a class=\"down\" title=\"Move down\" href=\"" +
-             html::escape(self + "&down=" + id) + "\">\xE2\x86\x93</a>";
+      out += "<a class=\"down\" href=\"" + html::escape(self + "&down=" + id) +
+             "\" title=\"Move down\">\xE2\x86\x93</a>";
     out += "<a class=\"remove\" href=\"" + html::escape(self + "&remove=" + id) +
            "\">\xE2\x9C\x95 remove</a>";
     out += "</span></li>\n";

@@ -17,7 +17,7 @@ PresenceWindow::PresenceWindow(const std::string& title, const std::string& disp
   Display* dpy = XOpenDisplay(display.empty() ? nullptr : display.c_str());
   if (!dpy) {
     const char* name = XDisplayName(display.empty() ? nullptr : display.c_str());
-    throw X11Error(std::string("cannot open display \"") + (name ? name : "") + "\"");
+    throw PresenceWindowError(std::string("cannot open display \"") + (name ? name : "") + "\"");
   }
   m_display = dpy;
   const int screen = DefaultScreen(dpy);
@@ -26,7 +26,7 @@ PresenceWindow::PresenceWindow(const std::string& title, const std::string& disp
                           BlackPixel(dpy, screen));
   if (!window) {
     release();
-    throw X11Error("cannot create the presence window");
+    throw PresenceWindowError("cannot create the presence window");
   }
   m_window = window;
 

@@ -7,7 +7,7 @@
 
 namespace zephra {
 
-class X11Error : public std::runtime_error {
+class PresenceWindowError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -15,7 +15,7 @@ class X11Error : public std::runtime_error {
 class PresenceWindow {
  public:
   // Connects to the display named by `display` ($DISPLAY when empty) and creates the window.
-  // X11Error when the display cannot be opened or the window not created.
+  // PresenceWindowError when the display cannot be opened or the window not created.
   explicit PresenceWindow(const std::string& title, const std::string& display = {});
   ~PresenceWindow();
   PresenceWindow(PresenceWindow&& other) noexcept;

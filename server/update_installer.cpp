@@ -87,14 +87,16 @@ std::size_t UpdateInstaller::extract(const ZipArchive& archive,
                                      const std::string& staging) {
   std::size_t files = 0;
   for (const PlannedEntry& entry : plan) {
+    // A folder of the tree may be a symbolic link (put there by hand); writing through it would
+    // land outside the tree.
+    if (!parentsAreRealFolders(staging, entry.directory ? entry.path + "/" : entry.path))
+      throw PackageRejected("entry \"" + entry.path + "\" would pass through a link");
     if (entry.directory) {
       makeFoldersInside(staging, entry.path);
       continue;
     }
     const auto slash = entry.path.rfind('/');
     if (slash != std::string::npos) makeFoldersInside(staging, entry.path.substr(0, slash));
-    if (!parentsAreRealFolders(staging, entry.path))
-      throw PackageRejected("entry \"" + entry.path + "\" would pass through a link");
 
     // Written under a temporary name and renamed over the target: the target may be a hard
     // link shared with the live tree, which must not change.
