@@ -45,6 +45,12 @@ class ZephraApp : public wxApp {
 
     auto* main = new TfrmMain(realPlatformServices());
     SetTopWindow(main);
+    // Closing the main window ends the application, although the other three windows (hidden,
+    // never closed) are still there.
+    main->Bind(wxEVT_DESTROY, [this, main](wxWindowDestroyEvent& event) {
+      if (event.GetEventObject() == main) ExitMainLoop();
+      event.Skip();
+    });
     frmAbout = new TfrmAbout();
     frmHelp = new TfrmHelp();
     fmUpdate = new TfmUpdate();
