@@ -95,6 +95,8 @@ LocalServer::LocalServer(LocalServerConfig config)
       m_playlist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
       m_installer(m_config.docRoot, m_config.packageLimits) {
   registerRoutes();
+  // Parsed now rather than on the first request: the player's first page comes at once.
+  m_playlist.snapshot();
 }
 
 LocalServer::~LocalServer() { stop(); }

@@ -30,7 +30,7 @@ struct LocalServerConfig {
 class LocalServer {
  public:
   // Finishes an install a crash interrupted, opens the favorites database (creating the data
-  // folder) and registers the routes. Nothing is bound yet.
+  // folder), reads the playlist and registers the routes. Nothing is bound yet.
   explicit LocalServer(LocalServerConfig config);
   ~LocalServer();
   LocalServer(const LocalServer&) = delete;
