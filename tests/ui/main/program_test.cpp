@@ -218,6 +218,27 @@ class ProgramTest : public ::testing::Test {
     return text;
   }
 
+  // The confirmation box: No on the left, Yes on the right of its bottom row.
+  bool clickYesInConfirmation() {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      std::istringstream geometry(run("xdotool search --onlyvisible --name '^Confirmation$' getwindowgeometry --shell"));
+      int left = -1, top = -1, width = -1, height = -1;
+      for (std::string line; std::getline(geometry, line);) {
+        if (line.rfind("X=", 0) == 0) left = std::stoi(line.substr(2));
+        if (line.rfind("Y=", 0) == 0) top = std::stoi(line.substr(2));
+        if (line.rfind("WIDTH=", 0) == 0) width = std::stoi(line.substr(6));
+        if (line.rfind("HEIGHT=", 0) == 0) height = std::stoi(line.substr(7));
+      }
+      if (width > 0 && height > 0) {
+        const std::string command = "xdotool mousemove " + std::to_string(left + width * 3 / 4) + " " +
+                                    std::to_string(top + height - 12) + " sleep 0.2 click 1";
+        return std::system(command.c_str()) == 0;
+      }
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+
   fs::path m_root;
   fs::path m_app;
   std::error_code m_ignored;
@@ -226,7 +247,7 @@ class ProgramTest : public ::testing::Test {
   Recorder m_recorder;
 };
 
-TEST_F(ProgramTest, StartsTheServerLoadsTheDirectoryAndKeepsTheRightButtonFromThePage) {
+TEST_F(ProgramTest, StartsTheServerLoadsTheDirectoryKeepsTheRightButtonFromThePageAndExits) {
   startProgram();
 
   // The server is absent, so the program starts it and waits before asking for the directory.
@@ -247,6 +268,21 @@ TEST_F(ProgramTest, StartsTheServerLoadsTheDirectoryAndKeepsTheRightButtonFromTh
   EXPECT_EQ(m_recorder.count("/event?type=mouseup&button=2"), 0);
   EXPECT_EQ(m_recorder.count("/event?type=contextmenu"), 0);
   EXPECT_EQ(m_recorder.count("/event?type=auxclick"), 0);
+
+  // File > Exit (the last item of the first menu), answered Yes: the program ends, the local
+  // server stays.
+  int sx = 0, sy = 0;
+  ASSERT_TRUE(clientToScreen(0, 0, sx, sy));
+  const std::string openFileMenu = "xdotool mousemove " + std::to_string(sx + 18) + " " +
+                                   std::to_string(sy - 12) + " click 1 sleep 0.5 key Up Return";
+  ASSERT_EQ(std::system(openFileMenu.c_str()), 0);
+  ASSERT_TRUE(clickYesInConfirmation()) << diagnosis();
+  int status = -1;
+  for (int i = 0; i < 100 && waitpid(m_program, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(WIFEXITED(status)) << "program did not end\n" << diagnosis();
+  m_program = -1;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << diagnosis();
+  EXPECT_FALSE(processesRunning(fs::canonical(m_app / "lib" / "zephra-server")).empty());
 }
 
 }  // namespace
