@@ -48,8 +48,26 @@ std::string prepareFolders(const LocalServerConfig& config) {
   return (std::filesystem::path(config.dataDir) / LocalServer::kDatabaseName).string();
 }
 
+// A page of some web site may be tricked into reaching us by a name that resolves to 127.0.0.1
+// (DNS rebinding); its requests carry that name in Host. Only loopback names are served.
+bool loopbackHost(const std::string& host) {
+  if (host.empty()) return true;
+  std::string name = host;
+  if (name.front() == '[') {
+    const auto end = name.find(']');
+    name = end == std::string::npos ? name : name.substr(0, end + 1);
+  } else if (const auto colon = name.rfind(':'); colon != std::string::npos) {
+    name = name.substr(0, colon);
+  }
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name == "127.0.0.1" || name == "localhost" || name == "[::1]";
+}
+
 std::string errorPage(int status) {
-  std::string text = status == 404 ? "Not found." : "The request could not be served.";
+  std::string text = status == 404   ? "Not found."
+                     : status == 403 ? "This server answers only its own computer."
+                                     : "The request could not be served.";
   return html::pageStart("Error " + std::to_string(status)) + "<p class=\"notice\">" + text +
          "</p>\n" + html::pageEnd();
 }
@@ -236,6 +254,13 @@ void LocalServer::registerRoutes() {
   // from being taken for further requests. It also keeps idle browser connections from holding
   // worker threads and from delaying a stop.
   http.set_keep_alive_max_count(1);
+
+  http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+    using Handled = httplib::Server::HandlerResponse;
+    if (loopbackHost(req.get_header_value("Host"))) return Handled::Unhandled;
+    res.status = 403;
+    return Handled::Handled;
+  });
 
   // Patterns are regular expressions matched against the whole path.
   const std::pair<const char*, const char*> pages[] = {{R"(/query\.php)", "/query.php"},

@@ -93,6 +93,26 @@ TEST_F(StaticFiles, NothingOutsideTheTreeIsReachable) {
   }
 }
 
+// Pages of other sites may reach 127.0.0.1 under a name of their own (DNS rebinding).
+TEST_F(StaticFiles, OnlyLoopbackHostNamesAreServed) {
+  httplib::Client client("127.0.0.1", server.port());
+  client.set_read_timeout(5);
+  const struct {
+    const char* host;
+    int status;
+  } cases[] = {{"127.0.0.1", 200},         {"LOCALHOST:8480", 200}, {"[::1]:8480", 200},
+               {"evil.example", 403},      {"evil.example:8480", 403},
+               {"127.0.0.1.evil.example", 403}};
+  for (const auto& c : cases) {
+    auto result = client.Get("/assets/site.css", {{"Host", c.host}});
+    ASSERT_TRUE(result) << c.host;
+    EXPECT_EQ(result->status, c.status) << c.host;
+    if (c.status != 200) {
+      EXPECT_EQ(result->body.find("body{}"), std::string::npos);
+    }
+  }
+}
+
 TEST(StaticPath, ResolvesOnlyPlainFilesUnderTheRoot) {
   TempDir dir;
   writeFile(dir.path() / "root" / "a.txt", "a");
