@@ -17,7 +17,8 @@ namespace zephra::test {
 
 class LoopbackServer {
  public:
-  LoopbackServer() = default;
+  // One request per connection: otherwise stop() waits for idle keep-alive connections to time out.
+  LoopbackServer() { m_server.set_keep_alive_max_count(1); }
   ~LoopbackServer() { stop(); }
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
