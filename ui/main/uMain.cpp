@@ -15,6 +15,7 @@
 #include "ui/controls/graphic_picture.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
+#include "ui/main/check_box_look.h"
 #include "ui/main/main_background.h"
 
 namespace zephra {
@@ -142,6 +143,7 @@ void TfrmMain::createControls() {
   cbFav = new wxCheckBox(m_client, wxID_ANY, "Show Favorite Only", wxPoint(595, 41), wxSize(114, 14));
   cbFav->SetBackgroundColour(wxColour(37, 37, 37));
   cbFav->SetForegroundColour(*wxWHITE);
+  makeCheckBoxCompact(cbFav);
   // The desktop's sans-serif runs wider than the font the skin was laid out for: a smaller size
   // keeps the whole caption inside the box's fixed place.
   for (int points = 7; cbFav->GetBestSize().x > cbFav->GetSize().x && points >= 6; --points) {
