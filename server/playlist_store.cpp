@@ -65,7 +65,11 @@ std::shared_ptr<const PlaylistSnapshot> PlaylistStore::snapshot() {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto now = Clock::now();
-    if (m_current && !m_checkNow && now - m_lastCheck < m_checkInterval) return m_current;
+    // Without a readable list there is nothing to keep: look for the file on every request, so
+    // a list put in place shows up at once.
+    if (m_current && m_current->problem().empty() && !m_checkNow &&
+        now - m_lastCheck < m_checkInterval)
+      return m_current;
   }
 
   // Only one thread parses; the others wait for it on a first load (there is nothing to show

@@ -58,8 +58,9 @@ class PlaylistStore {
                          Clock::duration checkInterval = std::chrono::seconds(1));
 
   // The current list. Looks at the file's identity (inode, size, modification time) at most once
-  // per check interval and parses it again when that changed. A parse runs on the calling thread
-  // while other requests keep getting the previous snapshot.
+  // per check interval (on every call while the file is missing or unreadable) and parses it
+  // again when that changed. A parse runs on the calling thread while other requests keep
+  // getting the previous snapshot.
   std::shared_ptr<const PlaylistSnapshot> snapshot();
 
   // Makes the next snapshot() look at the file at once (after an update was installed).
