@@ -2,6 +2,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <ostream>
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
@@ -79,6 +80,8 @@ struct StampCase {
   std::string content;
   std::string stamp;
 };
+
+void PrintTo(const StampCase& c, std::ostream* out) { *out << c.name; }
 
 class ContentStampStartTest : public MainWindowTest, public ::testing::WithParamInterface<StampCase> {};
 
@@ -238,9 +241,12 @@ TEST_F(MainWindowTest, RefusedOrFailingMouseFilterDoesNotStopStartUp) {
 }
 
 struct ReportCase {
+  const char* name;
   std::string message;
   std::string shown;
 };
+
+void PrintTo(const ReportCase& c, std::ostream* out) { *out << c.name; }
 
 class DefaultErrorReportTextTest : public ::testing::TestWithParam<ReportCase> {};
 
@@ -249,14 +255,15 @@ TEST_P(DefaultErrorReportTextTest, AppendsAFullStopOnlyAfterBytesAboveIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, DefaultErrorReportTextTest,
-                         ::testing::Values(ReportCase{"File not found", "File not found."},
-                                           ReportCase{"", ""},
-                                           ReportCase{"Done.", "Done."},
-                                           ReportCase{"Really!", "Really!"},
-                                           ReportCase{"a-", "a-"},
-                                           ReportCase{"a/", "a/."},
-                                           ReportCase{"code 7", "code 7."},
-                                           ReportCase{"caf\xc3\xa9", "caf\xc3\xa9."}));
+                         ::testing::Values(ReportCase{"Letter", "File not found", "File not found."},
+                                           ReportCase{"Empty", "", ""},
+                                           ReportCase{"FullStop", "Done.", "Done."},
+                                           ReportCase{"Exclamation", "Really!", "Really!"},
+                                           ReportCase{"Hyphen", "a-", "a-"},
+                                           ReportCase{"Slash", "a/", "a/."},
+                                           ReportCase{"Digit", "code 7", "code 7."},
+                                           ReportCase{"Multibyte", "caf\xc3\xa9", "caf\xc3\xa9."}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zephra::test
