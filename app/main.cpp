@@ -15,10 +15,6 @@
 
 namespace zephra {
 
-TfrmAbout* frmAbout = nullptr;
-TfrmHelp* frmHelp = nullptr;
-TfmUpdate* fmUpdate = nullptr;
-
 namespace {
 
 // An error that escaped an event handler: the main window's policy (dropped once start-up has
@@ -64,6 +60,9 @@ class ZephraApp : public wxApp {
     for (wxWindow* window : {static_cast<wxWindow*>(fmUpdate), static_cast<wxWindow*>(frmHelp),
                              static_cast<wxWindow*>(frmAbout)})
       if (window) window->Destroy();
+    fmUpdate = nullptr;
+    frmHelp = nullptr;
+    frmAbout = nullptr;
     return wxApp::OnExit();
   }
 

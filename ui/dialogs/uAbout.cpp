@@ -4,6 +4,8 @@
 
 namespace zephra {
 
+TfrmAbout* frmAbout = nullptr;
+
 TfrmAbout::TfrmAbout(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "About Us", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {

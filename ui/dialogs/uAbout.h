@@ -10,4 +10,7 @@ class TfrmAbout : public wxDialog {
   explicit TfrmAbout(wxWindow* parent = nullptr);
 };
 
+// The application's single instance, created at start (null before).
+extern TfrmAbout* frmAbout;
+
 }  // namespace zephra

@@ -4,6 +4,8 @@
 
 namespace zephra {
 
+TfrmHelp* frmHelp = nullptr;
+
 TfrmHelp::TfrmHelp(wxWindow* parent)
     : wxFrame(parent, wxID_ANY, "ZephraPlayer Online Help", wxDefaultPosition, wxSize(696, 480),
               wxDEFAULT_FRAME_STYLE) {

@@ -10,4 +10,7 @@ class TfrmHelp : public wxFrame {
   explicit TfrmHelp(wxWindow* parent = nullptr);
 };
 
+// The application's single instance, created at start (null before).
+extern TfrmHelp* frmHelp;
+
 }  // namespace zephra

@@ -4,6 +4,8 @@
 
 namespace zephra {
 
+TfmUpdate* fmUpdate = nullptr;
+
 // No border icons at all: the window is left through its own buttons only.
 TfmUpdate::TfmUpdate(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "Updates", wxDefaultPosition, wxDefaultSize, wxCAPTION) {

@@ -16,4 +16,7 @@ class TfmUpdate : public wxDialog {
   std::string NewStamp;
 };
 
+// The application's single instance, created at start (null before).
+extern TfmUpdate* fmUpdate;
+
 }  // namespace zephra
