@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <filesystem>
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -95,6 +96,20 @@ MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& optio
   m_notifiedStatus = m_status.text();
 }
 
+namespace {
+
+// The GPU output only where a GPU is there to be used (a DRM render node). Without one (a
+// software X server such as Xvfb) its GLX probe can end in an X error that the toolkit's
+// process-wide X error handler treats as fatal, and it would fall back to x11 anyway.
+std::string defaultVideoOutput() {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error))
+    if (entry.path().filename().string().rfind("renderD", 0) == 0) return "gpu,x11";
+  return "x11";
+}
+
+}  // namespace
+
 void MpvMediaPlayer::configure(const MediaPlayerOptions& options, unsigned long windowId) {
   m_mpv.setOption("wid", std::to_string(windowId));
   // Only the picture: no controls, keys, menus, on-screen messages or scripts of mpv's own,
@@ -113,7 +128,7 @@ void MpvMediaPlayer::configure(const MediaPlayerOptions& options, unsigned long 
   // Keeps the video output alive between items: a failed GPU probe (no GPU, e.g. Xvfb) is
   // paid once at start instead of at every channel switch.
   m_mpv.setOption("force-window", "yes");
-  m_mpv.setOption("vo", options.videoOutput.empty() ? "gpu,x11" : options.videoOutput);
+  m_mpv.setOption("vo", options.videoOutput.empty() ? defaultVideoOutput() : options.videoOutput);
   if (!options.audioOutput.empty()) m_mpv.setOption("ao", options.audioOutput);
   m_mpv.setOption("audio-fallback-to-null", "yes");
   // A dead address must end in a failure within seconds, not an endless wait.
