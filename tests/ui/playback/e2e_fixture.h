@@ -1,0 +1,264 @@
+// End-to-end setting: the real local server (a copy of the staged document tree, its own port and
+// favorites folder), a loopback stand-in for the remote service, and a real main window with the
+// real browser and player, shown on the test display.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/webview.h>
+
+#include "services/service_addresses.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/wx_test_util.h"
+#include "ui/controls/ImageButton.h"
+#include "ui/frames/uFrame.h"
+#include "ui/frames/uFrame2.h"
+#include "ui/main/platform_services.h"
+#include "ui/main/uMain.h"
+
+namespace zephra::test {
+
+namespace fs = std::filesystem;
+
+// zephra-server on a free port, serving a copy of the staged tree whose playlist points at it.
+class LocalServerProcess {
+ public:
+  explicit LocalServerProcess(const fs::path& root) : m_root(root) {
+    const fs::path docroot = root / "lib" / "Program" / "www" / "localhost";
+    fs::create_directories(docroot);
+    fs::copy(fs::path(ZEPHRA_APP_DIR) / "lib" / "Program" / "www" / "localhost", docroot,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::remove(docroot / "channels.m3u");  // written once the port is known
+    start();
+  }
+  ~LocalServerProcess() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGTERM);
+      waitpid(m_pid, nullptr, 0);
+    }
+  }
+  LocalServerProcess(const LocalServerProcess&) = delete;
+  LocalServerProcess& operator=(const LocalServerProcess&) = delete;
+
+  int port() const { return m_port; }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+  std::string stream(const std::string& name) const { return base() + "demo/" + name + ".ts"; }
+
+  // The demo channels at this server's address, plus one whose address nobody answers.
+  void writePlaylist(const std::string& deadStream) {
+    std::ofstream out(m_root / "lib" / "Program" / "www" / "localhost" / "channels.m3u");
+    out << "#EXTM3U\n";
+    for (const char* name : {"testcard", "colourbars", "mandelbrot"})
+      out << "#EXTINF:-1 tvg-id=\"" << name << ".demo\" group-title=\"Demo\"," << name << "\n" << stream(name) << "\n";
+    out << "#EXTINF:-1 tvg-id=\"dead.demo\" group-title=\"Demo\",Dead Channel\n" << deadStream << "\n";
+  }
+
+  // A page of the server, fetched directly (checks what it stored).
+  std::string get(const std::string& path) {
+    httplib::Client client("127.0.0.1", m_port);
+    client.set_read_timeout(5, 0);
+    auto result = client.Get(path.c_str());
+    return result ? result->body : std::string();
+  }
+
+ private:
+  void start() {
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("pipe");
+    m_pid = fork();
+    if (m_pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test that dies must not leave its server running
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      close(out[1]);
+      const std::string server = std::string(ZEPHRA_APP_DIR) + "/lib/zephra-server";
+      const std::string lib = (m_root / "lib").string();
+      const std::string data = (m_root / "data").string();
+      execl(server.c_str(), server.c_str(), "--port", "0", "--root", lib.c_str(), "--data", data.c_str(),
+            "--no-window", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    // "listening on 127.0.0.1:<port>" once it is bound.
+    std::string line;
+    pollfd wait{out[0], POLLIN, 0};
+    char c = 0;
+    while (line.find('\n') == std::string::npos && poll(&wait, 1, 5000) > 0 && read(out[0], &c, 1) == 1) line += c;
+    close(out[0]);
+    std::smatch match;
+    if (!std::regex_search(line, match, std::regex(R"(127\.0\.0\.1:(\d+))")))
+      throw std::runtime_error("the local server did not start: " + line);
+    m_port = std::stoi(match[1]);
+  }
+
+  fs::path m_root;
+  pid_t m_pid = -1;
+  int m_port = 0;
+};
+
+// The remote service: answers the update check with "nothing new" and records report requests.
+class RemoteService {
+ public:
+  RemoteService() {
+    m_server.http().Get("/update.php", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("<html><body><input id=\"retVal\" value=\"0\"><input id=\"retTime\" value=\"\"></body></html>",
+                      "text/html");
+    });
+    m_server.http().Get("/report-soft.php", [this](const httplib::Request& req, httplib::Response& res) {
+      {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_reports.push_back(req.target);
+      }
+      res.set_content("<html><head><title>Report</title></head><body><h1>Report a channel</h1></body></html>",
+                      "text/html");
+    });
+    m_server.start();
+  }
+  std::string base() const { return m_server.base(); }
+  std::vector<std::string> reports() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_reports;
+  }
+
+ private:
+  LoopbackServer m_server;
+  std::mutex m_mutex;
+  std::vector<std::string> m_reports;
+};
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  static constexpr std::chrono::seconds kPatience{12};
+  const std::string kAccount = "e2e";
+
+  void SetUp() override {
+    char pattern[] = "/tmp/zephra-playback-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_root = pattern;
+    fs::create_directories(m_root / "app");
+    std::ofstream(m_root / "app" / "config.ini") << "stamp\r\n";
+    server = std::make_unique<LocalServerProcess>(m_root / "server");
+    server->writePlaylist(deadStream());
+    // The skin pictures are looked up in the current folder: the staged application folder's.
+    m_oldCwd = fs::current_path();
+    fs::current_path(ZEPHRA_APP_DIR);
+
+    MediaPlayerOptions player;
+    player.audioOutput = "null";  // no sound card here
+    PlatformServices services = realPlatformServices(player);
+    services.findWindow = [](const std::string&) { return true; };  // started above, not by the window
+    services.appDir = [this] { return (m_root / "app").string() + "/"; };
+    services.loadRemoteBase = [this](const std::string&) { return remote.base(); };
+    services.loadAccountCode = [this] { return kAccount; };
+    frm = new TfrmMain(std::move(services));
+    // The server listens on a port of its own, not the installation's fixed one.
+    frm->LocalBase = server->base();
+    frm->wbApp().navigate(channelDirectoryUrl(frm->LocalBase, kAccount, "0"));
+    frm->Show();
+    directory().Bind(wxEVT_WEBVIEW_SCRIPT_RESULT, [this](wxWebViewEvent& event) {
+      const auto id = reinterpret_cast<std::uintptr_t>(event.GetClientData());
+      if (id <= kFirstScriptId) {
+        event.Skip();  // the window's own read
+        return;
+      }
+      m_answers[id] = event.IsError() ? std::string() : event.GetString().ToStdString(wxConvUTF8);
+    });
+    ASSERT_TRUE(pumpUntil([&] { return pageHas("a.play"); }, kPatience)) << "the directory did not load";
+    // A pointer click reaches only a window that is on the screen.
+    ASSERT_TRUE(pumpUntil([&] { return frm->IsShownOnScreen() && directory().IsShownOnScreen(); }, kPatience));
+    pumpFor(std::chrono::milliseconds(200));
+  }
+
+  void TearDown() override {
+    if (frm) {
+      delete frm;
+      wxTheApp->ProcessIdle();
+    }
+    server.reset();
+    fs::current_path(m_oldCwd);
+    std::error_code ignored;
+    fs::remove_all(m_root, ignored);
+  }
+
+  static std::string deadStream() { return "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/dead.ts"; }
+
+  wxWebView& directory() { return *dynamic_cast<wxWebView*>(frm->wbApp().window()); }
+
+  // Runs a script in the directory page; "" when it fails or does not answer within 5 s. Run
+  // asynchronously: the synchronous form nests an event loop that the window's own page reads
+  // may nest into.
+  std::string script(const std::string& code) {
+    const std::uintptr_t id = kFirstScriptId + ++m_scripts;
+    directory().RunScriptAsync(wxString::FromUTF8(code), reinterpret_cast<void*>(id));
+    pumpUntil([&] { return m_answers.count(id) > 0; }, std::chrono::seconds(5));
+    const auto it = m_answers.find(id);
+    if (it == m_answers.end()) return {};
+    const std::string answer = it->second;
+    m_answers.erase(it);
+    return answer;
+  }
+  bool pageHas(const std::string& selector) { return script("document.querySelector('" + selector + "') ? 'y' : 'n'") == "y"; }
+  std::string pageText() { return script("document.body ? document.body.innerText : ''"); }
+
+  // A real pointer click (through the X server) on the link `linkClass` in the row of `channel`.
+  void clickChannelLink(const std::string& channel, const std::string& linkClass) {
+    const std::string where = script(
+        "(function(){for (const li of document.querySelectorAll('li.channel')) {"
+        " const name = li.querySelector('a.play'); if (!name || name.textContent !== '" + channel + "') continue;"
+        " const a = li.querySelector('a." + linkClass + "'); a.scrollIntoView({block: 'center'});"
+        " const r = a.getBoundingClientRect(); return Math.round(r.left + r.width / 2) + ',' + Math.round(r.top + r.height / 2); }"
+        " return ''; })()");
+    ASSERT_NE(where.find(','), std::string::npos) << "no " << linkClass << " link for " << channel;
+    const wxPoint inView(std::stoi(where), std::stoi(where.substr(where.find(',') + 1)));
+    std::fprintf(stderr, "click %s at %d,%d screen %d,%d\n", linkClass.c_str(), inView.x, inView.y,
+                 directory().ClientToScreen(inView).x, directory().ClientToScreen(inView).y);
+    clickAt(directory().ClientToScreen(inView));
+  }
+
+  void clickAt(const wxPoint& screen) {
+    pumpFor(std::chrono::milliseconds(50));
+    const std::string command = "xdotool mousemove --sync " + std::to_string(screen.x) + " " +
+                                std::to_string(screen.y) + " click 1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+
+  // Chooses a menu item, as the menu does when the item is enabled.
+  void chooseMenu(wxMenuItem* item) {
+    ASSERT_TRUE(item->IsEnabled());
+    wxCommandEvent choose(wxEVT_MENU, item->GetId());
+    choose.SetEventObject(frm);
+    frm->ProcessWindowEvent(choose);
+  }
+
+  bool playing() { return frm->statusText() == "Playing"; }
+
+  TfrmMain* frm = nullptr;
+  std::unique_ptr<LocalServerProcess> server;
+  RemoteService remote;
+
+ private:
+  // Far above the ids the browser adapter gives its own reads.
+  static constexpr std::uintptr_t kFirstScriptId = std::uintptr_t(1) << 40;
+  std::uintptr_t m_scripts = 0;
+  std::map<std::uintptr_t, std::string> m_answers;
+  fs::path m_root;
+  fs::path m_oldCwd;
+};
+
+}  // namespace zephra::test

@@ -1,0 +1,101 @@
+// The main window with the real browser and player against the real local server, clicked with
+// the real pointer on the test display.
+#include <gtest/gtest.h>
+#include <wx/checkbox.h>
+#include <wx/menu.h>
+
+#include "tests/ui/playback/e2e_fixture.h"
+
+namespace zephra::test {
+namespace {
+
+TEST_F(EndToEndTest, ClickingAChannelPlaysItAndItsMediaEnablesTheControls) {
+  EXPECT_FALSE(frm->mnuPlay->IsEnabled());
+  clickChannelLink("testcard", "play");
+
+  if (!pumpUntil([&] { return frm->tabPlayer->IsShown(); }, kPatience)) {
+    std::system("import -window root /tmp/playback-e2e-shot.png");
+    FAIL() << "no player view";
+  }
+  EXPECT_FALSE(frm->tabBrowser->IsShown());
+  EXPECT_EQ(frm->CurrentUrl, server->stream("testcard"));
+  ASSERT_TRUE(pumpUntil([&] { return playing(); }, kPatience)) << "status: " << frm->statusText();
+  for (wxMenuItem* item : {frm->mnuPlay, frm->mnuPause, frm->mnuStop, frm->mnuReport, frm->mnuFullscreen, frm->mnuAddFav})
+    EXPECT_TRUE(item->IsEnabled());
+  EXPECT_TRUE(frm->imPlay->enabled());
+  EXPECT_TRUE(frm->imPlay->Active);
+  EXPECT_TRUE(frm->imStop->Active);
+  EXPECT_TRUE(frm->imFullScreen->Active);
+
+  // The play/pause button under the real pointer.
+  clickAt(frm->clientPanel()->ClientToScreen(frm->imPlay->bounds().GetPosition() + wxPoint(20, 20)));
+  EXPECT_TRUE(pumpUntil([&] { return frm->statusText() == "Paused"; }, kPatience)) << frm->statusText();
+  EXPECT_TRUE(frm->PlayIsShown);
+}
+
+TEST_F(EndToEndTest, FavoriteLinkStoresTheChannelAndTheFilterListsIt) {
+  EXPECT_EQ(server->get("/query.php?code=e2e&fav=1").find(">colourbars<"), std::string::npos);
+  clickChannelLink("colourbars", "fav");
+
+  // Every status the bar shows on the way, to see that the reply is handled once.
+  std::vector<std::string> statuses;
+  const auto settled = [&] {
+    const std::string now = frm->statusText();
+    if (!now.empty() && (statuses.empty() || statuses.back() != now)) statuses.push_back(now);
+    return false;
+  };
+  ASSERT_TRUE(pumpUntil([&] { settled(); return frm->statusText() == "Channels refreshed"; }, kPatience))
+      << frm->statusText();
+  pumpUntil(settled, std::chrono::milliseconds(1500));  // the reloaded page must not add it again
+  EXPECT_EQ(statuses, (std::vector<std::string>{"Adding Favorite", "Channels refreshed"}));
+  EXPECT_FALSE(directory().GetCurrentURL().Contains("#2|")) << directory().GetCurrentURL();
+  EXPECT_TRUE(frm->tabBrowser->IsShown()) << "the view does not change";
+  EXPECT_NE(server->get("/favmanage.php?user=e2e").find(">colourbars<"), std::string::npos) << "stored on the server";
+
+  // "Show Favorite Only", ticked with the pointer.
+  clickAt(frm->cbFav->GetScreenRect().GetPosition() + wxPoint(6, frm->cbFav->GetSize().y / 2));
+  ASSERT_TRUE(pumpUntil([&] { return frm->cbFav->IsChecked(); }, kPatience));
+  ASSERT_TRUE(pumpUntil([&] { return script("document.title") == "Favorite channels" && pageHas("a.play"); }, kPatience))
+      << directory().GetCurrentURL();
+  EXPECT_TRUE(directory().GetCurrentURL().EndsWith("query.php?code=e2e&fav=1"));
+  const std::string listed = pageText();
+  EXPECT_NE(listed.find("colourbars"), std::string::npos) << listed;
+  EXPECT_EQ(listed.find("mandelbrot"), std::string::npos) << "only favorites are listed";
+}
+
+TEST_F(EndToEndTest, ReportAndOrganizeFavoritesStopThePlayerAndOpenTheirPages) {
+  clickChannelLink("mandelbrot", "play");
+  ASSERT_TRUE(pumpUntil([&] { return playing(); }, kPatience)) << frm->statusText();
+
+  chooseMenu(frm->mnuReport);
+  EXPECT_TRUE(pumpUntil([&] { return frm->statusText() == "Stopped"; }, kPatience)) << frm->statusText();
+  EXPECT_TRUE(frm->tabBrowser->IsShown());
+  EXPECT_FALSE(frm->mnuFullscreen->IsEnabled());
+  ASSERT_TRUE(pumpUntil([&] { return !remote.reports().empty() && pageText().find("Report a channel") != std::string::npos; },
+                        kPatience));
+  EXPECT_EQ(remote.reports(), std::vector<std::string>{"/report-soft.php?url=" + server->stream("mandelbrot")});
+
+  // Back to the directory, play again, then Organize Favorites.
+  frm->imTabBrowserClick(frm->imTabBrowser.get());
+  ASSERT_TRUE(pumpUntil([&] { return pageHas("a.play"); }, kPatience));
+  clickChannelLink("testcard", "play");
+  ASSERT_TRUE(pumpUntil([&] { return playing(); }, kPatience)) << frm->statusText();
+  chooseMenu(frm->mnuOrgFav);
+  EXPECT_TRUE(pumpUntil([&] { return frm->statusText() == "Stopped"; }, kPatience)) << frm->statusText();
+  EXPECT_TRUE(frm->tabBrowser->IsShown());
+  EXPECT_TRUE(frm->PlayIsShown);
+  ASSERT_TRUE(pumpUntil([&] { return directory().GetCurrentURL().Contains("favmanage.php?user=e2e"); }, kPatience));
+  EXPECT_TRUE(pumpUntil([&] { return script("document.title") == "Favorites"; }, kPatience)) << script("document.title");
+}
+
+TEST_F(EndToEndTest, DeadStreamShowsTheFailure) {
+  clickChannelLink("Dead Channel", "play");
+  ASSERT_TRUE(pumpUntil([&] { return frm->statusText().rfind("Cannot open the stream", 0) == 0; }, kPatience))
+      << frm->statusText();
+  EXPECT_TRUE(frm->tabPlayer->IsShown());
+  EXPECT_FALSE(frm->imPlay->enabled()) << "no media came";
+  EXPECT_FALSE(frm->mnuPlay->IsEnabled());
+}
+
+}  // namespace
+}  // namespace zephra::test
