@@ -155,6 +155,9 @@ class EndToEndTest : public ::testing::Test {
     std::ofstream(m_root / "app" / "config.ini") << "stamp\r\n";
     server = std::make_unique<LocalServerProcess>(m_root / "server");
     server->writePlaylist(deadStream());
+    // The server looks at the playlist file again only now and then: wait until it lists ours.
+    ASSERT_TRUE(pumpUntil([&] { return server->get("/query.php?code=x&fav=0").find(server->stream("testcard")) != std::string::npos; },
+                          kPatience));
     // The skin pictures are looked up in the current folder: the staged application folder's.
     m_oldCwd = fs::current_path();
     fs::current_path(ZEPHRA_APP_DIR);
