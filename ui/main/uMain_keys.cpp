@@ -28,6 +28,13 @@ void TfrmMain::bindKeys() {
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
     if (!playerKeyDown(event.GetKeyCode(), event.GetModifiers())) event.Skip();
   });
+  // A key reaches the frame only through a focused control. A link click leaves the focus in
+  // the directory's browser, which the player view then hides, and the toolkit drops it with
+  // nowhere to go: give it to the player view, unless someone else holds it.
+  Bind(wxEVT_IDLE, [this](wxIdleEvent& event) {
+    event.Skip();
+    if (IsActive() && tabPlayer->IsShown() && !wxWindow::FindFocus()) tabPlayer->SetFocus();
+  });
 }
 
 bool TfrmMain::playerKeyDown(int keyCode, int modifiers) {

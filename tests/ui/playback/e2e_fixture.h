@@ -185,6 +185,9 @@ class EndToEndTest : public ::testing::Test {
     ASSERT_TRUE(pumpUntil([&] { return pageHas("a.play"); }, kPatience)) << "the directory did not load";
     // A pointer click reaches only a window that is on the screen.
     ASSERT_TRUE(pumpUntil([&] { return frm->IsShownOnScreen() && directory().IsShownOnScreen(); }, kPatience));
+    // The window manager's part, as there is none on the test display: the new window gets the
+    // keyboard.
+    ASSERT_EQ(std::system("xdotool search --onlyvisible --name '^Zephra Player$' windowfocus --sync"), 0);
     pumpFor(std::chrono::milliseconds(200));
   }
 

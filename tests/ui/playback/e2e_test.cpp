@@ -31,6 +31,17 @@ TEST_F(EndToEndTest, ClickingAChannelPlaysItAndItsMediaEnablesTheControls) {
   clickAt(frm->clientPanel()->ClientToScreen(frm->imPlay->bounds().GetPosition() + wxPoint(20, 20)));
   EXPECT_TRUE(pumpUntil([&] { return frm->statusText() == "Paused"; }, kPatience)) << frm->statusText();
   EXPECT_TRUE(frm->PlayIsShown);
+
+  // The keys, typed on the real keyboard: the link click left the focus in the browser, which
+  // the player view hid.
+  for (const char* key : {"space", "m"}) {
+    pumpFor(std::chrono::milliseconds(50));
+    ASSERT_EQ(std::system((std::string("xdotool key ") + key).c_str()), 0);
+  }
+  EXPECT_TRUE(pumpUntil([&] { return playing() && frm->wmApp().mute(); }, kPatience))
+      << frm->statusText() << " muted " << frm->wmApp().mute();
+  EXPECT_FALSE(frm->PlayIsShown);
+  EXPECT_EQ(frm->imSound->ToggleState, 1);
 }
 
 TEST_F(EndToEndTest, FavoriteLinkStoresTheChannelAndTheFilterListsIt) {
