@@ -131,11 +131,20 @@ class WxWebView final : public WebView {
   }
 
   void navigate(const std::string& url) override {
+    m_reloadPending = false;
     const std::string loadable = web::loadableUrl(url);
     liveView().LoadURL(wxString::FromUTF8(loadable.data(), loadable.size()));
   }
 
-  void refresh() override { liveView().Reload(); }
+  // A reload is the page again, not a new navigation, so it raises no onBeforeNavigate2: the
+  // page's address may still end in a link command ("#2|17"), and running it again would add
+  // the favorite again, whose reply refreshes again, without end.
+  void refresh() override {
+    wxWebView& view = liveView();
+    m_reloadUrl = toUtf8(view.GetCurrentURL());
+    m_reloadPending = true;
+    view.Reload();
+  }
 
   std::string readElementValue(const std::string& id) override {
     wxWebView& view = liveView();
@@ -201,7 +210,12 @@ class WxWebView final : public WebView {
   void onNavigating(wxWebViewEvent& event) {
     event.Skip();
     m_navigationSeen = true;
-    if (onBeforeNavigate2) onBeforeNavigate2(toUtf8(event.GetURL()));
+    const std::string url = toUtf8(event.GetURL());
+    if (m_reloadPending) {
+      m_reloadPending = false;
+      if (url == m_reloadUrl) return;
+    }
+    if (onBeforeNavigate2) onBeforeNavigate2(url);
   }
 
   // The top document is complete and readable here (not yet at NAVIGATED), so both completion
@@ -211,6 +225,7 @@ class WxWebView final : public WebView {
     // The empty page the control loads at creation completes without a navigation event; the
     // program never asked for it, so it raises nothing.
     if (!m_navigationSeen) return;
+    m_reloadPending = false;
     if (m_failedLoadEnding) {
       m_failedLoadEnding = false;
       return;
@@ -233,6 +248,8 @@ class WxWebView final : public WebView {
   std::shared_ptr<ScriptCalls> m_calls;
   bool m_navigationSeen = false;
   bool m_failedLoadEnding = false;
+  bool m_reloadPending = false;  // refresh() called, its navigation not seen yet
+  std::string m_reloadUrl;
 };
 
 }  // namespace

@@ -284,6 +284,22 @@ TEST_F(WebViewTest, RefreshLoadsThePageAgain) {
   EXPECT_EQ(host.view->readElementValue("retVal"), "r");
 }
 
+// A page whose address still carries a link command must not run it again when refreshed:
+// a favorite's reply refreshes the directory, which would add the favorite again, and so on.
+TEST_F(WebViewTest, RefreshDoesNotReplayTheLinkCommandInThePageAddress) {
+  BrowserHost host;
+  ASSERT_TRUE(host.load(base() + "reply?v=r#2|17"));
+  host.navigations.clear();
+  const int before = host.documentCompletes;
+  host.view->refresh();
+  ASSERT_TRUE(pumpUntil([&] { return host.documentCompletes > before; }));
+  EXPECT_TRUE(host.navigations.empty()) << host.navigations.front();
+  // The next real navigation to the very same address is reported as usual.
+  ASSERT_TRUE(host.load(base() + "reply?v=s#2|17"));
+  ASSERT_EQ(host.navigations.size(), 1u);
+  EXPECT_EQ(host.navigations[0], base() + "reply?v=s#2|17");
+}
+
 // The outer read waits on one browser while a queued call reads the other inside that wait;
 // whichever answer arrives first, each read must get its own.
 TEST_F(WebViewTest, NestedReadsEachGetTheirOwnResult) {
