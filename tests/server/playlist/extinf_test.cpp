@@ -15,6 +15,8 @@ struct ExtInfCase {
   const char* logo;
   const char* group;
 };
+// Readable test names in the test listing.
+inline void PrintTo(const ExtInfCase& c, std::ostream* os) { *os << c.text; }
 
 class ExtInfFieldsTest : public ::testing::TestWithParam<ExtInfCase> {};
 

@@ -14,6 +14,11 @@ struct Utf8Case {
   std::string bytes;
   bool valid;
 };
+// Readable test names in the test listing (the bytes as hex).
+inline void PrintTo(const Utf8Case& c, std::ostream* os) {
+  static const char* digits = "0123456789abcdef";
+  for (unsigned char b : c.bytes) *os << digits[b >> 4] << digits[b & 15];
+}
 
 class Utf8ValidityTest : public ::testing::TestWithParam<Utf8Case> {};
 

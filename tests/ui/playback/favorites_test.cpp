@@ -16,6 +16,8 @@ struct ReplyCase {
   Outcome outcome;
   bool unreadable = false;  // no whole number to be had: the handling ends with an error
 };
+// Readable test names in the test listing.
+inline void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
 
 class ReplyTest : public PlaybackTest, public ::testing::WithParamInterface<ReplyCase> {};
 
@@ -115,6 +117,7 @@ struct ServicePageCase {
   void (TfrmMain::*handler)();
   std::string page;
 };
+inline void PrintTo(const ServicePageCase& c, std::ostream* os) { *os << c.name; }
 
 class ServicePageTest : public PlaybackTest, public ::testing::WithParamInterface<ServicePageCase> {};
 

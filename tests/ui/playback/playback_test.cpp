@@ -129,6 +129,8 @@ struct MenuCase {
   std::optional<bool> fullscreenEnabledAfter;  // nullopt: left as it was
   bool hidesCheckBox;
 };
+// Readable test names in the test listing.
+inline void PrintTo(const MenuCase& c, std::ostream* os) { *os << c.name; }
 
 class MenuCommandTest : public PlaybackTest, public ::testing::WithParamInterface<MenuCase> {};
 
