@@ -156,6 +156,7 @@ class TfrmMain : public wxFrame {
   void bindEvents();
   void bindKeys();
   void waitForServer();
+  void openServicePage(const std::string& url);
   void setButtonPictures(TImageButton& button, const char* off, const char* on, const char* hover);
   void onClose(wxCloseEvent& event);
   void onQueryEndSession(wxCloseEvent& event);

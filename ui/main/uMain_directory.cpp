@@ -41,9 +41,13 @@ void TfrmMain::cbFavClick() {
   wbApp().navigate(channelDirectoryUrl(LocalBase, AccountCode, flag));
 }
 
+void TfrmMain::mnuOrgFavClick() { openServicePage(favoritesManagerUrl(LocalBase, AccountCode)); }
+
+void TfrmMain::mnuReportClick() { openServicePage(reportChannelUrl(RemoteBase, CurrentUrl)); }
+
 // Organize Favorites and Report share one sequence: stop, back to the directory view with the
 // playback controls put away, then open the page.
-void TfrmMain::mnuOrgFavClick() {
+void TfrmMain::openServicePage(const std::string& url) {
   wmApp().stop();
   mnuFullscreen->Enable(false);
   tabPlayer->Hide();
@@ -59,25 +63,7 @@ void TfrmMain::mnuOrgFavClick() {
   imStop->hide();
   imgSound->hide();
   tbVolume->Hide();
-  wbApp().navigate(favoritesManagerUrl(LocalBase, AccountCode));
-}
-
-void TfrmMain::mnuReportClick() {
-  wmApp().stop();
-  mnuFullscreen->Enable(false);
-  tabPlayer->Hide();
-  tabBrowser->Show();
-  PlayIsShown = true;
-  installPlayTriple(*imPlay);
-  imPlay->refreshImage();
-  cbFav->Hide();
-  imPlay->hide();
-  imSound->hide();
-  imFullScreen->hide();
-  imStop->hide();
-  tbVolume->Hide();
-  imgSound->hide();
-  wbApp().navigate(reportChannelUrl(RemoteBase, CurrentUrl));
+  wbApp().navigate(url);
 }
 
 }  // namespace zephra
