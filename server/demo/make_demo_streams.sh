@@ -81,9 +81,9 @@ names=$(printf '%s\n' "$playlist" | sed -n "s|^$base/demo/\([A-Za-z0-9_-]*\)\.ts
 [ -n "$names" ] || { echo "$0: no demo streams listed in $template" >&2; exit 1; }
 
 for name in $names; do
-  spec=$(source_for "$name") || { echo "$0: no generator for '$name' in $template" >&2; exit 1; }
-  video=${spec% *}
-  tone=${spec##* }
+  generator=$(source_for "$name") || { echo "$0: no generator for '$name' in $template" >&2; exit 1; }
+  video=${generator% *}
+  tone=${generator##* }
   title=$(printf '%s\n' "$playlist" | grep -B1 -x "$base/demo/$name.ts" | head -1 | sed 's/^#EXTINF:[^,]*,//')
   ts="$outdir/demo/$name.ts"
   logo="$outdir/demo/logos/$name.png"
