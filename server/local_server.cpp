@@ -239,6 +239,14 @@ bool LocalServer::answerRefusedTarget(const httplib::Request& req, httplib::Resp
   request.target = target;
   request.path = httplib::detail::decode_url(target.substr(0, query), false);
   httplib::detail::parse_query_text(target.substr(query + 1), request.params);
+  // The library stopped before the headers, so the Host check cannot run here: a page of another
+  // site could come this way. Only the requests the player itself fills with unescaped values are
+  // answered; favorites are never removed or moved, nothing installed, no file handed out.
+  const bool playerRequest =
+      request.path == "/query.php" || request.path == "/valid.php" ||
+      (request.path == "/favmanage.php" && !request.has_param("remove") &&
+       !request.has_param("up") && !request.has_param("down"));
+  if (!playerRequest) return false;
   res = httplib::Response();
   res.status = 200;
   (this->*routeFor(request.path))(request, res);

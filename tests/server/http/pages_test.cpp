@@ -276,6 +276,39 @@ TEST(FavoritesManager, FavoriteOutlivesItsChannelInThePlaylist) {
             std::vector<std::string>{"http://s.example/delta.ts"});
 }
 
+// A request line with a second "?" is answered before the HTTP library has read its headers, so
+// a foreign Host (a page of another site reaching us by DNS rebinding) cannot be seen there. Such
+// lines may carry only what the player itself sends unescaped; nothing else is served that way.
+TEST(RefusedRequestLine, ForeignPagesGetOnlyThePlayersOwnRequests) {
+  ServerFixture server(kPlaylist);
+  const std::string alpha = idOf(kPlaylist, "Alpha News");
+  const std::string beta = idOf(kPlaylist, "Beta Sport");
+  server.body("/valid.php?cmd=addFav&code=v&method=ID&value=" + alpha);
+  server.body("/valid.php?cmd=addFav&code=v&method=ID&value=" + beta);
+  writeFile(server.docRoot() / "notes.txt", "NOTES");
+
+  const std::string refused[] = {
+      "/favmanage.php?user=v&remove=" + alpha + "&x=a?b",
+      "/favmanage.php?user=v&down=" + alpha + "&x=a?b",
+      "/favmanage.php?user=v&up=" + beta + "&x=a?b",
+      "/locup.php?x?y",
+      "/notes.txt?x?y",
+  };
+  for (const std::string& target : refused)
+    EXPECT_NE(rawStatus(server.port(), target, "evil.example:8480"), 200) << target;
+  EXPECT_EQ(playUrls(server.body("/favmanage.php?user=v")),
+            (std::vector<std::string>{"http://s.example/alpha.ts", "http://s.example/beta.ts"}));
+
+  // The player's own requests still arrive, whatever their values hold.
+  const std::string served[] = {
+      "/query.php?code=a?b&fav=0",
+      "/favmanage.php?user=a?b",
+      "/valid.php?cmd=addFav&code=v&method=URL&value=http://s.example/gamma.ts?a?b",
+  };
+  for (const std::string& target : served)
+    EXPECT_EQ(rawStatus(server.port(), target), 200) << target;
+}
+
 TEST(FavoritesConcurrency, ParallelAdditionsAllLand) {
   constexpr int kThreads = 8;
   constexpr int kPerThread = 50;
