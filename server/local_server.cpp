@@ -163,8 +163,16 @@ void LocalServer::handleAddFavorite(const httplib::Request& req, httplib::Respon
                                          : "Favorite not added: no channel has this address."));
     return;
   }
-  const bool added =
-      m_favorites.add(command->code, Favorite{channel->id, channel->name, channel->url});
+  bool added = false;
+  try {
+    added = m_favorites.add(command->code, Favorite{channel->id, channel->name, channel->url});
+  } catch (const std::exception& e) {
+    // The player learns the outcome only from retVal; an error page without it would leave it
+    // waiting, so a favorite that could not be saved is an ordinary failure reply.
+    std::fprintf(stderr, "zephra-server: favorite not saved: %s\n", e.what());
+    sendPage(res, renderReply(false, "Favorite not added: the favorites could not be saved."));
+    return;
+  }
   sendPage(res, renderReply(true, added ? "\"" + channel->name + "\" added to your favorites."
                                         : "\"" + channel->name + "\" is already a favorite."));
 }

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "server/playlist/m3u_parser.h"
+#include "server/sqlite_db.h"
 #include "tests/server/http/server_test_support.h"
 
 namespace zephra::test {
@@ -74,6 +75,21 @@ TEST(ValidPage, AddingAgainSucceedsAndStoresOnce) {
             "1");
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=u")),
             std::vector<std::string>{"http://s.example/gamma.ts"});
+}
+
+// The player waits for retVal and nothing else: a favorite that could not be saved (here the
+// table is gone, as after a damaged or foreign file) must still answer 2.
+TEST(ValidPage, StorageFailureAnswersTwo) {
+  ServerFixture server(kPlaylist);
+  {
+    SqliteDatabase other((server.dataDir() / LocalServer::kDatabaseName).string());
+    other.exec("DROP TABLE favorites");
+  }
+  auto result = server.get("/valid.php?cmd=addFav&code=s&method=ID&value=" +
+                           idOf(kPlaylist, "Alpha News"));
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->status, 200);
+  EXPECT_EQ(retVal(result->body), "2");
 }
 
 TEST(ValidPage, AccountsAreSeparate) {
