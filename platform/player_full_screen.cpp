@@ -29,14 +29,18 @@ void FullScreenView::enter() {
 void FullScreenView::leave() {
   if (!m_active) return;
   m_active = false;
+  // Closing the program in full screen brings us here from the destruction of the top-level
+  // window: its children go in its base destructor, where it no longer is a top-level window and
+  // a virtual call such as ShowFullScreen would land in unrelated code. A window on its way out
+  // is only unbound (plain event-handler state, still intact), never asked to do anything.
   if (m_top) {
     m_top->Unbind(wxEVT_SIZE, &FullScreenView::onTopSize, this);
     m_top->Unbind(wxEVT_CHAR_HOOK, &FullScreenView::onCharHook, this);
-    if (!m_topWasFullScreen) m_top->ShowFullScreen(false);
+    if (!m_topWasFullScreen && !m_top->IsBeingDeleted()) m_top->ShowFullScreen(false);
   }
   // Outermost first, so each window is put back inside a parent that already has its size.
   for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-    if (it->window) it->window->SetSize(it->rect);
+    if (it->window && !it->window->IsBeingDeleted()) it->window->SetSize(it->rect);
   }
   m_saved.clear();
 }

@@ -3,6 +3,7 @@
 
 #include <wx/display.h>
 #include <wx/uiaction.h>
+#include <wx/weakref.h>
 
 #include "tests/platform/player/player_test_support.h"
 
@@ -114,6 +115,53 @@ TEST_F(PlayerWindowTest, DestroyingThePlayerInFullScreenRestoresTheFrame) {
   m_player.reset();
   ASSERT_TRUE(pumpUntil([&] { return !m_frame->IsFullScreen(); }, seconds(5)));
   EXPECT_EQ(m_host->GetRect(), hostBefore);
+}
+
+// The player view owns its player and lets it go when the view itself goes, which happens while
+// its top-level window is being destroyed: closing the program in full screen.
+class PlayerView : public wxPanel {
+ public:
+  explicit PlayerView(wxWindow* parent) : wxPanel(parent, wxID_ANY, wxPoint(10, 10), wxSize(200, 150)) {}
+  ~PlayerView() override { player.reset(); }
+  std::unique_ptr<MediaPlayer> player;
+};
+
+// The toolkit takes a window's children down in its base destructor, when the window is no longer
+// a top-level window: a full-screen call reaching it then lands in whatever code sits at that
+// place. This frame does the same in its own destructor, where such a call can still be counted.
+class DyingFrame : public wxFrame {
+ public:
+  explicit DyingFrame(int& callsWhileDying)
+      : wxFrame(nullptr, wxID_ANY, "owner", wxPoint(0, 0), wxSize(400, 300)), m_callsWhileDying(callsWhileDying) {}
+  ~DyingFrame() override {
+    SendDestroyEvent();
+    DestroyChildren();
+  }
+  bool ShowFullScreen(bool show, long style = wxFULLSCREEN_ALL) override {
+    if (IsBeingDeleted()) ++m_callsWhileDying;
+    return wxFrame::ShowFullScreen(show, style);
+  }
+
+ private:
+  int& m_callsWhileDying;
+};
+
+TEST_F(PlayerWindowTest, ClosingTheWindowInFullScreenLeavesTheDyingWindowAlone) {
+  int callsWhileDying = 0;
+  auto* owner = new DyingFrame(callsWhileDying);
+  auto* view = new PlayerView(owner);
+  view->player = createMediaPlayer(view, {"null", "null"});
+  owner->Show();
+  view->player->setFullScreen(true);
+  ASSERT_TRUE(pumpUntil([&] { return owner->IsFullScreen(); }, seconds(5)));
+  wxWeakRef<wxFrame> gone(owner);
+  owner->Destroy();
+  ASSERT_TRUE(pumpUntil([&] { return !gone; }, seconds(5)));
+  EXPECT_EQ(callsWhileDying, 0);
+  // Still a working program: another player plays.
+  createPlayer();
+  m_player->setUrl(url("clip"));
+  EXPECT_TRUE(waitForStatus("Playing")) << m_player->status();
 }
 
 }  // namespace
