@@ -45,10 +45,18 @@ TfrmMain::TfrmMain(PlatformServices services)
   frmMain = this;
   // Own colours only: children such as the status bar keep the system's look.
   SetOwnBackgroundColour(*wxBLACK);
-  createMenu();
-  SetClientSize(kClientWidth, kClientHeight);
-  createControls();
-  bindEvents();
+  try {
+    createMenu();
+    SetClientSize(kClientWidth, kClientHeight);
+    createControls();
+    bindEvents();
+  } catch (...) {
+    // A window that cannot be built (no media player, no browser) never existed: the error goes
+    // to the application's report, which must not find a main window that is half gone.
+    if (wxTheApp) wxTheApp->Unbind(wxEVT_QUERY_END_SESSION, &TfrmMain::onQueryEndSession, this);
+    frmMain = nullptr;
+    throw;
+  }
   try {
     FormCreate();
   } catch (...) {

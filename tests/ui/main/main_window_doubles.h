@@ -126,6 +126,7 @@ struct PlatformDoubles {
   bool playerMuted = false;
   int playerVolume = 50;
   bool playerReadsFail = false;
+  bool playerCreationFails = false;
 
   PlatformServices services() {
     PlatformServices s;
@@ -144,6 +145,7 @@ struct PlatformDoubles {
       return std::unique_ptr<WebView>(std::move(view));
     };
     s.createMediaPlayer = [this](wxWindow*) {
+      if (playerCreationFails) throw MediaPlayerError("cannot create the media player");
       auto player = std::make_unique<FakePlayer>();
       player->muted = playerMuted;
       player->volumeLevel = playerVolume;

@@ -202,6 +202,14 @@ TEST_F(MainWindowTest, PlayerErrorBeforeTheHandlerIsReportedAndEndsTheSequence) 
   EXPECT_EQ(frm.imTabBrowser->shownFile(), "");
 }
 
+TEST_F(MainWindowTest, AWindowThatCannotBeBuiltLeavesNoMainWindowBehind) {
+  doubles.playerCreationFails = true;
+  EXPECT_THROW(open(), MediaPlayerError);
+  // The program reports that error through the main window while there is one: a dangling
+  // pointer here would be used at once.
+  EXPECT_EQ(frmMain, nullptr);
+}
+
 TEST_F(MainWindowTest, MissingPictureEndsTheSequenceSilentlyAtThatButton) {
   std::filesystem::remove(picturesDir() / "btStopOff.bmp");
   TfrmMain& frm = open();
