@@ -132,6 +132,9 @@ std::size_t UpdateInstaller::extract(const ZipArchive& archive,
     }
     if (tooLong || written != entry.size)
       throw PackageRejected("entry \"" + entry.path + "\" does not match its declared size");
+    // On disk before the swap: after a power loss the new tree must not hold empty files
+    // while the old one is already gone.
+    if (::fsync(out.fd) != 0) throwErrno("sync " + part);
     if (::close(std::exchange(out.fd, -1)) != 0) throwErrno("close " + part);
 
     struct stat st {};
