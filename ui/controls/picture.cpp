@@ -43,6 +43,8 @@ uint32_t le32(const unsigned char* p) {
 }
 uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
+constexpr int64_t kMaxBmpPixels = int64_t(8192) * 8192;
+
 // wx's BMP reader accepts a file cut short and fills the rest with whatever it finds, so the
 // headers are checked against the data first: a truncated picture is an error, not a half picture.
 void checkBmpLayout(const unsigned char* data, size_t size) {
@@ -69,6 +71,10 @@ void checkBmpLayout(const unsigned char* data, size_t size) {
   if (height < 0) height = -height;
   if (width <= 0 || height == 0 || width > 32767 || height > 32767)
     throw std::runtime_error("corrupt BMP header (bad size)");
+  // A compressed BMP may claim a huge picture in a few bytes; no skin picture comes near this,
+  // and decoding one would cost gigabytes.
+  if (width * height > kMaxBmpPixels)
+    throw std::runtime_error("corrupt BMP header (picture too large)");
   if (pixelOffset > size) throw std::runtime_error("truncated BMP file");
   const bool uncompressed = compression == 0 || compression == 3;  // BI_RGB, BI_BITFIELDS
   if (uncompressed) {

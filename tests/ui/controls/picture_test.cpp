@@ -132,6 +132,14 @@ TEST(Picture, BadFilesFailWithAClearErrorNamingTheFile) {
   const Bytes goodJpeg = test::jpeg(40, 40, kGreen);
   Bytes badDepth = goodBmp;
   badDepth[28] = 7;
+  // An RLE8 header claiming 30000 x 30000 pixels in a file of a few bytes.
+  Bytes hugeRle = goodBmp;
+  for (int i = 0; i < 4; ++i) {
+    hugeRle[18 + i] = static_cast<unsigned char>((30000 >> (8 * i)) & 0xFF);
+    hugeRle[22 + i] = static_cast<unsigned char>((30000 >> (8 * i)) & 0xFF);
+  }
+  hugeRle[28] = 8;
+  hugeRle[30] = 1;  // BI_RLE8
   struct Case {
     const char* name;
     Bytes bytes;
@@ -144,6 +152,7 @@ TEST(Picture, BadFilesFailWithAClearErrorNamingTheFile) {
       {"header-only.bmp", cut(goodBmp, 54), "truncated"},
       {"half.bmp", cut(goodBmp, goodBmp.size() / 2), "truncated"},
       {"depth.bmp", badDepth, "corrupt"},
+      {"huge.bmp", hugeRle, "too large"},
       {"text.jpg", bytesOf("GIF89a definitely not a jpeg"), "JPEG"},
       {"half.jpg", cut(goodJpeg, goodJpeg.size() / 2), "JPEG"},
       {"scrambled.jpg", withGarbageAfter(goodJpeg, 20), "JPEG"},
