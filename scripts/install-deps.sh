@@ -9,7 +9,7 @@ PACKAGES="
   libsqlite3-dev libcpp-httplib-dev libzip-dev zlib1g-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core
-  ffmpeg python3 python3-pil zip mpv
+  ffmpeg python3 python3-pil zip mpv curl procps
 "
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
