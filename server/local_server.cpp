@@ -64,9 +64,33 @@ bool loopbackHost(const std::string& host) {
   return name == "127.0.0.1" || name == "localhost" || name == "[::1]";
 }
 
+// Removing or moving favorites and installing an update change stored data through plain GET
+// links, which any web site open in a browser on this computer could also fire at us (an
+// <img> pointing at 127.0.0.1 carries a genuine loopback Host). Such requests say where they
+// come from: a Sec-Fetch-Site other than same-origin/none, or a Referer of another origin.
+// The player's own navigations send neither or our own page.
+bool fromAnotherSite(const httplib::Request& req) {
+  const std::string site = req.get_header_value("Sec-Fetch-Site");
+  if (!site.empty() && site != "same-origin" && site != "none") return true;
+  const std::string referer = req.get_header_value("Referer");
+  if (referer.empty()) return false;
+  const std::string scheme = "http://";
+  if (referer.compare(0, scheme.size(), scheme) != 0) return true;
+  const size_t hostEnd = referer.find('/', scheme.size());
+  return !loopbackHost(referer.substr(scheme.size(), hostEnd == std::string::npos
+                                                         ? std::string::npos
+                                                         : hostEnd - scheme.size()));
+}
+
+bool changesStoredData(const httplib::Request& req) {
+  if (req.path == "/locup.php") return true;
+  return req.path == "/favmanage.php" &&
+         (req.has_param("remove") || req.has_param("up") || req.has_param("down"));
+}
+
 std::string errorPage(int status) {
   std::string text = status == 404   ? "Not found."
-                     : status == 403 ? "This server answers only its own computer."
+                     : status == 403 ? "This server answers only its own computer and its own pages."
                                      : "The request could not be served.";
   return html::pageStart("Error " + std::to_string(status)) + "<p class=\"notice\">" + text +
          "</p>\n" + html::pageEnd();
@@ -273,7 +297,9 @@ void LocalServer::registerRoutes() {
 
   http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
     using Handled = httplib::Server::HandlerResponse;
-    if (loopbackHost(req.get_header_value("Host"))) return Handled::Unhandled;
+    const bool refused = !loopbackHost(req.get_header_value("Host")) ||
+                         (changesStoredData(req) && fromAnotherSite(req));
+    if (!refused) return Handled::Unhandled;
     res.status = 403;
     return Handled::Handled;
   });

@@ -325,6 +325,45 @@ TEST(RefusedRequestLine, ForeignPagesGetOnlyThePlayersOwnRequests) {
     EXPECT_EQ(rawStatus(server.port(), target), 200) << target;
 }
 
+// Any web site open in a browser on this computer can point an <img> at 127.0.0.1; the links
+// that change favorites or install an update must not work from there.
+TEST(FavoritesManager, ChangesComeOnlyFromOurOwnPages) {
+  ServerFixture server(kPlaylist);
+  const std::string alpha = idOf(kPlaylist, "Alpha News");
+  const std::string beta = idOf(kPlaylist, "Beta Sport");
+  server.body("/valid.php?cmd=addFav&code=w&method=ID&value=" + alpha);
+  server.body("/valid.php?cmd=addFav&code=w&method=ID&value=" + beta);
+  const std::string local = "127.0.0.1:" + std::to_string(server.port());
+  const std::vector<std::string> both{"http://s.example/alpha.ts", "http://s.example/beta.ts"};
+
+  const std::string foreign[] = {
+      "Referer: http://evil.example/page.html\r\n",
+      "Referer: https://127.0.0.1.evil.example/\r\n",
+      "Sec-Fetch-Site: cross-site\r\n",
+      "Sec-Fetch-Site: same-site\r\n",
+  };
+  for (const std::string& headers : foreign) {
+    EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&remove=" + alpha, local, headers), 403)
+        << headers;
+    EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&down=" + alpha, local, headers), 403)
+        << headers;
+    EXPECT_EQ(rawStatus(server.port(), "/locup.php", local, headers), 403) << headers;
+  }
+  EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")), both);
+  // Reading stays open to everyone on this computer.
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w", local, foreign[0]), 200);
+
+  // A click in our own page, and a request that names no origin (the player, a typed address).
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&down=" + alpha, local,
+                      "Referer: http://" + local + "/favmanage.php?user=w\r\n"
+                      "Sec-Fetch-Site: same-origin\r\n"),
+            303);
+  EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")),
+            (std::vector<std::string>{both[1], both[0]}));
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&remove=" + alpha, local), 303);
+  EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")), std::vector<std::string>{both[1]});
+}
+
 TEST(FavoritesConcurrency, ParallelAdditionsAllLand) {
   constexpr int kThreads = 8;
   constexpr int kPerThread = 50;

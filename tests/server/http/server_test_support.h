@@ -125,7 +125,8 @@ class ServerFixture {
 
 // The status code of a request line sent over a plain socket, exactly as written, so that no
 // client library can normalise the path first. 0 when there was no answer.
-inline int rawStatus(int port, const std::string& target, const std::string& host = "127.0.0.1") {
+inline int rawStatus(int port, const std::string& target, const std::string& host = "127.0.0.1",
+                     const std::string& extraHeaders = "") {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return 0;
   timeval timeout{5, 0};
@@ -137,7 +138,8 @@ inline int rawStatus(int port, const std::string& target, const std::string& hos
   int status = 0;
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
     const std::string request =
-        "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+        "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n" + extraHeaders +
+        "Connection: close\r\n\r\n";
     if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
         static_cast<ssize_t>(request.size())) {
       char buffer[64] = {};
