@@ -226,9 +226,10 @@ class MainWindowTest : public ::testing::Test {
   std::string configPath() const { return doubles.appDir + "config.ini"; }
   std::filesystem::path picturesDir() const { return m_root / "pictures"; }
 
-  TfrmMain& open() {
+  TfrmMain& open() { return open(doubles.services()); }
+  TfrmMain& open(PlatformServices services) {
     closeWindow();
-    m_window = new TfrmMain(doubles.services());
+    m_window = new TfrmMain(std::move(services));
     return *m_window;
   }
   TfrmMain& window() { return *m_window; }

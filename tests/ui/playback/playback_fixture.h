@@ -34,30 +34,13 @@ class NavigatingWebView : public FakeWebView {
   std::function<void()> onRefresh;  // lets a test look at the window while the reload is asked for
 };
 
-// A program folder with config.ini, a current folder with the skin pictures, and the window.
-class PlaybackTest : public ::testing::Test {
+// The main window's test folders and doubles, with an account code, and browsers that report
+// the program's own navigations.
+class PlaybackTest : public MainWindowTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zephra-playback-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_root = pattern;
-    std::filesystem::create_directories(m_root / "app" / "lib");
-    std::filesystem::create_directories(m_root / "pictures");
-    writeSkinPictures(m_root / "pictures");
-    doubles.appDir = (m_root / "app").string() + "/";
+    MainWindowTest::SetUp();
     doubles.accountCode = "acc";
-    std::ofstream(doubles.appDir + "config.ini", std::ios::binary) << "stamp1\r\n";
-    m_oldCwd = std::filesystem::current_path();
-    std::filesystem::current_path(m_root / "pictures");
-  }
-
-  void TearDown() override {
-    if (m_window && !wxTheApp->IsScheduledForDestruction(m_window)) delete m_window;
-    wxTheApp->ProcessIdle();
-    m_window = nullptr;
-    std::filesystem::current_path(m_oldCwd);
-    std::error_code ignored;
-    std::filesystem::remove_all(m_root, ignored);
   }
 
   // Opens the window on browsers that raise the before-navigate event for the program's own
@@ -70,16 +53,11 @@ class PlaybackTest : public ::testing::Test {
       view->place = wxRect(left, top, width, height);
       return std::unique_ptr<WebView>(std::move(view));
     };
-    m_window = new TfrmMain(std::move(services));
-    return *m_window;
+    return MainWindowTest::open(std::move(services));
   }
 
-  TfrmMain& window() { return *m_window; }
   NavigatingWebView& wbApp() { return dynamic_cast<NavigatingWebView&>(window().wbApp()); }
   NavigatingWebView& wbQuery() { return dynamic_cast<NavigatingWebView&>(*window().wbQuery); }
-  FakePlayer& player() { return fake(window().wmApp()); }
-
-  PlatformDoubles doubles;
 
   // A click on a link in the directory page, as the browser reports it.
   void clickLink(const std::string& url) { window().wbApp().onBeforeNavigate2(url); }
@@ -125,11 +103,6 @@ class PlaybackTest : public ::testing::Test {
   std::string lastNavigation(FakeWebView& view) {
     return view.navigations.empty() ? std::string() : view.navigations.back();
   }
-
- private:
-  std::filesystem::path m_root;
-  std::filesystem::path m_oldCwd;
-  TfrmMain* m_window = nullptr;
 };
 
 }  // namespace zephra::test
