@@ -26,6 +26,7 @@
 #include <wx/log.h>
 #include <wx/utils.h>
 
+#include "bench/bench_events.h"
 #include "platform/media_player.h"
 
 namespace {
@@ -36,20 +37,7 @@ double msSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-bool pumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    wxTheApp->ProcessPendingEvents();
-    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
-      while (loop->Pending()) loop->Dispatch();
-    } else {
-      wxYield();
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  return true;
-}
+using zephra::bench::pumpUntil;
 
 void report(const char* what, std::vector<double> values) {
   if (values.empty()) return;

@@ -24,6 +24,7 @@
 #include <wx/utils.h>
 #include <wx/webview.h>
 
+#include "bench/bench_events.h"
 #include "services/service_addresses.h"
 #include "ui/main/platform_services.h"
 #include "ui/main/uMain.h"
@@ -37,20 +38,7 @@ double msBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-bool pumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    wxTheApp->ProcessPendingEvents();
-    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
-      while (loop->Pending()) loop->Dispatch();
-    } else {
-      wxYield();
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  return true;
-}
+using zephra::bench::pumpUntil;
 
 // Errors escaping a handler go where the program sends them: dropped once start-up is through.
 class BenchApp : public wxApp {
