@@ -1,0 +1,32 @@
+// Request targets as they arrive on the wire: "/path?query". Values in the query are taken as
+// sent apart from percent escapes and "+", so a value may itself hold "=" or "?".
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zephra::http {
+
+// Decoded query parameters in arrival order per name.
+using QueryParams = std::multimap<std::string, std::string>;
+
+struct RequestTarget {
+  std::string path;   // percent-decoded, always starts with "/"
+  std::string query;  // raw text after the first "?", empty when there is none
+  QueryParams params;
+};
+
+// "%41" becomes "A"; a "%" not followed by two hex digits stays as it is. With `plusIsSpace`
+// (query parts), "+" becomes a blank.
+std::string percentDecode(std::string_view text, bool plusIsSpace = false);
+
+// "a=1&b=x=y&c" gives a=1, b="x=y", c="": each part splits at its first "=" only.
+QueryParams parseQuery(std::string_view query);
+
+// nullopt for anything but an origin-form target ("/..."), and for a fragment ("#") in it,
+// which no browser sends.
+std::optional<RequestTarget> parseRequestTarget(std::string_view target);
+
+}  // namespace zephra::http
