@@ -61,6 +61,7 @@ ZipEntryInfo ZipArchive::entry(std::size_t index) const {
   if (st.valid & ZIP_STAT_NAME) info.name = st.name;
   if (st.valid & ZIP_STAT_SIZE) info.size = st.size;
   if (st.valid & ZIP_STAT_COMP_SIZE) info.compressedSize = st.comp_size;
+  if (st.valid & ZIP_STAT_CRC) info.crc = st.crc;
   if (st.valid & ZIP_STAT_ENCRYPTION_METHOD) info.encrypted = st.encryption_method != ZIP_EM_NONE;
   zip_uint8_t opsys = 0;
   zip_uint32_t attributes = 0;

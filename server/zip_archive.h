@@ -21,6 +21,7 @@ struct ZipEntryInfo {
   std::string name;
   std::uint64_t size = 0;            // uncompressed, as declared by the archive
   std::uint64_t compressedSize = 0;
+  std::uint32_t crc = 0;             // CRC-32 of the uncompressed data, as declared
   bool encrypted = false;
   std::uint8_t hostSystem = 0;       // "version made by" host (3 = Unix)
   std::uint32_t externalAttributes = 0;

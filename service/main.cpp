@@ -1,0 +1,89 @@
+// zephra-service: the reference remote service of Zephra Player. Answers the player's update
+// check, serves the published update package, records channel reports and shows the About and
+// Help pages. `zephra-service publish DIR` publishes new content.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/signal_watcher.h"
+#include "service/publisher.h"
+#include "service/report_store.h"
+#include "service/service_http.h"
+#include "service/service_options.h"
+#include "service/service_pages.h"
+
+namespace fs = std::filesystem;
+using zephra::service::ServiceOptions;
+
+namespace {
+
+int publish(const ServiceOptions& options, const std::string& dataDir) {
+  zephra::service::Publisher publisher(dataDir);
+  const auto result = publisher.publish(options.contentDir);
+  std::printf("%s %s (%zu entries)\n", result.unchanged ? "unchanged" : "published",
+              result.release.stamp.c_str(), result.entries);
+  return 0;
+}
+
+int serve(const ServiceOptions& options, const std::string& dataDir) {
+  zephra::service::Publisher publisher(dataDir);
+  zephra::service::ReportStore reports((fs::path(dataDir) / "reports.sqlite3").string());
+  zephra::service::ServicePages pages(publisher, reports);
+  zephra::service::ServiceHttp http(pages);
+  const int port = http.bind(options.host, options.port);
+  std::printf("listening on %s:%d\n", options.host.c_str(), port);
+  std::fflush(stdout);
+
+  std::atomic<bool> finished{false};
+  bool served = true;
+  {
+    zephra::SignalWatcher watcher([&](int) {
+      // A signal may come before the loop has started, when a stop would be lost.
+      while (!finished.load()) {
+        http.stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+    served = http.run();
+    finished = true;
+  }
+  if (!served) {
+    std::fprintf(stderr, "zephra-service: the server stopped with an error\n");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  zephra::SignalWatcher::blockSignals();
+  std::string error;
+  const auto options =
+      zephra::service::parseServiceOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!options) {
+    std::fprintf(stderr, "zephra-service: %s\n%s", error.c_str(),
+                 zephra::service::serviceUsage().c_str());
+    return 2;
+  }
+  if (options->command == ServiceOptions::Command::Help) {
+    std::fputs(zephra::service::serviceUsage().c_str(), stdout);
+    return 0;
+  }
+  try {
+    const std::string dataDir = fs::absolute(options->dataDir.empty()
+                                                 ? zephra::service::defaultDataDir()
+                                                 : options->dataDir)
+                                    .string();
+    fs::create_directories(dataDir);
+    return options->command == ServiceOptions::Command::Publish ? publish(*options, dataDir)
+                                                                : serve(*options, dataDir);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zephra-service: %s\n", e.what());
+    return 1;
+  }
+}
