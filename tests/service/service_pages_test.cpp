@@ -8,16 +8,12 @@
 #include <httplib.h>
 
 #include "server/zip_archive.h"
-#include "service/service_http.h"
-#include "tests/server/http/server_test_support.h"
+#include "tests/service/service_fixture.h"
 
 namespace zephra::service {
 namespace {
 
 using test::rawStatus;
-using test::TempDir;
-using test::writeFile;
-namespace fs = std::filesystem;
 
 // The value attribute of the element with this id, or nullopt without such an element.
 std::optional<std::string> fieldValue(const std::string& page, const std::string& id) {
@@ -26,42 +22,6 @@ std::optional<std::string> fieldValue(const std::string& page, const std::string
     return std::nullopt;
   return test::htmlUnescape(match[1].str());
 }
-
-class Service : public ::testing::Test {
- protected:
-  Service()
-      : publisher((dir.path() / "data").string()),
-        reports((dir.path() / "reports.sqlite3").string()),
-        pages(publisher, reports),
-        http(pages) {
-    port = http.bind("127.0.0.1", 0);
-    thread = std::thread([this] { http.run(); });
-    for (int i = 0; i < 400 && !http.isRunning(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  ~Service() override {
-    http.stop();
-    thread.join();
-  }
-  httplib::Result get(const std::string& target) {
-    httplib::Client client("127.0.0.1", port);
-    client.set_url_encode(false);
-    client.set_read_timeout(10);
-    return client.Get(target.c_str());
-  }
-  std::string publish(const std::string& playlist) {
-    writeFile(dir.path() / "content" / "channels.m3u", playlist);
-    return publisher.publish((dir.path() / "content").string()).release.stamp;
-  }
-
-  TempDir dir;
-  Publisher publisher;
-  ReportStore reports;
-  ServicePages pages;
-  ServiceHttp http;
-  std::thread thread;
-  int port = 0;
-};
 
 TEST_F(Service, UpdateCheckOffersThePublishedStampOnlyToOthers) {
   // Nothing published: no offer, whatever the player holds.
