@@ -40,8 +40,11 @@ class ServerProgram : public ::testing::Test {
     return child;
   }
 
-  static std::string fetch(int port, const std::string& target) {
+  std::string fetch(int port, const std::string& target) {
     httplib::Client client("127.0.0.1", port);
+    std::string token = readFile(data() / LocalServer::kPageTokenName);
+    if (!token.empty()) token.pop_back();  // its line end
+    client.set_default_headers({{"Cookie", std::string(kPageCookieName) + "=" + token}});
     client.set_connection_timeout(5);
     client.set_read_timeout(5);
     client.set_url_encode(false);
