@@ -200,6 +200,11 @@ TEST(DirectoryPage, GroupAndSearchFilters) {
   EXPECT_EQ(playUrls(server.body("/query.php?code=&fav=0&group=News&q=gam")),
             std::vector<std::string>{"http://s.example/gamma.ts"});
   EXPECT_TRUE(playUrls(server.body("/query.php?code=&fav=0&q=nothing")).empty());
+  // A search holding "=" searches for all of it.
+  ServerFixture equals("#EXTM3U\n" + entry("x=y TV", "http://e.example/1") +
+                       entry("y Radio", "http://e.example/2"));
+  EXPECT_EQ(playUrls(equals.body("/query.php?code=&fav=0&q=x=y")),
+            std::vector<std::string>{"http://e.example/1"});
 }
 
 TEST(DirectoryPage, PagesCoverEveryChannelOnceAndKeepTheRequest) {
