@@ -6,11 +6,11 @@
 // channel and the reply says so), only by id.
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "server/http/request_target.h"
 #include "server/playlist_store.h"
 
 namespace zephra {
@@ -22,8 +22,8 @@ struct AddFavoriteCommand {
   std::string value;
 };
 
-// Decoded query parameters, as the HTTP library hands them over.
-using QueryParams = std::multimap<std::string, std::string>;
+// Decoded query parameters, as the HTTP layer hands them over.
+using QueryParams = http::QueryParams;
 
 inline constexpr std::size_t kMaxAccountCodeBytes = 256;
 

@@ -7,15 +7,11 @@
 #include <string>
 
 #include "server/favorites_store.h"
+#include "server/http/http_server.h"
 #include "server/package_check.h"
 #include "server/playlist_store.h"
+#include "server/request_guard.h"
 #include "server/update_installer.h"
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
 
 namespace zephra {
 
@@ -25,12 +21,14 @@ struct LocalServerConfig {
   std::size_t pageSize = 200;
   PackageLimits packageLimits;
   std::chrono::steady_clock::duration playlistCheckInterval = std::chrono::seconds(1);
+  http::ServerOptions http;
 };
 
 class LocalServer {
  public:
   // Finishes an install a crash interrupted, opens the favorites database (creating the data
-  // folder), reads the playlist and registers the routes. Nothing is bound yet.
+  // folder), reads or makes the page cookie, reads the playlist and registers the routes.
+  // Nothing is bound yet.
   explicit LocalServer(LocalServerConfig config);
   ~LocalServer();
   LocalServer(const LocalServer&) = delete;
@@ -47,24 +45,27 @@ class LocalServer {
 
   static constexpr const char* kPlaylistName = "channels.m3u";
   static constexpr const char* kDatabaseName = "favorites.sqlite3";
+  static constexpr const char* kPageTokenName = "page-token";
 
  private:
-  using Route = void (LocalServer::*)(const httplib::Request&, httplib::Response&);
-  static Route routeFor(const std::string& path);
+  // Every request comes here first: method, Host and origin checks, then the route.
+  void answer(const http::Request& req, http::Response& res);
   void registerRoutes();
-  bool answerRefusedTarget(const httplib::Request& req, httplib::Response& res);
 
-  void handleDirectory(const httplib::Request& req, httplib::Response& res);     // query.php
-  void handleAddFavorite(const httplib::Request& req, httplib::Response& res);   // valid.php
-  void handleFavoritesManager(const httplib::Request& req, httplib::Response& res);  // favmanage.php
-  void handleInstall(const httplib::Request& req, httplib::Response& res);       // locup.php
-  void handleFile(const httplib::Request& req, httplib::Response& res);          // the rest
+  void handleDirectory(const http::Request& req, http::Response& res);         // query.php
+  void handleAddFavorite(const http::Request& req, http::Response& res);       // valid.php
+  void handleFavoritesManager(const http::Request& req, http::Response& res);  // favmanage.php
+  void handleInstall(const http::Request& req, http::Response& res);           // locup.php
+  void handleFile(const http::Request& req, http::Response& res);              // the rest
 
   LocalServerConfig m_config;
-  std::unique_ptr<httplib::Server> m_http;
   FavoritesStore m_favorites;
   PlaylistStore m_playlist;
   UpdateInstaller m_installer;
+  PageToken m_pageToken;
+  http::Router m_router;
+  http::Server m_http;
+  int m_port = 0;
 };
 
 }  // namespace zephra

@@ -1,5 +1,9 @@
 #include "server/playlist/m3u_parser.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -225,8 +229,18 @@ struct FileCloser {
 Playlist parseM3u(std::string_view text) { return Parser().run(text); }
 
 Playlist loadM3uFile(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw PlaylistError("cannot open playlist " + path + ": " + std::strerror(errno));
+  // Non-blocking open and a look at what was opened: a FIFO or a device put in the list's place
+  // would otherwise hang the reader (waiting for a writer) or never end.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw PlaylistError("cannot open playlist " + path + ": " + std::strerror(errno));
+  std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "rb"));
+  if (!file) {
+    ::close(fd);
+    throw PlaylistError("cannot open playlist " + path + ": " + std::strerror(errno));
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    throw PlaylistError("playlist " + path + " is not a regular file");
   std::string content;
   char buffer[65536];
   for (;;) {

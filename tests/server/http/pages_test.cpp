@@ -200,6 +200,11 @@ TEST(DirectoryPage, GroupAndSearchFilters) {
   EXPECT_EQ(playUrls(server.body("/query.php?code=&fav=0&group=News&q=gam")),
             std::vector<std::string>{"http://s.example/gamma.ts"});
   EXPECT_TRUE(playUrls(server.body("/query.php?code=&fav=0&q=nothing")).empty());
+  // A search holding "=" searches for all of it.
+  ServerFixture equals("#EXTM3U\n" + entry("x=y TV", "http://e.example/1") +
+                       entry("y Radio", "http://e.example/2"));
+  EXPECT_EQ(playUrls(equals.body("/query.php?code=&fav=0&q=x=y")),
+            std::vector<std::string>{"http://e.example/1"});
 }
 
 TEST(DirectoryPage, PagesCoverEveryChannelOnceAndKeepTheRequest) {
@@ -292,76 +297,126 @@ TEST(FavoritesManager, FavoriteOutlivesItsChannelInThePlaylist) {
             std::vector<std::string>{"http://s.example/delta.ts"});
 }
 
-// A request line with a second "?" is answered before the HTTP library has read its headers, so
-// a foreign Host (a page of another site reaching us by DNS rebinding) cannot be seen there. Such
-// lines may carry only what the player itself sends unescaped; nothing else is served that way.
-TEST(RefusedRequestLine, ForeignPagesGetOnlyThePlayersOwnRequests) {
+// Every request passes the Host check, whatever its target holds: a page of another site that
+// reaches us under a name of its own (DNS rebinding) gets nothing, not even through a target
+// with a second "?", which the former HTTP library answered before reading the headers.
+TEST(HostCheck, EveryTargetIsChecked) {
   ServerFixture server(kPlaylist);
   const std::string alpha = idOf(kPlaylist, "Alpha News");
   const std::string beta = idOf(kPlaylist, "Beta Sport");
   server.body("/valid.php?cmd=addFav&code=v&method=ID&value=" + alpha);
-  server.body("/valid.php?cmd=addFav&code=v&method=ID&value=" + beta);
   writeFile(server.docRoot() / "notes.txt", "NOTES");
 
   const std::string refused[] = {
+      "/query.php?x=?y&code=v&fav=1",
+      "/query.php?code=v&fav=1",
+      "/valid.php?x=?y&cmd=addFav&code=v&method=ID&value=" + beta,
+      "/valid.php?cmd=addFav&code=v&method=ID&value=" + beta,
       "/favmanage.php?user=v&remove=" + alpha + "&x=a?b",
-      "/favmanage.php?user=v&down=" + alpha + "&x=a?b",
-      "/favmanage.php?user=v&up=" + beta + "&x=a?b",
+      "/favmanage.php?user=v",
       "/locup.php?x?y",
       "/notes.txt?x?y",
+      "/notes.txt",
   };
-  for (const std::string& target : refused)
-    EXPECT_NE(rawStatus(server.port(), target, "evil.example:8480"), 200) << target;
+  for (const char* host : {"evil.example:8480", "127.0.0.1.evil.example", "localhost.:1"})
+    for (const std::string& target : refused)
+      EXPECT_EQ(rawStatus(server.port(), target, host, server.cookieHeader()), 403)
+          << host << " " << target;
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=v")),
-            (std::vector<std::string>{"http://s.example/alpha.ts", "http://s.example/beta.ts"}));
+            std::vector<std::string>{"http://s.example/alpha.ts"});
 
-  // The player's own requests still arrive, whatever their values hold.
+  // The player's own requests arrive, whatever their values hold.
   const std::string served[] = {
       "/query.php?code=a?b&fav=0",
       "/favmanage.php?user=a?b",
       "/valid.php?cmd=addFav&code=v&method=URL&value=http://s.example/gamma.ts?a?b",
+      "/notes.txt?x?y",
   };
-  for (const std::string& target : served)
-    EXPECT_EQ(rawStatus(server.port(), target), 200) << target;
+  for (const char* host : {"127.0.0.1:8480", "LOCALHOST", "[::1]:8480"})
+    for (const std::string& target : served)
+      EXPECT_EQ(rawStatus(server.port(), target, host, server.cookieHeader()), 200)
+          << host << " " << target;
 }
 
-// Any web site open in a browser on this computer can point an <img> at 127.0.0.1; the links
-// that change favorites or install an update must not work from there.
-TEST(FavoritesManager, ChangesComeOnlyFromOurOwnPages) {
+// Any web site open in a browser on this computer can point an <img> at 127.0.0.1; the requests
+// that change favorites or install an update need the page cookie, which such a page's
+// requests never carry (SameSite=Strict), and must not say they come from another origin.
+TEST(FavoritesManager, ChangesComeOnlyFromThePlayerAndOurOwnPages) {
   ServerFixture server(kPlaylist);
   const std::string alpha = idOf(kPlaylist, "Alpha News");
   const std::string beta = idOf(kPlaylist, "Beta Sport");
+  const std::string gamma = idOf(kPlaylist, "Gamma News");
   server.body("/valid.php?cmd=addFav&code=w&method=ID&value=" + alpha);
   server.body("/valid.php?cmd=addFav&code=w&method=ID&value=" + beta);
   const std::string local = "127.0.0.1:" + std::to_string(server.port());
   const std::vector<std::string> both{"http://s.example/alpha.ts", "http://s.example/beta.ts"};
+  const std::string cookie = server.cookieHeader();
 
   const std::string foreign[] = {
-      "Referer: http://evil.example/page.html\r\n",
-      "Referer: https://127.0.0.1.evil.example/\r\n",
-      "Sec-Fetch-Site: cross-site\r\n",
-      "Sec-Fetch-Site: same-site\r\n",
+      "",  // no proof at all: an <img> of any page, or a request of another program
+      "Cookie: zephra_page=0123\r\n",
+      cookie + "Referer: http://evil.example/page.html\r\n",
+      cookie + "Referer: https://127.0.0.1.evil.example/\r\n",
+      cookie + "Referer: http://127.0.0.1:" + std::to_string(server.port() + 1) + "/app\r\n",
+      cookie + "Sec-Fetch-Site: cross-site\r\n",
+      cookie + "Sec-Fetch-Site: same-site\r\n",
   };
   for (const std::string& headers : foreign) {
-    EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&remove=" + alpha, local, headers), 403)
-        << headers;
-    EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&down=" + alpha, local, headers), 403)
-        << headers;
-    EXPECT_EQ(rawStatus(server.port(), "/locup.php", local, headers), 403) << headers;
+    for (const std::string& target : std::vector<std::string>{
+             "/favmanage.php?user=w&remove=" + alpha, "/favmanage.php?user=w&down=" + alpha,
+          "/locup.php", "/valid.php?cmd=addFav&code=w&method=ID&value=" + gamma})
+      EXPECT_EQ(rawStatus(server.port(), target, local, headers), 403) << target << headers;
   }
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")), both);
   // Reading stays open to everyone on this computer.
   EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w", local, foreign[0]), 200);
 
-  // A click in our own page, and a request that names no origin (the player, a typed address).
+  // A click in our own page, and the player's own request (it names no origin).
   EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&down=" + alpha, local,
-                      "Referer: http://" + local + "/favmanage.php?user=w\r\n"
+                      cookie + "Referer: http://" + local + "/favmanage.php?user=w\r\n"
                       "Sec-Fetch-Site: same-origin\r\n"),
             303);
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")),
             (std::vector<std::string>{both[1], both[0]}));
-  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&remove=" + alpha, local), 303);
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&remove=" + alpha, local,
+                      cookie + "Sec-Fetch-Site: none\r\n"),
+            303);
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")), std::vector<std::string>{both[1]});
+}
+
+// The cookie is set on every page and stays the same across restarts, so a browser that holds
+// it keeps working after the player restarted the server.
+TEST(PageCookie, SetOnPagesAndKeptAcrossRestarts) {
+  std::string first;
+  TempDir data;
+  for (int run = 0; run < 2; ++run) {
+    ServerFixture server(kPlaylist);
+    auto page = server.get("/query.php?code=&fav=0");
+    ASSERT_TRUE(page);
+    const std::string setCookie = page->get_header_value("Set-Cookie");
+    EXPECT_EQ(setCookie, server.cookie() + "; Path=/; SameSite=Strict; HttpOnly");
+    EXPECT_EQ(server.cookie().size(), std::string("zephra_page=").size() + 64);
+    EXPECT_EQ(fs::status(server.dataDir() / LocalServer::kPageTokenName).permissions() &
+                  (fs::perms::group_all | fs::perms::others_all),
+              fs::perms::none);
+    // A page reached under a foreign name learns nothing.
+    httplib::Client foreign("127.0.0.1", server.port());
+    auto refused = foreign.Get("/query.php?code=&fav=0", {{"Host", "evil.example"}});
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 403);
+    EXPECT_FALSE(refused->has_header("Set-Cookie"));
+    if (run == 0) {
+      first = server.cookie();
+      fs::create_directories(data.path());
+      fs::copy_file(server.dataDir() / LocalServer::kPageTokenName, data.path() / "token");
+    }
+  }
+  // A fixture is a fresh data folder each time: the kept value is the file's, checked directly.
+  const std::string kept = (data.path() / "token").string();
+  EXPECT_EQ(std::string(kPageCookieName) + "=" + PageToken(kept).value(), first);
+  writeFile(kept, "garbage\n");
+  EXPECT_NE(std::string(kPageCookieName) + "=" + PageToken(kept).value(), first);
+  EXPECT_EQ(PageToken(kept).value().size(), 64u);
 }
 
 TEST(FavoritesConcurrency, ParallelAdditionsAllLand) {

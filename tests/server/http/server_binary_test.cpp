@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include "tests/server/http/child_process.h"
 #include "tests/server/http/server_test_support.h"
@@ -40,13 +41,32 @@ class ServerProgram : public ::testing::Test {
     return child;
   }
 
-  static std::string fetch(int port, const std::string& target) {
+  std::string fetch(int port, const std::string& target) {
     httplib::Client client("127.0.0.1", port);
+    std::string token = readFile(data() / LocalServer::kPageTokenName);
+    if (!token.empty()) token.pop_back();  // its line end
+    client.set_default_headers({{"Cookie", std::string(kPageCookieName) + "=" + token}});
     client.set_connection_timeout(5);
     client.set_read_timeout(5);
     client.set_url_encode(false);
     auto result = client.Get(target.c_str());
     return result ? result->body : std::string();
+  }
+
+  static int connectTo(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      ::close(fd);
+      return -1;
+    }
+    return fd;
+  }
+  static bool sendAll(int fd, const std::string& data) {
+    return ::send(fd, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
   }
 
   TempDir dir;
@@ -89,6 +109,53 @@ TEST_F(ServerProgram, SecondStartExitsAtOnceAndLeavesTheFirstServing) {
   EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Bin"), std::string::npos);
   first->signal(SIGINT);
   EXPECT_EQ(first->wait(10s), std::optional<int>(0));
+}
+
+// Fifty connections that send a header line now and then or nothing at all, kept open all along:
+// a real request is still answered (the slow ones never end their requests, so it cannot be
+// waiting behind them), and SIGTERM ends the program at once.
+TEST_F(ServerProgram, SlowAndIdleClientsNeitherBlockRequestsNorTheStop) {
+  int port = 0;
+  auto server = start(port);
+  ASSERT_GT(port, 0);
+  std::vector<int> open;
+  for (int i = 0; i < 50; ++i) {
+    open.push_back(connectTo(port));
+    ASSERT_GE(open.back(), 0);
+    if (i % 2) {
+      ASSERT_TRUE(sendAll(open.back(), "GET /query.php?code=&fav=0 HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
+    }
+  }
+  for (std::size_t i = 1; i < open.size(); i += 2) sendAll(open[i], "X-Slow: 1\r\n");
+  EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Bin"), std::string::npos);
+  for (std::size_t i = 1; i < open.size(); i += 2) sendAll(open[i], "X-Slow: 2\r\n");
+
+  server->signal(SIGTERM);
+  EXPECT_EQ(server->wait(2s), std::optional<int>(0));
+  for (int fd : open) ::close(fd);
+}
+
+// A FIFO as the channel list would hang every reader (and with it the stop); it is refused with a
+// notice, a regular file put in its place later is read, and SIGTERM still ends the program.
+TEST_F(ServerProgram, FifoAsChannelListIsRefusedAndAGoodListIsReadLater) {
+  const fs::path list = lib() / "Program" / "www" / "localhost" / "channels.m3u";
+  fs::remove(list);
+  ASSERT_EQ(::mkfifo(list.c_str(), 0600), 0);
+  int port = 0;
+  auto server = start(port);
+  ASSERT_GT(port, 0);
+  const std::string page = fetch(port, "/query.php?code=&fav=0");
+  EXPECT_NE(page.find("is not a regular file"), std::string::npos) << page;
+
+  fs::remove(list);
+  fs::create_symlink("/dev/zero", list);
+  EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("is not a regular file"), std::string::npos);
+
+  fs::remove(list);
+  writeFile(list, "#EXTM3U\n" + entry("Later", "http://l.example/1"));
+  EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Later"), std::string::npos);
+  server->signal(SIGTERM);
+  EXPECT_EQ(server->wait(2s), std::optional<int>(0));
 }
 
 TEST_F(ServerProgram, BadOptionsAreRefused) {

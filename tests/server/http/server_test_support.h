@@ -102,9 +102,19 @@ class ServerFixture {
   fs::path dataDir() const { return lib() / "Program" / "data"; }
   int port() const { return m_port; }
 
-  // GET of a request target sent byte for byte as given (the player never escapes anything).
+  // The page cookie the server set for the player's browsers, as a Cookie header value.
+  std::string cookie() const {
+    std::string token = readFile(dataDir() / LocalServer::kPageTokenName);
+    while (!token.empty() && token.back() == '\n') token.pop_back();
+    return std::string(kPageCookieName) + "=" + token;
+  }
+  std::string cookieHeader() const { return "Cookie: " + cookie() + "\r\n"; }
+
+  // GET of a request target sent byte for byte as given (the player never escapes anything),
+  // with the page cookie, as the player's browsers send it.
   httplib::Result get(const std::string& target) {
     httplib::Client client("127.0.0.1", m_port);
+    client.set_default_headers({{"Cookie", cookie()}});
     client.set_connection_timeout(5);
     client.set_read_timeout(10);
     client.set_url_encode(false);

@@ -56,6 +56,13 @@ TEST_F(StaticFiles, StreamsAnswerRangeRequests) {
   auto tail = client.Get("/demo/clip.ts", {{"Range", "bytes=15-"}});
   ASSERT_TRUE(tail);
   EXPECT_EQ(tail->body, "fghij");
+  // Past the end: nothing to send, and no length computed from a negative span.
+  for (const char* range : {"bytes=999999999-", "bytes=20-"}) {
+    auto past = client.Get("/demo/clip.ts", {{"Range", range}});
+    ASSERT_TRUE(past);
+    EXPECT_EQ(past->status, 416) << range;
+    EXPECT_EQ(past->get_header_value("Content-Range"), "bytes */20") << range;
+  }
 }
 
 TEST_F(StaticFiles, NothingOutsideTheTreeIsReachable) {

@@ -133,6 +133,35 @@ TEST_F(Installer, HostilePackagesAreRejectedAndChangeNothing) {
   }
 }
 
+// An update must not swap the channel list for something the directory cannot show.
+TEST_F(Installer, ChannelListThatIsNoPlaylistIsRefused) {
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131) % 256);
+  const std::pair<const char*, std::string> garbage[] = {
+      {"binary", binary},
+      {"empty", ""},
+      {"text without header", "hello\nworld\n"},
+      {"header without entries", "#EXTM3U\n#EXTINF:-1,No address\n"},
+      {"html", "<html><body>404</body></html>\n"},
+  };
+  for (const auto& [what, text] : garbage) {
+    SCOPED_TRACE(what);
+    const auto before = content();
+    ZipBuilder(package()).file("channels.m3u", text).file("demo/new.ts", "x").close();
+    const InstallResult result = install();
+    EXPECT_EQ(result.outcome, Outcome::Rejected);
+    EXPECT_NE(result.reason.find("channels.m3u"), std::string::npos) << result.reason;
+    EXPECT_EQ(content(), before);
+    expectNoLeftovers();
+  }
+  // UTF-16 with its byte order mark is a playlist like any other.
+  const std::string ascii = "#EXTM3U\n#EXTINF:-1,Wide\nhttp://w.example/1\n";
+  std::string wide = "\xFF\xFE";
+  for (char c : ascii) wide += std::string{c, '\0'};
+  ZipBuilder(package()).file("channels.m3u", wide).close();
+  EXPECT_EQ(install().outcome, Outcome::Installed);
+}
+
 TEST_F(Installer, SizeLimitsAreEnforced) {
   PackageLimits small;
   small.maxEntryBytes = 1000;
