@@ -6,7 +6,6 @@
 // Nothing here swallows it.
 #include "platform/web_view.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -15,12 +14,12 @@
 #include <set>
 
 #include <wx/app.h>
-#include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/log.h>
 #include <wx/weakref.h>
 #include <wx/webview.h>
 
+#include "platform/event_wait.h"
 #include "platform/web_view_text.h"
 
 namespace zephra {
@@ -188,23 +187,8 @@ class WxWebView final : public WebView {
   // waits in its own frame for its own id, so answers never cross between reads, whatever
   // order they arrive in.
   static void waitForAnswer(const ScriptCalls& calls, std::uintptr_t callId) {
-    // Reads can happen before the application's loop runs (during start-up); the GTK loop can
-    // still be driven then, through a loop object made active for the wait.
-    std::unique_ptr<wxEventLoopBase> ownLoop;
-    std::unique_ptr<wxEventLoopActivator> activator;
-    if (!wxEventLoopBase::GetActive()) {
-      ownLoop = std::make_unique<wxGUIEventLoop>();
-      activator = std::make_unique<wxEventLoopActivator>(ownLoop.get());
-    }
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    const auto deadline = std::chrono::steady_clock::now() + kReadTimeout;
-    while (!calls.closed && !calls.answers.count(callId)) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return;
-      loop->DispatchTimeout(static_cast<unsigned long>(std::min<long long>(left.count(), 50)));
-      if (wxTheApp) wxTheApp->ProcessPendingEvents();
-    }
+    dispatchEventsUntil([&] { return calls.closed || calls.answers.count(callId) > 0; },
+                        std::chrono::steady_clock::now() + kReadTimeout);
   }
 
   void onNavigating(wxWebViewEvent& event) {
