@@ -47,9 +47,10 @@ class ZephraApp : public wxApp {
       if (event.GetEventObject() == main) ExitMainLoop();
       event.Skip();
     });
-    frmAbout = new TfrmAbout();
-    frmHelp = new TfrmHelp();
-    fmUpdate = new TfmUpdate();
+    const WebViewFactory& createWebView = main->services().createWebView;
+    frmAbout = new TfrmAbout(createWebView);
+    frmHelp = new TfrmHelp(createWebView);
+    fmUpdate = new TfmUpdate(createWebView);
     // Visible only once the message loop runs, never during the start-up wait.
     CallAfter([main] { main->Show(); });
     return true;

@@ -45,4 +45,8 @@ class WebView {
 // Creates the browser as a child of `parent` at the given place (client pixels).
 std::unique_ptr<WebView> createWebView(wxWindow* parent, int left, int top, int width, int height);
 
+// How windows get their browsers: createWebView, or a test double.
+using WebViewFactory =
+    std::function<std::unique_ptr<WebView>(wxWindow* parent, int left, int top, int width, int height)>;
+
 }  // namespace zephra

@@ -17,7 +17,8 @@ class FileError : public std::runtime_error {
 std::string readContentStamp(const std::string& path);
 
 // Replaces the whole file by `stamp` followed by CR LF. Writes a temporary file beside it and
-// renames it over the old one, so a failed write never leaves a truncated config.ini.
+// renames it over the old one once it is on the disk, so a failed write or a crash never leaves
+// a truncated config.ini.
 void writeContentStamp(const std::string& path, const std::string& stamp);
 
 }  // namespace zephra

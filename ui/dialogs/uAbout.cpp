@@ -1,17 +1,41 @@
 #include "ui/dialogs/uAbout.h"
 
 #include <wx/settings.h>
+#include <wx/sizer.h>
+
+#include "services/service_addresses.h"
+#include "ui/main/uMain.h"
 
 namespace zephra {
 
 TfrmAbout* frmAbout = nullptr;
 
-TfrmAbout::TfrmAbout(wxWindow* parent)
+TfrmAbout::TfrmAbout(const WebViewFactory& createWebView, wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "About Us", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
   SetClientSize(396, 259);
+  wbAbout = createWebView(this, 0, 0, 396, 259);
+  if (wxWindow* view = wbAbout->window()) {
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(view, 1, wxEXPAND);
+    SetSizer(sizer);
+  }
+  Bind(wxEVT_ACTIVATE, &TfrmAbout::onActivate, this);
   CentreOnScreen();
+}
+
+TfrmAbout::~TfrmAbout() { wbAbout.reset(); }
+
+void TfrmAbout::onActivate(wxActivateEvent& event) {
+  event.Skip();
+  if (event.GetActive()) FormActivate();
+}
+
+// The current base address and account code, read from the main window each time.
+void TfrmAbout::FormActivate() {
+  if (!frmMain) return;
+  wbAbout->navigate(aboutPageUrl(frmMain->RemoteBase, frmMain->AccountCode));
 }
 
 }  // namespace zephra

@@ -1,16 +1,52 @@
 #include "ui/dialogs/uHelp.h"
 
 #include <wx/settings.h>
+#include <wx/sizer.h>
+
+#include "services/service_addresses.h"
+#include "ui/main/uMain.h"
 
 namespace zephra {
 
 TfrmHelp* frmHelp = nullptr;
 
-TfrmHelp::TfrmHelp(wxWindow* parent)
+TfrmHelp::TfrmHelp(const WebViewFactory& createWebView, wxWindow* parent)
     : wxFrame(parent, wxID_ANY, "ZephraPlayer Online Help", wxDefaultPosition, wxSize(696, 480),
               wxDEFAULT_FRAME_STYLE) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+  const wxSize client = GetClientSize();
+  wbHelp = createWebView(this, 0, 0, client.x, client.y);
+  // The browser fills the client area through every resize.
+  if (wxWindow* view = wbHelp->window()) {
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(view, 1, wxEXPAND);
+    SetSizer(sizer);
+  }
+  Bind(wxEVT_ACTIVATE, &TfrmHelp::onActivate, this);
+  Bind(wxEVT_CLOSE_WINDOW, &TfrmHelp::onClose, this);
   CentreOnScreen();
+}
+
+TfrmHelp::~TfrmHelp() { wbHelp.reset(); }
+
+void TfrmHelp::onActivate(wxActivateEvent& event) {
+  event.Skip();
+  if (event.GetActive()) FormActivate();
+}
+
+// The window lives for the whole run: its close box only hides it.
+void TfrmHelp::onClose(wxCloseEvent& event) {
+  if (!event.CanVeto()) {
+    event.Skip();
+    return;
+  }
+  event.Veto();
+  Hide();
+}
+
+void TfrmHelp::FormActivate() {
+  if (!frmMain) return;
+  wbHelp->navigate(helpPageUrl(frmMain->RemoteBase));
 }
 
 }  // namespace zephra

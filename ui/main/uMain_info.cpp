@@ -1,10 +1,38 @@
 // The update check's reply and the About and Help windows.
+#include <stdexcept>
+
+#include <wx/msgdlg.h>
+
+#include "services/reply_reader.h"
+#include "ui/dialogs/uAbout.h"
+#include "ui/dialogs/uHelp.h"
+#include "ui/dialogs/uUpdate.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
 
-void TfrmMain::wbUpdateNavigateComplete2() {}
-void TfrmMain::About1Click() {}
-void TfrmMain::Help2Click() {}
+void TfrmMain::wbUpdateNavigateComplete2() {
+  if (readReplyNumber(*wbUpdate) != 1) return;
+  const int answer = m_services.messageBox(this, "New updates Available.\r\nDo you want to download the new updates?",
+                                           "Application updates", wxYES_NO | wxYES_DEFAULT | wxICON_NONE);
+  if (answer != wxID_YES) return;
+  const std::string stamp = readReplyText(*wbUpdate, kReplyTimeId);
+  if (!fmUpdate) throw std::logic_error("The Updates window does not exist");
+  // A reply loaded again while the window is up must not open it a second time.
+  if (fmUpdate->IsModal()) return;
+  fmUpdate->NewStamp = stamp;
+  fmUpdate->ShowModal();
+}
+
+void TfrmMain::About1Click() {
+  if (!frmAbout) throw std::logic_error("The About window does not exist");
+  frmAbout->ShowModal();
+}
+
+void TfrmMain::Help2Click() {
+  if (!frmHelp) throw std::logic_error("The Help window does not exist");
+  frmHelp->Show();
+  frmHelp->Raise();
+}
 
 }  // namespace zephra
