@@ -100,6 +100,7 @@ class FakePlayer : public MediaPlayer {
 };
 
 struct MessageBoxCall {
+  wxWindow* parent = nullptr;
   std::string text;
   std::string caption;
   long style = 0;
@@ -167,8 +168,8 @@ struct PlatformDoubles {
       return accountCode;
     };
     s.loadRemoteBase = [this](const std::string&) { return remoteBase; };
-    s.messageBox = [this](wxWindow*, const std::string& text, const std::string& caption, long style) {
-      boxes.push_back({text, caption, style});
+    s.messageBox = [this](wxWindow* parent, const std::string& text, const std::string& caption, long style) {
+      boxes.push_back({parent, text, caption, style});
       return boxAnswer;
     };
     return s;
