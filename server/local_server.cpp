@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "server/favorite_request.h"
+#include "server/sources/source_input.h"
 #include "server/html.h"
 #include "server/pages.h"
 #include "server/static_files.h"
@@ -58,7 +59,12 @@ void serveFile(const std::string& path, http::Response& res) {
 LocalServer::LocalServer(LocalServerConfig config)
     : m_config(std::move(config)),
       m_favorites(prepareFolders(m_config)),
-      m_playlist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
+      m_builtinPlaylist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
+      m_sourceStore((std::filesystem::path(m_config.dataDir) / kSourcesDatabaseName).string()),
+      m_sourceRefresher(m_sourceStore,
+                        (std::filesystem::path(m_config.dataDir) / kSourcesCacheName).string(),
+                        m_config.sources, m_guideImporter.get()),
+      m_playlist(m_builtinPlaylist, m_sourceRefresher),
       m_installer(m_config.docRoot, m_config.packageLimits),
       m_pageToken((std::filesystem::path(m_config.dataDir) / kPageTokenName).string()),
       m_http([this](const http::Request& req, http::Response& res) { answer(req, res); },
@@ -66,9 +72,13 @@ LocalServer::LocalServer(LocalServerConfig config)
   registerRoutes();
   // Parsed now rather than on the first request: the player's first page comes at once.
   m_playlist.snapshot();
+  m_sourceRefresher.start();
 }
 
-LocalServer::~LocalServer() { stop(); }
+LocalServer::~LocalServer() {
+  stop();
+  m_sourceRefresher.stop();
+}
 
 int LocalServer::bind(const std::string& host, int port) {
   try {
@@ -153,6 +163,72 @@ void LocalServer::handleInstall(const http::Request&, http::Response& res) {
   sendPage(res, renderInstallResult(result));
 }
 
+void LocalServer::handleSources(const http::Request& req, http::Response& res) {
+  auto sourceId = [&req](const char* name) -> std::int64_t {
+    const std::string text = req.param(name);
+    if (text.empty() || text.size() > 18) return -1;
+    std::int64_t value = 0;
+    for (char c : text) {
+      if (c < '0' || c > '9') return -1;
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  };
+  SourcesPage page;
+  page.code = req.param("code");
+  // As on the favorites page: a change is followed by a redirect to the plain page, so a reload
+  // never repeats it. A refused addition is shown with its reason and changes nothing.
+  bool changed = true;
+  std::vector<std::int64_t> dropped;
+  if (req.hasParam("add")) {
+    std::string why;
+    if (const auto input =
+            parseSourceInput(req.param("add"), req.param("name"), req.param("location"), why)) {
+      if (const auto id = m_sourceStore.add(input->kind, input->name, input->location))
+        m_sourceRefresher.refreshNow(*id);
+      else
+        why = "this address is a source already";
+      page.form = *input;
+    } else {
+      page.form.kind = req.param("add") == "guide" ? SourceKind::Guide : SourceKind::Playlist;
+      page.form.name = req.param("name");
+      page.form.location = req.param("location");
+    }
+    if (!why.empty()) {
+      page.notice = "Source not added: " + why + ".";
+      changed = false;
+    }
+  } else if (req.hasParam("remove")) {
+    dropped = m_sourceStore.remove(sourceId("remove"));
+  } else if (req.hasParam("off")) {
+    if (m_sourceStore.setEnabled(sourceId("off"), false)) dropped.push_back(sourceId("off"));
+  } else if (req.hasParam("on")) {
+    if (m_sourceStore.setEnabled(sourceId("on"), true)) m_sourceRefresher.refreshNow(sourceId("on"));
+  } else if (req.hasParam("refresh")) {
+    if (req.param("refresh") == "all")
+      m_sourceRefresher.refreshNow();
+    else if (sourceId("refresh") > 0)
+      m_sourceRefresher.refreshNow(sourceId("refresh"));
+  } else {
+    changed = false;
+  }
+  if (changed) {
+    m_sourceRefresher.sourcesChanged(std::move(dropped));
+    res.redirect(sourcesAddress(page.code), 303);
+    res.setHeader("Cache-Control", "no-store");
+    return;
+  }
+  page.sources = m_sourceStore.list();
+  for (const Source& source : page.sources)
+    if (m_sourceRefresher.isPending(source.id)) page.pending.insert(source.id);
+  const auto builtin = m_builtinPlaylist.snapshot();
+  page.builtinChannels = builtin->channels().size();
+  page.builtinProblem = builtin->problem();
+  page.refreshHours = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::hours>(m_config.sources.interval).count());
+  sendPage(res, renderSources(page));
+}
+
 void LocalServer::handleFile(const http::Request& req, http::Response& res) {
   if (req.path == "/") {
     if (const auto index = resolveStaticPath(m_config.docRoot, "/index.html")) {
@@ -211,6 +287,7 @@ void LocalServer::registerRoutes() {
   m_router.add("/valid.php", route(&LocalServer::handleAddFavorite));
   m_router.add("/favmanage.php", route(&LocalServer::handleFavoritesManager));
   m_router.add("/locup.php", route(&LocalServer::handleInstall));
+  m_router.add("/sources.php", route(&LocalServer::handleSources));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

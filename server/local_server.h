@@ -11,6 +11,9 @@
 #include "server/package_check.h"
 #include "server/playlist_store.h"
 #include "server/request_guard.h"
+#include "server/sources/channel_directory.h"
+#include "server/sources/source_refresher.h"
+#include "server/sources/source_store.h"
 #include "server/update_installer.h"
 
 namespace zephra {
@@ -21,14 +24,15 @@ struct LocalServerConfig {
   std::size_t pageSize = 200;
   PackageLimits packageLimits;
   std::chrono::steady_clock::duration playlistCheckInterval = std::chrono::seconds(1);
+  SourceRefreshOptions sources;
   http::ServerOptions http;
 };
 
 class LocalServer {
  public:
-  // Finishes an install a crash interrupted, opens the favorites database (creating the data
-  // folder), reads or makes the page cookie, reads the playlist and registers the routes.
-  // Nothing is bound yet.
+  // Finishes an install a crash interrupted, opens the favorites and sources databases (creating
+  // the data folder), reads or makes the page cookie, reads the playlist, registers the routes
+  // and starts refreshing the sources in the background. Nothing is bound yet.
   explicit LocalServer(LocalServerConfig config);
   ~LocalServer();
   LocalServer(const LocalServer&) = delete;
@@ -46,6 +50,11 @@ class LocalServer {
   static constexpr const char* kPlaylistName = "channels.m3u";
   static constexpr const char* kDatabaseName = "favorites.sqlite3";
   static constexpr const char* kPageTokenName = "page-token";
+  static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
+  static constexpr const char* kSourcesCacheName = "sources";  // last good copies
+
+  // The sources' refresher, for tests that wait for it.
+  SourceRefresher& sourceRefresher() { return m_sourceRefresher; }
 
  private:
   // Every request comes here first: method, Host and origin checks, then the route.
@@ -56,11 +65,16 @@ class LocalServer {
   void handleAddFavorite(const http::Request& req, http::Response& res);       // valid.php
   void handleFavoritesManager(const http::Request& req, http::Response& res);  // favmanage.php
   void handleInstall(const http::Request& req, http::Response& res);           // locup.php
+  void handleSources(const http::Request& req, http::Response& res);           // sources.php
   void handleFile(const http::Request& req, http::Response& res);              // the rest
 
   LocalServerConfig m_config;
   FavoritesStore m_favorites;
-  PlaylistStore m_playlist;
+  PlaylistStore m_builtinPlaylist;  // channels.m3u
+  SourceStore m_sourceStore;
+  std::unique_ptr<GuideImporter> m_guideImporter;
+  SourceRefresher m_sourceRefresher;
+  ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
   UpdateInstaller m_installer;
   PageToken m_pageToken;
   http::Router m_router;

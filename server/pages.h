@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <set>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "server/favorites_store.h"
 #include "server/playlist_store.h"
+#include "server/sources/source_input.h"
 #include "server/update_installer.h"
 
 namespace zephra {
@@ -47,6 +50,20 @@ std::string renderReply(bool success, const std::string& sentence);
 std::string favoritesManagerAddress(const std::string& user);
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
                                    const PlaylistSnapshot& playlist);
+
+// sources.php
+struct SourcesPage {
+  std::string code;  // account, for the way back to the channels
+  std::vector<Source> sources;
+  std::set<std::int64_t> pending;  // being refreshed or waiting for it
+  std::size_t builtinChannels = 0;
+  std::string builtinProblem;
+  std::string notice;  // why the last change was refused
+  SourceInput form;    // what the add form shows (the refused entry)
+  long refreshHours = 12;
+};
+std::string sourcesAddress(const std::string& code);
+std::string renderSources(const SourcesPage& page);
 
 // locup.php
 std::string renderInstallResult(const InstallResult& result);

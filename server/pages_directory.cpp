@@ -10,7 +10,7 @@ namespace {
 
 // A row of the directory: the channel as the playlist has it, or as a favorite stored it.
 struct Row {
-  std::string id, name, url, group, logo;
+  std::string id, name, url, group, logo, source;
 };
 
 // Logos are shown only from addresses a page may load without surprises: our own files
@@ -42,6 +42,7 @@ void renderRow(std::string& out, const Row& row, bool saved) {
   out += "<a class=\"play\" href=\"" + html::escape(playLink(row.url)) + "\">" +
          html::escape(row.name) + "</a>";
   if (!row.group.empty()) out += "<span class=\"group\">" + html::escape(row.group) + "</span>";
+  if (!row.source.empty()) out += "<span class=\"source\">" + html::escape(row.source) + "</span>";
   out += "<a class=\"fav" + std::string(saved ? " saved" : "") + "\" href=\"" +
          html::escape(addFavoriteLink(row.id)) + "\">" +
          (saved ? "\xE2\x98\x85 saved" : "\xE2\x98\x86 add") + "</a>";
@@ -124,10 +125,11 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
     for (const Favorite& favorite : favorites) {
       // The playlist's current entry when the channel is still there; the stored copy otherwise.
       if (const Channel* channel = playlist.findById(favorite.channelId))
-        consider(Row{channel->id, channel->name, channel->url, channel->group, channel->logo},
+        consider(Row{channel->id, channel->name, channel->url, channel->group, channel->logo,
+                     channel->source},
                  foldAsciiCase(channel->name));
       else
-        consider(Row{favorite.channelId, favorite.name, favorite.url, {}, {}},
+        consider(Row{favorite.channelId, favorite.name, favorite.url, {}, {}, {}},
                  foldAsciiCase(favorite.name));
     }
   } else {
@@ -138,7 +140,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
       if (!foldedSearch.empty() && folded[i].find(foldedSearch) == std::string::npos) continue;
       const std::size_t position = matched++;
       if (position / pageSize + 1 == wantedPage)
-        pageRows.push_back(Row{c.id, c.name, c.url, c.group, c.logo});
+        pageRows.push_back(Row{c.id, c.name, c.url, c.group, c.logo, c.source});
     }
   }
   const std::size_t pages = std::max<std::size_t>(1, (matched + pageSize - 1) / pageSize);
@@ -155,7 +157,9 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   out.reserve(pageRows.size() * 400 + 4096);
   out += "<header><h1>" + title + "</h1>";
   out += "<a class=\"manage\" href=\"" + html::escape(favoritesManagerAddress(request.code)) +
-         "\">Organize favorites</a></header>\n";
+         "\">Organize favorites</a>";
+  out += "<a class=\"manage\" href=\"" + html::escape(sourcesAddress(request.code)) +
+         "\">Channel sources</a></header>\n";
   renderControls(out, playlist, request);
 
   if (!playlist.problem().empty() && !request.favoritesOnly) {

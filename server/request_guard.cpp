@@ -123,6 +123,9 @@ bool fromAnotherOrigin(const http::Request& req, int ownPort) {
 
 bool changesStoredData(const http::Request& req) {
   if (req.path == "/valid.php" || req.path == "/locup.php") return true;
+  if (req.path == "/sources.php")
+    return req.hasParam("add") || req.hasParam("remove") || req.hasParam("on") ||
+           req.hasParam("off") || req.hasParam("refresh");
   return req.path == "/favmanage.php" &&
          (req.hasParam("remove") || req.hasParam("up") || req.hasParam("down"));
 }

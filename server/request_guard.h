@@ -27,7 +27,8 @@ bool loopbackHost(std::string_view host);
 // `ownPort`).
 bool fromAnotherOrigin(const http::Request& req, int ownPort);
 
-// The changes of stored data: valid.php, locup.php, favmanage.php with remove/up/down.
+// The changes of stored data: valid.php, locup.php, favmanage.php with remove/up/down,
+// sources.php with add/remove/on/off/refresh.
 bool changesStoredData(const http::Request& req);
 
 // The value of the page cookie, kept in a file of the data folder so the browsers' cookie

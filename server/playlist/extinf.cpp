@@ -50,7 +50,9 @@ void assignAttribute(std::string_view key, std::string_view value, ExtInfFields&
   }
 }
 
-void parseAttributes(std::string_view text, ExtInfFields& fields) {
+// Calls visit(key, value) for every key=value or key="value" pair of text, in order.
+template <typename Visit>
+void forEachAttribute(std::string_view text, Visit visit) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n) {
@@ -64,14 +66,20 @@ void parseAttributes(std::string_view text, ExtInfFields& fields) {
       const char quote = text[i++];
       const std::size_t valueStart = i;
       while (i < n && text[i] != quote) ++i;
-      assignAttribute(key, text.substr(valueStart, i - valueStart), fields);
+      visit(key, text.substr(valueStart, i - valueStart));
       if (i < n) ++i;
     } else {
       const std::size_t valueStart = i;
       while (i < n && !isBlank(text[i])) ++i;
-      assignAttribute(key, text.substr(valueStart, i - valueStart), fields);
+      visit(key, text.substr(valueStart, i - valueStart));
     }
   }
+}
+
+void parseAttributes(std::string_view text, ExtInfFields& fields) {
+  forEachAttribute(text, [&fields](std::string_view key, std::string_view value) {
+    assignAttribute(key, value, fields);
+  });
 }
 
 }  // namespace
@@ -88,6 +96,22 @@ ExtInfFields parseExtInf(std::string_view text) {
     parseAttributes(text, fields);
   }
   return fields;
+}
+
+std::vector<std::string_view> parseHeaderGuides(std::string_view text) {
+  std::vector<std::string_view> addresses;
+  forEachAttribute(text, [&addresses](std::string_view key, std::string_view value) {
+    if (!equalsAsciiNoCase(key, "url-tvg") && !equalsAsciiNoCase(key, "x-tvg-url")) return;
+    // Providers list several guides in one value, separated by commas.
+    while (!value.empty()) {
+      const std::size_t comma = value.find(',');
+      const std::string_view one = trimBlanks(value.substr(0, comma));
+      if (!one.empty()) addresses.push_back(one);
+      if (comma == std::string_view::npos) break;
+      value.remove_prefix(comma + 1);
+    }
+  });
+  return addresses;
 }
 
 }  // namespace zephra

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 namespace zephra {
 
@@ -21,5 +22,9 @@ struct ExtInfFields {
 // only right after '=', so apostrophes in unquoted values or names never swallow the separator.
 // Keys are matched case-insensitively; unknown keys and tokens without '=' are ignored.
 ExtInfFields parseExtInf(std::string_view text);
+
+// text is everything after "#EXTM3U": the addresses its url-tvg and x-tvg-url attributes name, in
+// order, each value split at commas. Views into text, trimmed; duplicates are kept.
+std::vector<std::string_view> parseHeaderGuides(std::string_view text);
 
 }  // namespace zephra

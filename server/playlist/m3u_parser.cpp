@@ -150,8 +150,20 @@ class Parser {
       handleExtInf(line.substr(8));
     } else if (startsWithNoCase(line, "#EXTGRP:")) {
       m_pendingGroupFromExtGrp = fieldText(trimBlanks(line.substr(8)));
+    } else if (startsWithNoCase(line, "#EXTM3U") && !m_lineHasControls) {
+      handleHeader(line.substr(7));
     }
-    // Every other '#' line (#EXTM3U, #EXTVLCOPT, #PLAYLIST, comments) has nothing for us.
+    // Every other '#' line ( #EXTVLCOPT, #PLAYLIST, comments) has nothing for us.
+  }
+
+  void handleHeader(std::string_view text) {
+    constexpr std::size_t kMaxGuides = 16;  // a hostile header must not add thousands of sources
+    auto& guides = m_result.guideAddresses;
+    for (std::string_view address : parseHeaderGuides(text)) {
+      if (guides.size() >= kMaxGuides) break;
+      if (std::find(guides.begin(), guides.end(), address) == guides.end())
+        guides.emplace_back(address);
+    }
   }
 
   void handleExtInf(std::string_view text) {

@@ -19,11 +19,14 @@ struct Channel {
   std::string logo;     // tvg-logo
   std::string tvgId;    // tvg-id
   std::string tvgName;  // tvg-name
+  std::string source;   // name of the channel source it came from; "" for channels.m3u
 };
 
 struct Playlist {
   std::vector<Channel> channels;      // file order; entries with an id already seen are dropped
   std::vector<std::string> warnings;  // "line 12: #EXTINF without a stream address"
+  // Guide addresses of the #EXTM3U header (url-tvg, x-tvg-url), first seen first, without repeats.
+  std::vector<std::string> guideAddresses;
 };
 
 class PlaylistError : public std::runtime_error {

@@ -76,13 +76,14 @@ inline std::string entry(const std::string& name, const std::string& url,
 class ServerFixture {
  public:
   explicit ServerFixture(const std::string& playlist, std::size_t pageSize = 200,
-                         PackageLimits limits = {}) {
+                         PackageLimits limits = {}, SourceRefreshOptions sources = {}) {
     writeFile(docRoot() / "channels.m3u", playlist);
     LocalServerConfig config;
     config.docRoot = docRoot().string();
     config.dataDir = dataDir().string();
     config.pageSize = pageSize;
     config.packageLimits = limits;
+    config.sources = sources;
     config.playlistCheckInterval = std::chrono::milliseconds(0);
     m_server = std::make_unique<LocalServer>(config);
     m_port = m_server->bind("127.0.0.1", 0);
@@ -101,6 +102,7 @@ class ServerFixture {
   fs::path docRoot() const { return lib() / "Program" / "www" / "localhost"; }
   fs::path dataDir() const { return lib() / "Program" / "data"; }
   int port() const { return m_port; }
+  LocalServer& server() { return *m_server; }
 
   // The page cookie the server set for the player's browsers, as a Cookie header value.
   std::string cookie() const {

@@ -1,0 +1,123 @@
+#include "server/sources/source_input.h"
+
+namespace zephra {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+bool hasControlChars(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+  return false;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+std::size_t schemeLength(std::string_view text) {
+  if (startsWithNoCase(text, "http://")) return 7;
+  if (startsWithNoCase(text, "https://")) return 8;
+  return 0;
+}
+
+bool validUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3
+                               : (c >> 3) == 30             ? 4
+                                                            : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string defaultName(const std::string& location) {
+  if (const std::size_t scheme = schemeLength(location)) {
+    const std::size_t end = location.find_first_of("/?#", scheme);
+    std::string host = location.substr(scheme, end == std::string::npos ? end : end - scheme);
+    const std::size_t at = host.rfind('@');  // never show credentials written into the address
+    return at == std::string::npos ? host : host.substr(at + 1);
+  }
+  const std::size_t slash = location.find_last_of('/');
+  const std::string file = location.substr(slash + 1);
+  return file.empty() ? location : file;
+}
+
+}  // namespace
+
+bool isWebAddress(std::string_view text) {
+  const std::size_t scheme = schemeLength(text);
+  if (scheme == 0 || text.size() > kMaxSourceLocationBytes) return false;
+  for (char c : text)
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return false;
+  const std::size_t hostEnd = text.find_first_of("/?#", scheme);
+  return (hostEnd == std::string_view::npos ? text.size() : hostEnd) > scheme;
+}
+
+std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_view name,
+                                            std::string_view location, std::string& why) {
+  SourceInput input;
+  if (kind == "playlist") {
+    input.kind = SourceKind::Playlist;
+  } else if (kind == "guide") {
+    input.kind = SourceKind::Guide;
+  } else {
+    why = "choose a playlist or a guide";
+    return std::nullopt;
+  }
+
+  location = trimmed(location);
+  if (startsWithNoCase(location, "file://")) location.remove_prefix(7);
+  if (location.empty()) {
+    why = "give the source's web address or file path";
+    return std::nullopt;
+  }
+  if (location.size() > kMaxSourceLocationBytes) {
+    why = "the address is longer than " + std::to_string(kMaxSourceLocationBytes) + " bytes";
+    return std::nullopt;
+  }
+  if (hasControlChars(location) || !validUtf8(location)) {
+    why = "the address holds characters that cannot be part of one";
+    return std::nullopt;
+  }
+  if (schemeLength(location) != 0) {
+    if (!isWebAddress(location)) {
+      why = "a web address has a host name and no blanks";
+      return std::nullopt;
+    }
+  } else if (location.front() != '/') {
+    why = "give a web address (http:// or https://) or a file's full path (starting with /)";
+    return std::nullopt;
+  }
+  input.location = std::string(location);
+
+  name = trimmed(name);
+  if (name.size() > kMaxSourceNameBytes) {
+    why = "the name is longer than " + std::to_string(kMaxSourceNameBytes) + " bytes";
+    return std::nullopt;
+  }
+  if (hasControlChars(name) || !validUtf8(name)) {
+    why = "the name holds control characters or is not UTF-8 text";
+    return std::nullopt;
+  }
+  input.name = name.empty() ? defaultName(input.location) : std::string(name);
+  return input;
+}
+
+}  // namespace zephra
