@@ -21,8 +21,8 @@
 
 namespace zephra {
 
-// Where a guide source's file goes once it is downloaded or found. Implemented over the
-// programme guide's importer; calls come from the refresher's thread only.
+// Where a guide source's file goes once it is downloaded or found (GuideStoreImporter passes it
+// to the programme guide's importer); calls come from the refresher's thread only.
 class GuideImporter {
  public:
   virtual ~GuideImporter() = default;
