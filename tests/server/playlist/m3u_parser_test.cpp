@@ -271,3 +271,29 @@ TEST_F(M3uFileTest, UnreadablePathsThrowWithThePath) {
 
 }  // namespace
 }  // namespace zephra
+
+namespace zephra {
+namespace {
+
+TEST(M3uHeader, GuideAddressesOfUrlTvgAndXTvgUrl) {
+  const struct {
+    std::string header;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"#EXTM3U url-tvg=\"http://a.example/e.xml\"", {"http://a.example/e.xml"}},
+      {"#EXTM3U x-tvg-url=\"http://a/1.xml,  http://b/2.xml.gz\" URL-TVG=http://a/1.xml",
+       {"http://a/1.xml", "http://b/2.xml.gz"}},
+      {"#extm3u tvg-shift=\"1\"", {}},
+      {"#EXTM3U url-tvg=\"\"", {}},
+      {"#EXTM3U url-tvg=\"http://a/1.xml", {"http://a/1.xml"}},  // unclosed quote: to the end
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(parseM3u(c.header + "\n#EXTINF:-1,A\nhttp://s/a\n").guideAddresses, c.expected)
+        << c.header;
+  std::string many = "#EXTM3U url-tvg=\"";
+  for (int i = 0; i < 100; ++i) many += "http://g/" + std::to_string(i) + ".xml,";
+  EXPECT_EQ(parseM3u(many + "\"\n").guideAddresses.size(), 16u);
+}
+
+}  // namespace
+}  // namespace zephra
