@@ -1,8 +1,6 @@
 // zephra-server: the player's local web server. Serves the channel directory, the favorites and
 // the local installation of content updates on 127.0.0.1, and shows its presence to the player
 // through an unmapped X11 window with a fixed title.
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -10,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/zephra_constants.h"
@@ -72,20 +69,8 @@ int main(int argc, char** argv) {
       }
     }
 
-    std::atomic<bool> finished{false};
-    bool served = true;
-    {
-      zephra::SignalWatcher watcher([&](int) {
-        // A signal may come before the server loop has started, when a stop would be lost;
-        // repeat it until the loop has ended.
-        while (!finished.load()) {
-          server.stop();
-          std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-      });
-      served = server.run();
-      finished = true;
-    }
+    const bool served =
+        zephra::serveUntilSignalled([&] { return server.run(); }, [&] { server.stop(); });
     window.reset();
     if (!served) {
       std::fprintf(stderr, "zephra-server: the server stopped with an error\n");

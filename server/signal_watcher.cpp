@@ -42,4 +42,9 @@ SignalWatcher::~SignalWatcher() {
   }
 }
 
+bool serveUntilSignalled(const std::function<bool()>& serve, const std::function<void()>& stop) {
+  SignalWatcher watcher([&stop](int) { stop(); });
+  return serve();
+}
+
 }  // namespace zephra

@@ -26,4 +26,9 @@ class SignalWatcher {
   std::thread m_thread;
 };
 
+// Runs `serve`, a server's loop, on this thread and returns its result; a stop signal calls
+// `stop` from the watcher thread. `stop` must end the loop also when it comes before the loop
+// has started (zephra::http::Server::stop does).
+bool serveUntilSignalled(const std::function<bool()>& serve, const std::function<void()>& stop);
+
 }  // namespace zephra

@@ -1,18 +1,15 @@
 // zephra-service: the reference remote service of Zephra Player. Answers the player's update
 // check, serves the published update package, records channel reports and shows the About and
 // Help pages. `zephra-service publish DIR` publishes new content.
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "server/http/http_server.h"
 #include "server/signal_watcher.h"
 #include "service/publisher.h"
 #include "service/report_store.h"
-#include "service/service_http.h"
 #include "service/service_options.h"
 #include "service/service_pages.h"
 
@@ -33,25 +30,12 @@ int serve(const ServiceOptions& options, const std::string& dataDir) {
   zephra::service::Publisher publisher(dataDir);
   zephra::service::ReportStore reports((fs::path(dataDir) / "reports.sqlite3").string());
   zephra::service::ServicePages pages(publisher, reports);
-  zephra::service::ServiceHttp http(pages);
+  zephra::http::Server http(
+      [&pages](const zephra::http::Request& req, zephra::http::Response& res) { pages.answer(req, res); });
   const int port = http.bind(options.host, options.port);
   std::printf("listening on %s:%d\n", options.host.c_str(), port);
   std::fflush(stdout);
-
-  std::atomic<bool> finished{false};
-  bool served = true;
-  {
-    zephra::SignalWatcher watcher([&](int) {
-      // A signal may come before the loop has started, when a stop would be lost.
-      while (!finished.load()) {
-        http.stop();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    });
-    served = http.run();
-    finished = true;
-  }
-  if (!served) {
+  if (!zephra::serveUntilSignalled([&] { return http.run(); }, [&] { http.stop(); })) {
     std::fprintf(stderr, "zephra-service: the server stopped with an error\n");
     return 1;
   }

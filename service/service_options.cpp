@@ -58,7 +58,7 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string>
 std::string serviceUsage() {
   return "usage: zephra-service [--host ADDRESS] [--port N] [--data DIR]\n"
          "       zephra-service publish CONTENT_DIR [--data DIR]\n"
-         "  --host ADDRESS  listen on this address (default 127.0.0.1; 0.0.0.0 for all)\n"
+         "  --host ADDRESS  listen on this IPv4 address (default 127.0.0.1; 0.0.0.0 for all)\n"
          "  --port N        listen on port N (default 8490; 0 = any free port, printed on stdout)\n"
          "  --data DIR      published packages and reports (default\n"
          "                  $XDG_DATA_HOME/zephra-service)\n"

@@ -4,13 +4,18 @@
 
 #include "server/html.h"
 #include "service/page_frame.h"
-#include "service/request_target.h"
 
 #ifndef ZEPHRA_VERSION
 #error "ZEPHRA_VERSION must name the product version"
 #endif
 
 namespace zephra::service {
+
+namespace {
+
+constexpr const char* kHtml = "text/html; charset=utf-8";
+
+}  // namespace
 
 std::string renderUpdateReply(const std::string& clientStamp, const std::string* publishedStamp) {
   const bool offer = publishedStamp && *publishedStamp != clientStamp;
@@ -57,39 +62,36 @@ std::string renderError(int status) {
 ServicePages::ServicePages(Publisher& publisher, ReportStore& reports)
     : m_publisher(publisher), m_reports(reports) {}
 
-ServiceReply ServicePages::answer(const ServiceRequest& request) {
-  ServiceReply reply;
-  if (request.method != "GET" && request.method != "HEAD") {
-    reply.status = 405;
-    reply.body = renderError(405);
-    return reply;
-  }
-  const RequestTarget target = parseTarget(request.target);
-  if (target.path == "/update.php") {
+void ServicePages::answer(const http::Request& req, http::Response& res) {
+  res.setHeader("Cache-Control", "no-store");
+  if (req.method != "GET" && req.method != "HEAD") {
+    res.status = 405;
+    res.setHeader("Allow", "GET, HEAD");
+    res.setContent(renderError(405), kHtml);
+  } else if (req.path == "/update.php") {
     const auto release = m_publisher.current();
-    reply.body = renderUpdateReply(param(target, "t"), release ? &release->stamp : nullptr);
-  } else if (target.path == "/update/update.zip") {
-    if (const auto release = m_publisher.current()) {
-      reply.contentType = "application/zip";
-      reply.filePath = release->packagePath;
-    } else {
-      reply.status = 404;
-      reply.body = renderError(404);
+    res.setContent(renderUpdateReply(req.param("t"), release ? &release->stamp : nullptr), kHtml);
+  } else if (req.path == "/update/update.zip") {
+    // The file is opened here, once: a publish that prunes this release afterwards cannot cut
+    // the download short.
+    const auto release = m_publisher.current();
+    if (!release || !res.sendFile(release->packagePath, "application/zip")) {
+      res.status = 404;
+      res.setContent(renderError(404), kHtml);
     }
-  } else if (target.path == "/report-soft.php") {
-    const std::string address = rawTrailingValue(target, "url");
-    m_reports.add(address, request.clientAddress, request.userAgent);
-    reply.body = renderReportThanks(address);
-  } else if (target.path == "/about-soft.php") {
+  } else if (req.path == "/report-soft.php") {
+    const std::string address = http::rawTrailingValue(req.query, "url");
+    m_reports.add(address, req.clientAddress, req.header("User-Agent"));
+    res.setContent(renderReportThanks(address), kHtml);
+  } else if (req.path == "/about-soft.php") {
     // The browser percent-encodes blanks and other characters the player left raw.
-    reply.body = renderAbout(html::percentDecode(rawTrailingValue(target, "code")));
-  } else if (target.path == "/help-soft.php" || target.path == "/") {
-    reply.body = renderHelp(param(target, "topic"));
+    res.setContent(renderAbout(http::percentDecode(http::rawTrailingValue(req.query, "code"))), kHtml);
+  } else if (req.path == "/help-soft.php" || req.path == "/") {
+    res.setContent(renderHelp(req.param("topic")), kHtml);
   } else {
-    reply.status = 404;
-    reply.body = renderError(404);
+    res.status = 404;
+    res.setContent(renderError(404), kHtml);
   }
-  return reply;
 }
 
 }  // namespace zephra::service

@@ -1,36 +1,21 @@
-// The pages of the remote service as plain functions of the request: update check, update
-// package, channel report, About and Help. Nothing here knows the HTTP library; the wiring in
-// service_http.cpp hands requests in and sends replies out.
+// The pages of the remote service: update check, update package, channel report, About and
+// Help. ServicePages::answer is the whole service's handler for zephra::http::Server.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
+#include "server/http/http_server.h"
 #include "service/publisher.h"
 #include "service/report_store.h"
 
 namespace zephra::service {
 
-struct ServiceRequest {
-  std::string method = "GET";
-  std::string target;         // raw request target, as the request line carried it
-  std::string clientAddress;  // may be empty when the HTTP layer could not tell
-  std::string userAgent;
-};
-
-struct ServiceReply {
-  int status = 200;
-  std::string contentType = "text/html; charset=utf-8";
-  std::string body;
-  std::string filePath;  // when set, the body is this file, sent as it is on disk
-  bool noStore = true;   // every page depends on what is published or who asks
-};
-
 class ServicePages {
  public:
   ServicePages(Publisher& publisher, ReportStore& reports);
 
-  ServiceReply answer(const ServiceRequest& request);
+  // Every page depends on what is published or who asks, so none may be cached.
+  void answer(const http::Request& req, http::Response& res);
 
  private:
   Publisher& m_publisher;

@@ -1,6 +1,7 @@
-// Request targets, their queries and Range headers. The input's first line is a Range value.
+// Request targets, their queries (raw trailing values included) and Range headers. The input's first line is a Range value.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "server/http/byte_range.h"
@@ -20,6 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (const auto parsed = zephra::http::parseRequestTarget(target)) {
     if (parsed->path.empty() || parsed->path.front() != '/') __builtin_trap();
+    // The raw trailing value is always the end of the query, never more.
+    const std::string tail = zephra::http::rawTrailingValue(parsed->query, "url");
+    if (tail.size() > parsed->query.size() ||
+        parsed->query.compare(parsed->query.size() - tail.size(), tail.size(), tail) != 0)
+      __builtin_trap();
   }
   zephra::http::parseQuery(target);
   return 0;

@@ -27,6 +27,21 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
+std::string peerAddress(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (!info || !info->client_addr) return {};
+  const sockaddr* peer = info->client_addr;
+  const void* address = nullptr;
+  if (peer->sa_family == AF_INET)
+    address = &reinterpret_cast<const sockaddr_in*>(peer)->sin_addr;
+  else if (peer->sa_family == AF_INET6)
+    address = &reinterpret_cast<const sockaddr_in6*>(peer)->sin6_addr;
+  char text[INET6_ADDRSTRLEN] = {};
+  if (!address || !::inet_ntop(peer->sa_family, address, text, sizeof text)) return {};
+  return text;
+}
+
 const std::string* findHeader(const Headers& headers, std::string_view name) {
   for (const auto& [key, value] : headers)
     if (equalsIgnoringCase(key, name)) return &value;
@@ -259,6 +274,7 @@ struct Server::Internals {
     req.query = std::move(target->query);
     req.params = std::move(target->params);
     req.body = std::move(context->body);
+    req.clientAddress = peerAddress(connection);
     MHD_get_connection_values(connection, MHD_HEADER_KIND, &collectHeader, &req.headers);
 
     Response res;

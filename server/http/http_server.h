@@ -46,6 +46,9 @@ struct Request {
   QueryParams params;   // the query split into decoded names and values
   Headers headers;
   std::string body;     // uploaded content, at most ServerOptions::maxBodyBytes
+  // The peer's IP address as text ("127.0.0.1"); "" when the connection could not tell. Behind a
+  // proxy this is the proxy.
+  std::string clientAddress;
 
   // The first header of this name, or "".
   std::string header(std::string_view name) const;
@@ -141,7 +144,8 @@ class Server {
   Server& operator=(const Server&) = delete;
 
   // Binds and listens on `host` (an IPv4 address) and `port` (0 picks a free one); returns the
-  // port. Connections wait in the queue until run(). Throws Error when it cannot bind.
+  // port. Connections wait in the queue until run(). Throws Error when it cannot bind; a port
+  // in use by anyone, this program included, is such an error (no SO_REUSEPORT).
   int bind(const std::string& host, int port);
   // Serves until stop(); false when serving could not start.
   bool run();

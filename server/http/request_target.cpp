@@ -51,6 +51,19 @@ QueryParams parseQuery(std::string_view query) {
   return params;
 }
 
+std::string rawTrailingValue(std::string_view query, std::string_view name) {
+  for (std::size_t start = 0; start <= query.size();) {
+    const std::string_view rest = query.substr(start);
+    if (rest.size() > name.size() && rest.compare(0, name.size(), name) == 0 &&
+        rest[name.size()] == '=')
+      return std::string(rest.substr(name.size() + 1));
+    const auto amp = query.find('&', start);
+    if (amp == std::string_view::npos) break;
+    start = amp + 1;
+  }
+  return {};
+}
+
 std::optional<RequestTarget> parseRequestTarget(std::string_view target) {
   if (target.empty() || target.front() != '/') return std::nullopt;
   if (target.find('#') != std::string_view::npos) return std::nullopt;

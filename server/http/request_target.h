@@ -25,6 +25,10 @@ std::string percentDecode(std::string_view text, bool plusIsSpace = false);
 // "a=1&b=x=y&c" gives a=1, b="x=y", c="": each part splits at its first "=" only.
 QueryParams parseQuery(std::string_view query);
 
+// The raw, undecoded rest of `query` after its first "name=" parameter: the whole value a client
+// put last in an address without escaping it, "&" and "?" included. "" when absent.
+std::string rawTrailingValue(std::string_view query, std::string_view name);
+
 // nullopt for anything but an origin-form target ("/..."), and for a fragment ("#") in it,
 // which no browser sends.
 std::optional<RequestTarget> parseRequestTarget(std::string_view target);

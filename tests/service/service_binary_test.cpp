@@ -88,7 +88,13 @@ TEST(ServiceProgram, ABusyPortIsAClearFailure) {
   const auto line = first.readLine(30s);
   ASSERT_TRUE(line);
   const std::string port = line->substr(line->rfind(':') + 1);
-  EXPECT_EQ(runToEnd({"--port", port, "--data", (dir.path() / "b").string()}), 1);
+  ChildProcess second({"/bin/sh", "-c", "exec \"$0\" --port " + port + " --data \"$1\" 2>&1",
+                       ZEPHRA_SERVICE_BINARY, (dir.path() / "b").string()});
+  const auto said = second.readLine(30s);
+  ASSERT_TRUE(said);
+  EXPECT_EQ(*said, "zephra-service: cannot bind 127.0.0.1:" + port + ": Address already in use");
+  EXPECT_EQ(second.wait(30s), 1);
+  EXPECT_EQ(retTime(std::stoi(port), "0"), "");  // the first still answers
 }
 
 }  // namespace

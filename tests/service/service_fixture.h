@@ -1,13 +1,13 @@
 // Shared by the service tests: the service running in-process over real HTTP.
 #pragma once
 
-#include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include "service/service_http.h"
+#include "server/http/http_server.h"
+#include "service/service_pages.h"
 #include "tests/server/http/server_test_support.h"
 
 namespace zephra::service {
@@ -15,18 +15,19 @@ namespace zephra::service {
 using test::TempDir;
 using test::writeFile;
 
-// The real pages and HTTP wiring on an ephemeral 127.0.0.1 port, with a private data folder.
+// The real pages on zephra::http on an ephemeral 127.0.0.1 port, with a private data folder.
 class Service : public ::testing::Test {
  protected:
   Service()
       : publisher((dir.path() / "data").string()),
         reports((dir.path() / "reports.sqlite3").string()),
         pages(publisher, reports),
-        http(pages) {
+        http([this](const zephra::http::Request& req, zephra::http::Response& res) {
+          pages.answer(req, res);
+        }) {
+    // Connections wait in the listen queue until run() takes them: no need to wait for it.
     port = http.bind("127.0.0.1", 0);
     thread = std::thread([this] { http.run(); });
-    for (int i = 0; i < 400 && !http.isRunning(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ~Service() override {
     http.stop();
@@ -47,7 +48,7 @@ class Service : public ::testing::Test {
   Publisher publisher;
   ReportStore reports;
   ServicePages pages;
-  ServiceHttp http;
+  zephra::http::Server http;
   std::thread thread;
   int port = 0;
 };

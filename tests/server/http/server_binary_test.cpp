@@ -158,6 +158,24 @@ TEST_F(ServerProgram, FifoAsChannelListIsRefusedAndAGoodListIsReadLater) {
   EXPECT_EQ(server->wait(2s), std::optional<int>(0));
 }
 
+// Another installation's server on the port (its own data, so its own lock): a clear failure
+// naming the port, never a second listener sharing it.
+TEST_F(ServerProgram, APortInUseIsAClearFailure) {
+  int port = 0;
+  auto first = start(port);
+  ASSERT_GT(port, 0);
+  ChildProcess second({"/bin/sh", "-c",
+                       "exec \"$0\" --port " + std::to_string(port) + " --data \"$1\" --no-window 2>&1",
+                       (lib() / "zephra-server").string(), (dir.path() / "other").string()});
+  const auto said = second.readLine(10s);
+  ASSERT_TRUE(said);
+  EXPECT_NE(said->find("cannot bind 127.0.0.1:" + std::to_string(port) + ": Address already in use"),
+            std::string::npos)
+      << *said;
+  EXPECT_EQ(second.wait(10s), std::optional<int>(1));
+  EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Bin"), std::string::npos);
+}
+
 TEST_F(ServerProgram, BadOptionsAreRefused) {
   ChildProcess child({(lib() / "zephra-server").string(), "--port", "http"});
   EXPECT_EQ(child.wait(5s), std::optional<int>(2));

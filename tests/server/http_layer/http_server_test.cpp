@@ -188,6 +188,29 @@ TEST(HttpServer, EveryTargetReachesTheHandlerWithItsHeaders) {
   EXPECT_TRUE(status == 413 || status == 431) << status;
 }
 
+TEST(HttpServer, HandlersSeeTheClientAddress) {
+  RunningServer server([](const Request& req, Response& res) {
+    res.setContent(req.clientAddress, "text/plain");
+  });
+  EXPECT_EQ(bodyOf(get(server.port(), "/")), "127.0.0.1");
+}
+
+// Without SO_REUSEPORT a second server on a port in use fails at once, instead of silently
+// taking part of the first one's requests.
+TEST(HttpServer, APortInUseIsAnErrorThatSaysSo) {
+  RunningServer first(&echo);
+  Server second(&echo);
+  try {
+    second.bind("127.0.0.1", first.port());
+    ADD_FAILURE() << "bound a port in use";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find(":" + std::to_string(first.port()) + ": Address already in use"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(statusOf(get(first.port(), "/")), 200);
+}
+
 TEST(HttpServer, FileBodiesHonourRanges) {
   const auto path = std::filesystem::temp_directory_path() /
                     ("zephra-http-range-" + std::to_string(::getpid()));

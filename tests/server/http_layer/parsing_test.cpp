@@ -39,6 +39,30 @@ TEST(RequestTargetParsing, SplitsAtTheFirstQuestionMarkOnly) {
     EXPECT_FALSE(parseRequestTarget(bad)) << bad;
 }
 
+// The player puts a stream address last in a query unescaped; it must arrive whole.
+TEST(RawTrailingValue, IsTheWholeRestAfterTheFirstParameterOfThatName) {
+  struct Case {
+    const char* query;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"url=http://h/live?id=1&x=2", "http://h/live?id=1&x=2"},
+      {"x=1&url=rtsp://h/s", "rtsp://h/s"},
+      {"url=a%20b+c", "a%20b+c"},  // raw: no decoding at all
+      {"url=", ""},
+      {"url", ""},
+      {"", ""},
+      {"xurl=1&url=2", "2"},  // whole names only
+      {"x=url=1", ""},
+      {"&&url=a&url=b", "a&url=b"},
+      {"code=<b>&amp", "<b>&amp"},
+  };
+  for (const Case& c : cases) {
+    const std::string name = std::string(c.query).find("code") == 0 ? "code" : "url";
+    EXPECT_EQ(rawTrailingValue(c.query, name), c.expected) << c.query;
+  }
+}
+
 TEST(ByteRangeParsing, RangesOfAOneMegabyteFile) {
   constexpr std::uint64_t kSize = 1 << 20;
   using Kind = ByteRange::Kind;
