@@ -1,8 +1,9 @@
 // zephra-service: the reference remote service of Zephra Player. Answers the player's update
 // check, serves the published update package, records channel reports and shows the About and
-// Help pages. `zephra-service publish DIR` publishes new content.
+// Help pages, logging each request on stdout. `zephra-service publish DIR` publishes new content.
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,14 @@ int serve(const ServiceOptions& options, const std::string& dataDir) {
   zephra::service::Publisher publisher(dataDir);
   zephra::service::ReportStore reports((fs::path(dataDir) / "reports.sqlite3").string());
   zephra::service::ServicePages pages(publisher, reports);
-  zephra::http::Server http(
-      [&pages](const zephra::http::Request& req, zephra::http::Response& res) { pages.answer(req, res); });
+  std::mutex logMutex;
+  zephra::http::Server http([&](const zephra::http::Request& req, zephra::http::Response& res) {
+    pages.answer(req, res);
+    const std::string line = zephra::service::accessLogLine(req, res.status) + "\n";
+    std::lock_guard<std::mutex> lock(logMutex);
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+  });
   const int port = http.bind(options.host, options.port);
   std::printf("listening on %s:%d\n", options.host.c_str(), port);
   std::fflush(stdout);

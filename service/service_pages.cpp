@@ -59,6 +59,21 @@ std::string renderError(int status) {
   return out + pageEnd();
 }
 
+std::string accessLogLine(const http::Request& req, int status) {
+  std::string line = req.clientAddress + " " + req.method + " ";
+  for (const unsigned char c : req.target) {
+    if (c > 0x20 && c < 0x7f && c != '\\') {
+      line += static_cast<char>(c);
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      line += "\\x";
+      line += kHex[c >> 4];
+      line += kHex[c & 15];
+    }
+  }
+  return line + " " + std::to_string(status);
+}
+
 ServicePages::ServicePages(Publisher& publisher, ReportStore& reports)
     : m_publisher(publisher), m_reports(reports) {}
 

@@ -31,4 +31,9 @@ std::string renderAbout(const std::string& accountCode);
 std::string renderHelp(const std::string& topic);
 std::string renderError(int status);
 
+// One line of the access log, without its line end: "CLIENT METHOD TARGET STATUS". Bytes of
+// the target that are not printable ASCII, and the backslash, appear as \xHH, so a hostile
+// target cannot forge lines or send escape codes to the operator's terminal.
+std::string accessLogLine(const http::Request& req, int status);
+
 }  // namespace zephra::service

@@ -126,6 +126,20 @@ TEST_F(Service, HelpHasEveryTopicAndNeverEchoesTheTopic) {
   EXPECT_EQ(hostile->body, contents->body);
 }
 
+TEST(AccessLog, HostileTargetsCannotForgeLinesOrEscapeCodes) {
+  http::Request req;
+  req.clientAddress = "127.0.0.1";
+  req.method = "GET";
+  const std::pair<std::string, std::string> cases[] = {
+      {"/update.php?t=abc", "127.0.0.1 GET /update.php?t=abc 200"},
+      {"/r?url=a\nb\x1b[2J\\ c\x7f\xff", "127.0.0.1 GET /r?url=a\\x0ab\\x1b[2J\\x5c\\x20c\\x7f\\xff 200"},
+  };
+  for (const auto& [target, line] : cases) {
+    req.target = target;
+    EXPECT_EQ(accessLogLine(req, 200), line);
+  }
+}
+
 TEST_F(Service, UnknownPagesAndOtherMethodsAreRefused) {
   EXPECT_EQ(rawStatus(port, "/query.php?code="), 404);
   EXPECT_EQ(rawStatus(port, "/../../etc/passwd"), 404);
