@@ -241,26 +241,19 @@ TEST_F(UpdateJourney, ServiceDownAtStartShowsNothing) {
   EXPECT_EQ(readAll(m_app / "config.ini"), m_shippedConfig);
 }
 
-TEST_F(UpdateJourney, MissingPackageChangesNothing) {
+TEST_F(UpdateJourney, MissingOrCutPackageChangesNothing) {
   m_service->publish(m_root / "content", kNewChannels);
-  Relay relay(m_service->port(), Relay::Package::Missing);
-  pointPlayerAt(relay.base());
-  const WindowGeometry updates = acceptAndUpdate();
-  ASSERT_TRUE(updates.found());
-  ASSERT_TRUE(relay.spoiled.waitFor("package", 20s)) << diagnosis();
-  ASSERT_TRUE(closeUpdates(updates)) << diagnosis();
-  expectNothingChanged();
-}
-
-TEST_F(UpdateJourney, DownloadCutMidwayChangesNothing) {
-  m_service->publish(m_root / "content", kNewChannels);
-  Relay relay(m_service->port(), Relay::Package::Cut);
-  pointPlayerAt(relay.base());
-  const WindowGeometry updates = acceptAndUpdate();
-  ASSERT_TRUE(updates.found());
-  ASSERT_TRUE(relay.spoiled.waitFor("cut", 20s)) << diagnosis();
-  ASSERT_TRUE(closeUpdates(updates)) << diagnosis();
-  expectNothingChanged();
+  for (const auto& [package, spoiledWhen] : {std::pair{Relay::Package::Missing, "package"},
+                                              std::pair{Relay::Package::Cut, "cut"}}) {
+    SCOPED_TRACE(spoiledWhen);
+    Relay relay(m_service->port(), package);
+    pointPlayerAt(relay.base());
+    const WindowGeometry updates = acceptAndUpdate();
+    ASSERT_TRUE(updates.found());
+    ASSERT_TRUE(relay.spoiled.waitFor(spoiledWhen, 20s)) << diagnosis();
+    ASSERT_TRUE(closeUpdates(updates)) << diagnosis();
+    expectNothingChanged();
+  }
 }
 
 }  // namespace
