@@ -9,12 +9,7 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
-// In the sanitizer build: no leak report for these programs. GTK, fontconfig, WebKitGTK's UI
-// process and libmpv keep caches and one-time allocations alive until exit by design, which
-// buries any real report in thousands of third-party ones, and suppressing them by library name
-// would also hide our own leaks that allocate through those libraries. Use-after-free, overflows
-// and undefined behaviour are still reported; the window-free test programs keep leak detection.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
+#include "platform/toolkit_sanitizer_options.h"
 
 int main(int argc, char** argv) {
   // libmpv embeds into X11 window ids, and the tests drive real windows on Xvfb.
