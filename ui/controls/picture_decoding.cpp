@@ -31,15 +31,19 @@ void checkBmpLayout(const unsigned char* data, size_t size) {
   int64_t height = 0;
   unsigned bitsPerPixel = 0;
   uint32_t compression = 0;
+  uint32_t coloursUsed = 0;
+  uint64_t paletteEntrySize = 4;
   if (headerSize == 12) {  // OS/2 core header
     width = le16(data + 18);
     height = le16(data + 20);
     bitsPerPixel = le16(data + 24);
+    paletteEntrySize = 3;
   } else if (headerSize >= 40 && size >= 14 + 40) {
     width = static_cast<int32_t>(le32(data + 18));
     height = static_cast<int32_t>(le32(data + 22));
     bitsPerPixel = le16(data + 28);
     compression = le32(data + 30);
+    coloursUsed = le32(data + 46);
   } else {
     throw std::runtime_error("corrupt BMP header");
   }
@@ -51,14 +55,37 @@ void checkBmpLayout(const unsigned char* data, size_t size) {
   if (width * height > kMaxBmpPixels)
     throw std::runtime_error("corrupt BMP header (picture too large)");
   if (pixelOffset > size) throw std::runtime_error("truncated BMP file");
+  // The toolkit's reader looks each pixel up in the palette without checking the index, and
+  // reads the pixels from wherever the offset points: a palette shorter than the indices, or
+  // pixels overlapping the headers, made it read outside its own memory.
+  const bool paletted = bitsPerPixel >= 1 && bitsPerPixel <= 8;
+  const uint32_t fullPalette = paletted ? (1u << bitsPerPixel) : 0;
+  if (paletted && coloursUsed > fullPalette) throw std::runtime_error("corrupt BMP header (bad palette)");
+  const uint32_t paletteColours = paletted ? (coloursUsed ? coloursUsed : fullPalette) : 0;
+  const uint64_t masks = (compression == 3 && headerSize == 40) ? 12 : 0;  // BI_BITFIELDS
+  if (uint64_t(pixelOffset) < 14 + uint64_t(headerSize) + masks + paletteColours * paletteEntrySize)
+    throw std::runtime_error("corrupt BMP header (pixels overlap the headers)");
   const bool uncompressed = compression == 0 || compression == 3;  // BI_RGB, BI_BITFIELDS
-  if (uncompressed) {
-    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 16 &&
-        bitsPerPixel != 24 && bitsPerPixel != 32)
-      throw std::runtime_error("corrupt BMP header (bad depth)");
-    const uint64_t stride = ((uint64_t(width) * bitsPerPixel + 31) / 32) * 4;
-    if (uint64_t(pixelOffset) + stride * uint64_t(height) > size)
-      throw std::runtime_error("truncated BMP file");
+  if (!uncompressed) {
+    // Run-length pixels are not looked through here: they must find every index in the palette.
+    if (paletted && paletteColours != fullPalette)
+      throw std::runtime_error("corrupt BMP header (short palette)");
+    return;
+  }
+  if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 16 &&
+      bitsPerPixel != 24 && bitsPerPixel != 32)
+    throw std::runtime_error("corrupt BMP header (bad depth)");
+  const uint64_t stride = ((uint64_t(width) * bitsPerPixel + 31) / 32) * 4;
+  if (uint64_t(pixelOffset) + stride * uint64_t(height) > size)
+    throw std::runtime_error("truncated BMP file");
+  if (!paletted || paletteColours == fullPalette) return;
+  for (int64_t row = 0; row < height; ++row) {
+    const unsigned char* line = data + pixelOffset + row * stride;
+    for (int64_t x = 0; x < width; ++x) {
+      const uint64_t bit = uint64_t(x) * bitsPerPixel;
+      const unsigned index = (line[bit / 8] >> (8 - bitsPerPixel - bit % 8)) & (fullPalette - 1);
+      if (index >= paletteColours) throw std::runtime_error("corrupt BMP file (colour outside the palette)");
+    }
   }
 }
 
