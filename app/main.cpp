@@ -7,6 +7,7 @@
 #include <wx/msgdlg.h>
 
 #include "common/zephra_constants.h"
+#include "platform/toolkit_sanitizer_options.h"
 #include "ui/dialogs/uAbout.h"
 #include "ui/dialogs/uHelp.h"
 #include "ui/dialogs/uUpdate.h"

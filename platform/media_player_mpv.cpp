@@ -8,6 +8,8 @@
 #include <gtk/gtk.h>
 #include <wx/app.h>
 
+#include "common/stream_address.h"
+
 namespace zephra {
 namespace {
 
@@ -51,6 +53,11 @@ PlaybackEnd endOf(const mpv_event_end_file& end) {
       return PlaybackEnd::Stopped;
   }
 }
+
+// What the media library may open on a stream's behalf: the transports of the network stream
+// schemes (with TLS, proxies and HLS encryption), never file, pipe, concat, subfile or lavfi.
+constexpr const char* kMediaLibraryProtocols =
+    "http,https,httpproxy,tls,tcp,udp,rtp,srtp,rtmp,rtmps,rtmpt,rtmpts,ffrtmphttp,srt,mmsh,mmst,crypto";
 
 }  // namespace
 
@@ -118,6 +125,16 @@ void MpvMediaPlayer::configure(const MediaPlayerOptions& options, unsigned long 
   m_mpv.setOption("load-scripts", "no");
   m_mpv.setOption("ytdl", "no");
   m_mpv.setOption("osc", "no");
+  m_mpv.setOption("load-stats-overlay", "no");
+  m_mpv.setOption("load-osd-console", "no");
+  m_mpv.setOption("load-auto-profiles", "no");
+  m_mpv.setOption("resume-playback", "no");
+  // A stream may name further addresses (manifest segments, playlist entries, references in a
+  // media file). The media library opens only network protocols for them, so a remote
+  // manifest cannot read local files or run a filter graph; the engine's own guard against
+  // local entries in network playlists stays on.
+  m_mpv.setOption("demuxer-lavf-o", std::string("protocol_whitelist=[") + kMediaLibraryProtocols + "]");
+  m_mpv.setOption("load-unsafe-playlists", "no");
   m_mpv.setOption("osd-level", "0");
   m_mpv.setOption("terminal", "no");
   m_mpv.setOption("input-default-bindings", "no");
@@ -189,8 +206,25 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
   if (url.empty()) throw MediaPlayerError("set address: the address is empty");
   if (url.find('\0') != std::string::npos)
     throw MediaPlayerError("set address: the address contains a NUL character");
-  open(url);
-  m_url = url;
+  if (!isNetworkStreamAddress(url)) {
+    refuse(url);
+    return;
+  }
+  const std::string address = withLowerCaseScheme(url);
+  open(address);
+  m_url = address;
+}
+
+// Nothing of the address reaches the engine. Whatever played before stops, so the status and
+// the picture agree; its late end report does not replace the refusal.
+void MpvMediaPlayer::refuse(const std::string& url) {
+  m_url.clear();
+  m_mpv.command({"stop"});
+  const std::string scheme = addressScheme(url);
+  m_status.refused(scheme.empty() || isNetworkStreamScheme(scheme)
+                       ? "not a network stream address"
+                       : "\"" + scheme + "\" addresses are not network streams");
+  requestDrain();
 }
 
 void MpvMediaPlayer::setFullScreen(bool on) {

@@ -44,6 +44,7 @@ class MpvMediaPlayer final : public MediaPlayer {
 
   void configure(const MediaPlayerOptions& options, unsigned long windowId);
   void open(const std::string& url);
+  void refuse(const std::string& url);
   void drainEvents();
   bool handleEvent(const mpv_event& event);  // true when a new media item was opened
   void raiseStatusIfChanged();

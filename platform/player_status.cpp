@@ -41,6 +41,7 @@ void PlayerStatus::started() {
 }
 
 void PlayerStatus::ended(PlaybackEnd how, const std::string& error) {
+  if (m_phase == Phase::Refused) return;
   switch (how) {
     case PlaybackEnd::Redirected:
       break;  // the engine opens the new address next
@@ -59,6 +60,11 @@ void PlayerStatus::ended(PlaybackEnd how, const std::string& error) {
 
 void PlayerStatus::stopped() {
   m_phase = Phase::Stopped;
+}
+
+void PlayerStatus::refused(const std::string& reason) {
+  m_phase = Phase::Refused;
+  m_refusal = reason;
 }
 
 void PlayerStatus::setPaused(bool paused) { m_paused = paused; }
@@ -96,6 +102,8 @@ std::string PlayerStatus::text() const {
       return "Cannot open the stream: " + failureReason(m_engineError);
     case Phase::PlayFailed:
       return "Stream ended with an error: " + failureReason(m_engineError);
+    case Phase::Refused:
+      return "Refused: " + m_refusal;
   }
   return "Stopped";
 }

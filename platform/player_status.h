@@ -20,6 +20,8 @@ class PlayerStatus {
   void ended(PlaybackEnd how, const std::string& error = {});
   // Told to stop while nothing was open.
   void stopped();
+  // An address was not handed to the engine; the end of what played before changes nothing.
+  void refused(const std::string& reason);
 
   void setPaused(bool paused);
   void setWaitingForCache(bool waiting);
@@ -32,7 +34,7 @@ class PlayerStatus {
   std::string text() const;
 
  private:
-  enum class Phase { Stopped, Opening, Loaded, Playing, Finished, OpenFailed, PlayFailed };
+  enum class Phase { Stopped, Opening, Loaded, Playing, Finished, OpenFailed, PlayFailed, Refused };
 
   std::string failureReason(const std::string& error) const;
 
@@ -43,6 +45,7 @@ class PlayerStatus {
   std::string m_networkProblem;
   std::string m_firstError;
   std::string m_engineError;
+  std::string m_refusal;
 };
 
 }  // namespace zephra

@@ -10,6 +10,7 @@ PACKAGES="
   libgtest-dev libgmock-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core
   ffmpeg python3 python3-pil zip mpv curl procps
+  clang libclang-rt-14-dev
 "
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

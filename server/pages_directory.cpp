@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/stream_address.h"
 #include "server/html.h"
 
 namespace zephra {
@@ -166,6 +167,13 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
     out += "<p class=\"notice\">No channel list could be read (" +
            html::escape(playlist.problem()) +
            "). Put an EXTM3U playlist named channels.m3u into the server's document folder.</p>\n";
+  }
+  if (playlist.leftOutCount() > 0 && !request.favoritesOnly) {
+    const std::size_t n = playlist.leftOutCount();
+    out += "<p class=\"notice\">" + std::to_string(n) + (n == 1 ? " entry" : " entries") +
+           " of the channel list left out (the first on line " +
+           std::to_string(playlist.leftOutFirstLine()) +
+           "): only network stream addresses are played (" + kNetworkStreamSchemesText + ").</p>\n";
   }
   out += "<p class=\"count\">" + std::to_string(matched) +
          (matched == 1 ? " channel" : " channels") + "</p>\n";

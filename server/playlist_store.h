@@ -27,6 +27,8 @@ class PlaylistSnapshot {
 
   const std::vector<Channel>& channels() const { return m_playlist.channels; }
   const std::vector<std::string>& warnings() const { return m_playlist.warnings; }
+  std::size_t leftOutCount() const { return m_playlist.leftOutCount; }
+  std::size_t leftOutFirstLine() const { return m_playlist.leftOutFirstLine; }
   // Why the file could not be read; empty when it was.
   const std::string& problem() const { return m_problem; }
   // Groups in order of first appearance, with their channel counts.

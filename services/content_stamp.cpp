@@ -11,14 +11,7 @@
 namespace zephra {
 
 std::string readContentStamp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) throw FileError("File not found");
-    throw FileError(std::string("Cannot read ") + path + ": " + std::strerror(errno));
-  }
-  std::string line;
-  std::getline(in, line);
-  if (in.bad()) throw FileError("Cannot read " + path);
+  const std::string line = readFirstLine(path);
   std::string stamp;
   stamp.reserve(line.size());
   for (char c : line)

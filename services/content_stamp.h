@@ -1,19 +1,16 @@
 // config.ini beside the executable: one line, the content stamp issued by the remote service.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "services/first_line.h"
 
 namespace zephra {
 
-class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // The first line of the file, up to the first line feed or the end; carriage returns are not
 // part of it; no trimming. An empty file gives "". Throws FileError "File not found" when the
-// file is missing, or another FileError when it cannot be read.
+// file is missing, or another FileError when it cannot be read, is not a regular file or its
+// first line is longer than kFirstLineLimit (see first_line.h).
 std::string readContentStamp(const std::string& path);
 
 // Replaces the whole file by `stamp` followed by CR LF. Writes a temporary file beside it and

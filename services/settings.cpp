@@ -1,9 +1,9 @@
 #include "services/settings.h"
 
 #include <cstdlib>
-#include <fstream>
 
 #include "common/zephra_constants.h"
+#include "services/first_line.h"
 
 namespace zephra {
 namespace {
@@ -11,10 +11,7 @@ namespace {
 // First line of a small text file with surrounding white space removed; "" on any problem.
 std::string firstLineTrimmed(const std::string& path) {
   try {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::string line;
-    std::getline(in, line);
+    const std::string line = readFirstLine(path);
     const char* ws = " \t\r\n\f\v";
     const size_t begin = line.find_first_not_of(ws);
     if (begin == std::string::npos) return {};

@@ -5,6 +5,8 @@
 // - Remote service base, per installation: the first line of remotebase.txt in the program's
 //   folder; without that file (or with a line that is not an http(s) address) the default
 //   compiled into the build.
+// Both are read as first_line.h says: regular files only, at most kFirstLineLimit bytes; a file
+// that fails that counts as missing.
 #pragma once
 
 #include <string>

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/stream_address.h"
 #include "server/playlist/channel_id.h"
 #include "server/playlist/extinf.h"
 #include "server/playlist/text_encoding.h"
@@ -191,6 +192,15 @@ class Parser {
       channel = std::move(m_pending);
       m_pending = Channel();
       m_hasPending = false;
+    }
+    // The player would refuse it: a local file, a filter graph or a helper protocol, never a
+    // channel. Listing it would only offer a click that cannot play.
+    if (!isNetworkStreamAddress(url)) {
+      if (m_result.leftOutFirstLine == 0) m_result.leftOutFirstLine = m_lineNumber;
+      ++m_result.leftOutCount;
+      m_pendingGroupFromExtGrp.clear();
+      warn(m_lineNumber, "not a network stream address, left out: " + shortened(std::string(url)));
+      return;
     }
     channel.url = std::string(url);
     if (channel.name.empty()) channel.name = channel.tvgName.empty() ? channel.url : channel.tvgName;

@@ -27,6 +27,9 @@ struct Playlist {
   std::vector<std::string> warnings;  // "line 12: #EXTINF without a stream address"
   // Guide addresses of the #EXTM3U header (url-tvg, x-tvg-url), first seen first, without repeats.
   std::vector<std::string> guideAddresses;
+  // Entries left out because their address is not a network stream (see common/stream_address.h).
+  std::size_t leftOutCount = 0;
+  std::size_t leftOutFirstLine = 0;  // line of the first of them, 0 when none
 };
 
 class PlaylistError : public std::runtime_error {

@@ -12,6 +12,9 @@ std::shared_ptr<const PlaylistSnapshot> mergeChannels(const PlaylistSnapshot& bu
   merged.channels.reserve(total);
   merged.channels = builtin.channels();
   merged.warnings = builtin.warnings();
+  // The directory's notice about left-out entries speaks of channels.m3u and its lines.
+  merged.leftOutCount = builtin.leftOutCount();
+  merged.leftOutFirstLine = builtin.leftOutFirstLine();
   std::unordered_set<std::string> seen;
   seen.reserve(total);
   for (const Channel& channel : merged.channels) seen.insert(channel.id);

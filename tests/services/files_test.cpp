@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <string>
 
 #include "common/zephra_constants.h"
@@ -120,6 +128,95 @@ TEST_F(Settings, RemoteBaseComesFromTheInstallationOrTheDefault) {
   write("remotebase.txt", "ftp://nope/\n");
   EXPECT_EQ(loadRemoteBase(appDir), std::string(kDefaultRemoteBase));
   EXPECT_EQ(std::string(kDefaultRemoteBase).back(), '/');
+}
+
+long peakMemoryKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// A file of `size` bytes that takes no disk space: `head`, then zero bytes.
+void makeSparseFile(const std::string& path, const std::string& head, off_t size) {
+  std::ofstream(path, std::ios::binary) << head;
+  ASSERT_EQ(truncate(path.c_str(), size), 0);
+}
+
+// Every reader of a one-line settings file, each giving what it makes of the file at a path.
+struct Reader {
+  const char* name;
+  std::function<std::string(const std::string&)> read;
+};
+
+const Reader kReaders[] = {
+    {"content stamp",
+     [](const std::string& path) {
+       try {
+         return readContentStamp(path);
+       } catch (const FileError& e) {
+         return std::string("error: ") + e.what();
+       }
+     }},
+    {"account code", [](const std::string& path) { return loadAccountCode(path); }},
+    {"remote base",
+     [](const std::string& path) {
+       const std::string dir = fs::path(path).parent_path().string() + "/";
+       fs::remove(dir + "remotebase.txt");
+       fs::create_symlink(path, dir + "remotebase.txt");
+       return loadRemoteBase(dir);
+     }},
+};
+
+// Runs `read` on a thread with a generous bound; past it, `unblock` lets the read end, so a
+// reader that hangs fails the test instead of hanging it.
+std::string readWithin(const std::function<std::string()>& read, const std::function<void()>& unblock) {
+  auto result = std::async(std::launch::async, read);
+  if (result.wait_for(std::chrono::seconds(20)) == std::future_status::ready) return result.get();
+  unblock();
+  result.get();
+  return "(hung)";
+}
+
+using HostileSettingsFiles = TempDir;
+
+TEST_F(HostileSettingsFiles, NonRegularOrHugeFilesAreRefusedLikeUnreadableOnes) {
+  const std::string fifo = path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", path("zero"));
+  fs::create_directory(path("folder"));
+  makeSparseFile(path("huge"), "", 100LL * 1024 * 1024);
+  makeSparseFile(path("long"), std::string(kFirstLineLimit + 1, 'x'), kFirstLineLimit + 1);
+  const long peakBefore = peakMemoryKiB();
+  for (const Reader& reader : kReaders) {
+    const std::string unreadable = reader.read(path("missing"));
+    for (const std::string name : {"fifo", "zero", "folder", "huge", "long"}) {
+      const std::string got = readWithin([&] { return reader.read(path(name)); }, [&] {
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) close(fd);
+      });
+      const bool tooLong = name == "huge" || name == "long";
+      const std::string expected =
+          std::string(reader.name) != "content stamp"
+              ? unreadable
+              : "error: Cannot read " + path(name) + ": " +
+                    (tooLong ? "the first line is longer than 1048576 bytes" : "not a regular file");
+      EXPECT_EQ(got.substr(0, 200), expected) << reader.name << ", " << name;
+    }
+  }
+  EXPECT_LT(peakMemoryKiB() - peakBefore, 16 * 1024) << "KiB more memory than before";
+}
+
+TEST_F(HostileSettingsFiles, OnlyTheFirstLineOfAHugeFileIsRead) {
+  makeSparseFile(path("config.ini"), "stamp7\r\nmore", 100LL * 1024 * 1024);
+  makeSparseFile(path("account"), "user9\n", 100LL * 1024 * 1024);
+  const long peakBefore = peakMemoryKiB();
+  EXPECT_EQ(readContentStamp(path("config.ini")), "stamp7");
+  EXPECT_EQ(loadAccountCode(path("account")), "user9");
+  EXPECT_LT(peakMemoryKiB() - peakBefore, 16 * 1024) << "KiB more memory than before";
+  // A line of exactly the limit is still read.
+  const std::string longest(kFirstLineLimit, 's');
+  write("config.ini", longest + "\n");
+  EXPECT_EQ(readContentStamp(path("config.ini")), longest);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include "platform/toolkit_sanitizer_options.h"
+
 int main(int argc, char** argv) {
   // libmpv embeds into X11 window ids, and the tests drive real windows on Xvfb.
   setenv("GDK_BACKEND", "x11", 1);

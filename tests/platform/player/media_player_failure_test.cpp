@@ -28,7 +28,6 @@ TEST_F(PlayerTest, AddressesThatCannotPlayEndInAFailureStatus) {
       {"nothing listens", "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/a.ts", "refused"},
       {"not found", m_server.base() + "missing.mpg", "404"},
       {"not a stream", m_server.base() + "page.mpg", ""},
-      {"unknown scheme", "nosuchscheme://x/y", ""},
   };
   for (const auto& c : cases) {
     m_player->stop();
@@ -81,7 +80,8 @@ TEST_F(PlayerTest, BadAddressesAreRefusedOrFailWithoutHarm) {
     } catch (const MediaPlayerError&) {
       continue;  // refused outright is a clear error too
     }
-    EXPECT_TRUE(waitForStatusStart(kCannotOpen, seconds(8)))
+    // Refused before the engine sees it, or failed by the engine.
+    EXPECT_TRUE(m_player->status().rfind("Refused: ", 0) == 0 || waitForStatusStart(kCannotOpen, seconds(8)))
         << address.substr(0, 40) << ": " << m_player->status();
   }
   // Still a working player.

@@ -23,6 +23,7 @@ const Step eof = [](PlayerStatus& s) { s.ended(PlaybackEnd::Finished); };
 const Step stopEnd = [](PlayerStatus& s) { s.ended(PlaybackEnd::Stopped); };
 const Step redirect = [](PlayerStatus& s) { s.ended(PlaybackEnd::Redirected); };
 const Step stopIdle = [](PlayerStatus& s) { s.stopped(); };
+const Step refuse = [](PlayerStatus& s) { s.refused("not a network stream address"); };
 Step buffered(long percent) {
   return [percent](PlayerStatus& s) { s.setBufferedPercent(percent); };
 }
@@ -58,6 +59,11 @@ TEST(PlayerStatus, TextFollowsTheEngineReports) {
       {"stopped while playing", {open, load, start, stopEnd}, "Stopped"},
       {"stop with nothing open", {open, load, start, eof, stopIdle}, "Stopped"},
       {"stream reached its end", {open, load, start, eof}, "Finished"},
+      {"refused address", {refuse}, "Refused: not a network stream address"},
+      {"late end of what played before a refusal", {open, load, start, refuse, stopEnd, fail("x")},
+       "Refused: not a network stream address"},
+      {"stop after a refusal", {refuse, stopIdle}, "Stopped"},
+      {"a new address after a refusal", {refuse, open}, "Opening media..."},
       {"redirect keeps opening", {open, redirect}, "Opening media..."},
       {"pause does not hide a stop", {open, load, start, pause, stopEnd}, "Stopped"},
       {"late first frame after a stop is ignored", {open, load, stopEnd, start}, "Stopped"},

@@ -16,6 +16,7 @@
 #include "tests/platform/web/web_test_support.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wx_test_util.h"
+#include "platform/toolkit_sanitizer_options.h"
 
 namespace {
 

@@ -166,7 +166,8 @@ TEST(DirectoryPage, HostileValuesAreEscapedAndLinksStayExact) {
   EXPECT_EQ(page.find("onload=\"alert"), std::string::npos);
   EXPECT_EQ(page.find("\"><script>code"), std::string::npos);
   EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
-  EXPECT_EQ(playUrls(page), (std::vector<std::string>{url, "javascript:alert(3)"}));
+  // A script address is no stream: the entry is left out altogether.
+  EXPECT_EQ(playUrls(page), (std::vector<std::string>{url}));
   // A logo must be an image address; a script address is no logo.
   EXPECT_EQ(page.find("src=\"javascript:"), std::string::npos);
 
@@ -253,6 +254,17 @@ TEST(DirectoryPage, MissingPlaylistGivesAPageThatSaysSo) {
   EXPECT_NE(result->body.find("class=\"notice\""), std::string::npos);
   EXPECT_EQ(retVal(server.body("/valid.php?cmd=addFav&code=&method=URL&value=http://s.example/alpha.ts")),
             "2");
+}
+
+TEST(DirectoryPage, EntriesThatAreNotStreamsAreLeftOutAndTheNoticeSaysWhy) {
+  ServerFixture server("#EXTM3U\n" + entry("Writer", "av://lavfi:sine,ametadata=mode=print:file=/tmp/x") +
+                       entry("Local", "file:///etc/passwd") + entry("Real", "http://r.example/1.ts"));
+  const std::string page = server.body("/query.php?code=&fav=0");
+  EXPECT_EQ(playUrls(page), std::vector<std::string>{"http://r.example/1.ts"});
+  EXPECT_NE(page.find("<p class=\"notice\">2 entries of the channel list left out (the first on line 3): "
+                      "only network stream addresses are played (http, https,"),
+            std::string::npos)
+      << page;
 }
 
 TEST(FavoritesManager, ListsInOrderMovesAndRemoves) {

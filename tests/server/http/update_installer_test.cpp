@@ -38,7 +38,7 @@ std::map<std::string, std::string> treeOf(const fs::path& root) {
 class Installer : public ::testing::Test {
  protected:
   Installer() {
-    writeFile(docRoot() / "channels.m3u", "#EXTM3U\nold list\n");
+    writeFile(docRoot() / "channels.m3u", "#EXTM3U\nhttp://old.example/list\n");
     writeFile(docRoot() / "assets" / "zephra.css", "old css");
     writeFile(docRoot() / "demo" / "a.ts", "old stream");
   }
@@ -74,7 +74,7 @@ TEST_F(Installer, NoPackage) {
 
 TEST_F(Installer, GoodPackageReplacesAddsAndKeepsTheRest) {
   ZipBuilder(package())
-      .file("channels.m3u", "#EXTM3U\nnew list\n")
+      .file("channels.m3u", "#EXTM3U\nhttp://new.example/list\n")
       .folder("demo/logos/")
       .file("demo/logos/x.png", "png")
       .file("demo/b.ts", std::string(300000, 'b'), true)
@@ -85,13 +85,13 @@ TEST_F(Installer, GoodPackageReplacesAddsAndKeepsTheRest) {
   const InstallResult result = install();
   EXPECT_EQ(result.outcome, Outcome::Installed) << result.reason;
   EXPECT_EQ(result.files, 3u);
-  EXPECT_EQ(readFile(docRoot() / "channels.m3u"), "#EXTM3U\nnew list\n");
+  EXPECT_EQ(readFile(docRoot() / "channels.m3u"), "#EXTM3U\nhttp://new.example/list\n");
   EXPECT_EQ(readFile(docRoot() / "demo" / "logos" / "x.png"), "png");
   EXPECT_EQ(fs::file_size(docRoot() / "demo" / "b.ts"), 300000u);
   EXPECT_EQ(readFile(docRoot() / "assets" / "zephra.css"), "old css");
   EXPECT_EQ(readFile(docRoot() / "demo" / "a.ts"), "old stream");
   EXPECT_FALSE(fs::exists(package()));
-  EXPECT_EQ(readFile(dir.path() / "linked.m3u"), "#EXTM3U\nold list\n");
+  EXPECT_EQ(readFile(dir.path() / "linked.m3u"), "#EXTM3U\nhttp://old.example/list\n");
   expectNoLeftovers();
 }
 
@@ -209,7 +209,7 @@ TEST_F(Installer, CompressionBombIsRejectedWithDefaultLimits) {
 
 TEST_F(Installer, TruncatedArchiveLeavesTheOldContentWhole) {
   ZipBuilder(package())
-      .file("channels.m3u", "#EXTM3U\nnew list\n")
+      .file("channels.m3u", "#EXTM3U\nhttp://new.example/list\n")
       .file("demo/a.ts", std::string(50000, 'n'))
       .close();
   fs::resize_file(package(), fs::file_size(package()) / 2);
@@ -294,13 +294,13 @@ TEST_F(Installer, KilledInstallLeavesOneWholeTree) {
     zip.file(name, data, true);
     added[name] = data;
   }
-  zip.file("channels.m3u", "#EXTM3U\nnew list\n");
+  zip.file("channels.m3u", "#EXTM3U\nhttp://new.example/list\n");
   zip.close();
 
   const auto before = content();
   auto after = before;
   for (const auto& [name, data] : added) after[name] = data;
-  after["channels.m3u"] = "#EXTM3U\nnew list\n";
+  after["channels.m3u"] = "#EXTM3U\nhttp://new.example/list\n";
 
   const std::string staging = UpdateInstaller::stagingPath(docRoot().string());
   const pid_t child = fork();

@@ -84,6 +84,24 @@ TEST(M3uParserTest, WarningsCountCrLfAsOneLine) {
   EXPECT_EQ(p.channels[0].name, "Kept");
 }
 
+TEST(M3uParserTest, EntriesThatAreNotNetworkStreamsAreLeftOutAndCounted) {
+  const Playlist p = parseM3u(
+      "#EXTM3U\n#EXTINF:-1,Good\nhttp://g/1.ts\n"
+      "#EXTINF:-1 group-title=\"Bad\",Writer\n"
+      "av://lavfi:sine=d=0.3,ametadata=mode=print:file=/tmp/x\n"
+      "#EXTGRP:Local\n/home/user/video.ts\n"
+      "#EXTINF:-1,Also good\nudp://@239.0.0.1:1234\n");
+  ASSERT_EQ(p.channels.size(), 2u);
+  EXPECT_EQ(p.channels[0].name, "Good");
+  EXPECT_EQ(p.channels[1].name, "Also good");
+  EXPECT_EQ(p.channels[1].group, "") << "a left-out entry's group must not pass to the next";
+  EXPECT_EQ(p.leftOutCount, 2u);
+  EXPECT_EQ(p.leftOutFirstLine, 5u);
+  ASSERT_EQ(p.warnings.size(), 2u);
+  EXPECT_EQ(p.warnings[0].rfind("line 5: not a network stream address, left out: av://lavfi", 0), 0u)
+      << p.warnings[0];
+}
+
 TEST(M3uParserTest, EntryWithoutAddressAtEndIsReportedAndDropped) {
   const Playlist p = parseM3u("#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,B\n#EXTVLCOPT:x=y\n\n");
   ASSERT_EQ(p.channels.size(), 1u);

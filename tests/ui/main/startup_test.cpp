@@ -47,7 +47,9 @@ TEST_F(MainWindowTest, ServerWindowAbsentStartsTheScriptFromLibAndWaitsBeforeThe
   ASSERT_EQ(wbApp().navigations, std::vector<std::string>{kDirectoryAtStart});
   const auto waited = std::chrono::duration_cast<milliseconds>(wbApp().navigatedAt[0] - doubles.scriptStartedAt);
   EXPECT_GE(waited.count(), 3000);
-  EXPECT_LT(cpuSeconds, 1.0) << "the wait blocks on the event loop instead of spinning";
+  // Spinning through the 3 s wait would cost 3 s of processor time; opening the window costs a
+  // fraction of one, more in the sanitizer build.
+  EXPECT_LT(cpuSeconds, 2.0) << "the wait blocks on the event loop instead of spinning";
   EXPECT_FALSE(frm.IsShown());
 }
 
