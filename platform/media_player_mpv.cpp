@@ -226,8 +226,6 @@ void MpvMediaPlayer::drainEvents() {
   const std::shared_ptr<EventPump> pump = m_pump;
   while (pump->player) {
     const mpv_event& event = m_mpv.nextEvent();
-    // The status is reported once the queue is empty: mpv hands out log lines only after
-    // the events, and the line that explains a failure is needed to word it.
     if (event.event_id == MPV_EVENT_NONE) {
       raiseStatusIfChanged();
       return;
@@ -235,7 +233,12 @@ void MpvMediaPlayer::drainEvents() {
     if (handleEvent(event)) {
       const auto handler = onMediaChange;
       if (handler) handler();
+      if (!pump->player) return;
     }
+    // Every status the engine passes through is reported, also when a whole switch (stopped,
+    // opening, playing) comes in one batch. A failure waits for the end of the batch: mpv hands
+    // out log lines only after the events, and the line that explains it is needed to word it.
+    if (!m_status.failed()) raiseStatusIfChanged();
   }
 }
 

@@ -1,5 +1,7 @@
 // The real player playing a loopback stream: events, status texts, controls.
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "tests/platform/player/player_test_support.h"
 
@@ -142,6 +144,28 @@ TEST_F(PlayerTest, StatusChangeReportsEveryChangeOnce) {
   ASSERT_FALSE(m_statuses.empty());
   for (size_t i = 1; i < m_statuses.size(); ++i) EXPECT_NE(m_statuses[i], m_statuses[i - 1]) << i;
   EXPECT_EQ(m_statuses.back(), "Paused");
+}
+
+TEST_F(PlayerTest, AChannelSwitchInOneEventBatchReportsEveryStatusOnTheWay) {
+  createPlayer();
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_statuses.clear();
+  m_player->stop();
+  m_player->setUrl(url("second"));
+  m_player->play();
+  // The UI thread stays busy while the engine works through the switch, so its events reach
+  // the player together, in one batch.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  ASSERT_TRUE(waitForMediaChanges(2));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  const std::vector<std::string> expected = {"Stopped", "Opening media...", "Playing"};
+  auto at = m_statuses.begin();
+  for (const std::string& status : expected) {
+    at = std::find(at, m_statuses.end(), status);
+    ASSERT_NE(at, m_statuses.end()) << "\"" << status << "\" not reported in order";
+  }
+  EXPECT_EQ(errors(), "");
 }
 
 }  // namespace
