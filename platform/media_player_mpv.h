@@ -42,7 +42,8 @@ class MpvMediaPlayer final : public MediaPlayer {
  private:
   struct EventPump;
 
-  void configure(const MediaPlayerOptions& options, unsigned long windowId);
+  MpvHandle& engine() const;
+  void configure(MpvHandle& mpv, unsigned long windowId) const;
   void open(const std::string& url);
   void drainEvents();
   bool handleEvent(const mpv_event& event);  // true when a new media item was opened
@@ -52,7 +53,10 @@ class MpvMediaPlayer final : public MediaPlayer {
 
   wxWeakRef<wxWindow> m_video;
   std::unique_ptr<FullScreenView> m_fullScreen;
-  MpvHandle m_mpv;
+  MediaPlayerOptions m_options;
+  mutable std::unique_ptr<MpvHandle> m_mpv;  // started by engine() at the first use
+  bool m_closed = false;
+  unsigned long m_windowId = 0;  // X11 window the engine draws into
   std::shared_ptr<EventPump> m_pump;
   PlayerStatus m_status;
   std::string m_notifiedStatus;

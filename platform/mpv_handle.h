@@ -12,7 +12,8 @@ namespace zephra {
 
 class MpvHandle {
  public:
-  // Creates an uninitialised instance: set options, then initialize().
+  // Creates an uninitialised instance (loading libmpv first when needed): set options, then
+  // initialize().
   MpvHandle();
   ~MpvHandle();
   MpvHandle(MpvHandle&& other) noexcept;
@@ -47,6 +48,8 @@ class MpvHandle {
   mpv_handle* m_handle = nullptr;
 };
 
+// mpv's text for an error code.
+std::string mpvErrorText(int status);
 // Throws MediaPlayerError("<what>: <mpv's text>") when `status` is an mpv error code.
 void checkMpv(int status, const std::string& what);
 

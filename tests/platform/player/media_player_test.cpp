@@ -1,6 +1,8 @@
 // The real player playing a loopback stream: events, status texts, controls.
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "tests/platform/player/player_test_support.h"
@@ -19,6 +21,32 @@ TEST_F(PlayerTest, StartsWithTheCreationSettings) {
   ASSERT_NE(m_player->window(), nullptr);
   EXPECT_EQ(m_player->window()->GetParent(), m_host);
   EXPECT_EQ(m_player->window()->GetSize(), m_host->GetClientSize());
+}
+
+// Whether the engine's library is mapped into this test program.
+bool libmpvMapped() {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line))
+    if (line.find("/libmpv.so") != std::string::npos) return true;
+  return false;
+}
+
+TEST_F(PlayerTest, TheEngineStartsAtItsFirstUseNotWithThePlayerWindow) {
+  ASSERT_FALSE(libmpvMapped()) << "the test program must not link libmpv";
+  createPlayer();
+  ASSERT_NE(m_player->window(), nullptr);
+  EXPECT_EQ(m_player->status(), "Stopped");
+  m_player->play();  // nothing to play yet
+  m_player->stop();
+  pumpFor(std::chrono::milliseconds(50));
+  EXPECT_FALSE(libmpvMapped());
+  // The first question the program asks is answered by the started engine itself.
+  EXPECT_EQ(m_player->volume(), 50);
+  EXPECT_TRUE(libmpvMapped());
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  EXPECT_EQ(errors(), "");
 }
 
 TEST_F(PlayerTest, OpensAStreamRaisesMediaChangeOnTheUiThreadAndPlays) {
