@@ -27,18 +27,6 @@ class VideoWindow : public wxWindow {
   }
 };
 
-// The X11 window id of a wx window; realizes the widget first so this works while the
-// window (or its top-level window) is still hidden.
-unsigned long nativeWindowId(wxWindow* window) {
-  GtkWidget* widget = window->GetHandle();
-  gtk_widget_realize(widget);
-  GdkWindow* gdkWindow = window->GTKGetDrawingWindow();
-  if (!gdkWindow) gdkWindow = gtk_widget_get_window(widget);
-  if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow))
-    throw MediaPlayerError("the media player needs the X11 display backend (GDK_BACKEND=x11)");
-  return GDK_WINDOW_XID(gdkWindow);
-}
-
 PlaybackEnd endOf(const mpv_event_end_file& end) {
   switch (end.reason) {
     case MPV_END_FILE_REASON_EOF:
@@ -53,6 +41,16 @@ PlaybackEnd endOf(const mpv_event_end_file& end) {
 }
 
 }  // namespace
+
+unsigned long nativeWindowId(wxWindow* window) {
+  GtkWidget* widget = window->GetHandle();
+  gtk_widget_realize(widget);
+  GdkWindow* gdkWindow = window->GTKGetDrawingWindow();
+  if (!gdkWindow) gdkWindow = gtk_widget_get_window(widget);
+  if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow))
+    throw MediaPlayerError("the media player needs the X11 display backend (GDK_BACKEND=x11)");
+  return GDK_WINDOW_XID(gdkWindow);
+}
 
 // Carries mpv's wakeups to the UI thread. Shared so a wakeup that arrives after the player is
 // gone finds `player` null instead of freed memory.
@@ -99,7 +97,7 @@ MpvHandle& MpvMediaPlayer::engine() const {
   if (m_mpv) return *m_mpv;
   if (m_closed || !m_video) throw MediaPlayerError("the media player is closed");
   auto mpv = std::make_unique<MpvHandle>();
-  configure(*mpv, m_windowId);
+  configureEngine(*mpv, m_options, m_windowId);
   m_mpv = std::move(mpv);
   m_mpv->setWakeupCallback(&EventPump::wake, m_pump.get());
   return *m_mpv;
@@ -119,8 +117,7 @@ std::string defaultVideoOutput() {
 
 }  // namespace
 
-void MpvMediaPlayer::configure(MpvHandle& mpv, unsigned long windowId) const {
-  const MediaPlayerOptions& options = m_options;
+void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId) {
   mpv.setOption("wid", std::to_string(windowId));
   // Only the picture: no controls, keys, menus, on-screen messages or scripts of mpv's own,
   // and the pointer stays with the host so it sees double clicks.

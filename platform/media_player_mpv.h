@@ -16,6 +16,10 @@
 
 namespace zephra {
 
+// The X11 window id of a wx window; realizes the widget first so this works while the window
+// (or its top-level window) is still hidden.
+unsigned long nativeWindowId(wxWindow* window);
+
 class MpvMediaPlayer final : public MediaPlayer {
  public:
   MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options);
@@ -36,6 +40,10 @@ class MpvMediaPlayer final : public MediaPlayer {
   void setVolume(int volume) override;
   wxWindow* window() override;
 
+  // Gives an engine, not yet initialised, the player's settings, drawing into `windowId`, and
+  // starts it. Public so that benchmarks can run the bare engine exactly as the player does.
+  static void configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId);
+
   // Every warning or error the engine logs, on the UI thread (level, module, text).
   std::function<void(const std::string&, const std::string&, const std::string&)> onLogMessage;
 
@@ -43,7 +51,6 @@ class MpvMediaPlayer final : public MediaPlayer {
   struct EventPump;
 
   MpvHandle& engine() const;
-  void configure(MpvHandle& mpv, unsigned long windowId) const;
   void open(const std::string& url);
   void drainEvents();
   bool handleEvent(const mpv_event& event);  // true when a new media item was opened

@@ -111,6 +111,8 @@ void MpvHandle::setWakeupCallback(void (*wake)(void*), void* context) {
   mpvLibrary().setWakeupCallback(checked(), wake, context);
 }
 
-const mpv_event& MpvHandle::nextEvent() { return *mpvLibrary().waitEvent(checked(), 0); }
+const mpv_event& MpvHandle::nextEvent() { return waitEvent(0); }
+
+const mpv_event& MpvHandle::waitEvent(double seconds) { return *mpvLibrary().waitEvent(checked(), seconds); }
 
 }  // namespace zephra

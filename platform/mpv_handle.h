@@ -39,6 +39,8 @@ class MpvHandle {
   void setWakeupCallback(void (*wake)(void*), void* context);
   // Next queued event without waiting; MPV_EVENT_NONE when the queue is empty.
   const mpv_event& nextEvent();
+  // Next event, waiting up to `seconds` for one (benchmarks; the player never blocks).
+  const mpv_event& waitEvent(double seconds);
 
   // Ends the instance now (idempotent); later calls throw.
   void destroy() noexcept;
