@@ -80,6 +80,7 @@ class EngineFloor {
   }
   // Lets go of the stream, so that only one of the two holds a connection to the server.
   void stop() { m_mpv.command({"stop"}); }
+  void pause() { m_mpv.setFlag("pause", true); }
 
  private:
   void drain() {
@@ -194,7 +195,7 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
         return floor.zap(url.empty() ? frm->CurrentUrl : url);
       };
       double engine = floorFirst ? measureFloor() : 0;
-      floor.stop();
+      floor.pause();
       clicked = media = frame = Clock::time_point();
       zapping = true;
       // A DOM click, the browser's own link handling; the page notes the moment on its clock.
