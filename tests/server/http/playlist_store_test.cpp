@@ -1,7 +1,11 @@
 // The playlist store: one parse shared by all requests, a new one when the file changes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <fstream>
+#include <stdexcept>
 #include <thread>
 
 #include "server/playlist_store.h"
@@ -16,6 +20,54 @@ std::vector<std::string> names(const PlaylistSnapshot& snapshot) {
   std::vector<std::string> result;
   for (const Channel& c : snapshot.channels()) result.push_back(c.name);
   return result;
+}
+
+// The list comes through a pipe that the test fills when it likes: the read is in progress for
+// as long as the test wants, with no timing involved.
+class PipePlaylist {
+ public:
+  explicit PipePlaylist(const fs::path& path) : m_path(path) {
+    if (::mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+  }
+  ~PipePlaylist() { fill(""); }
+  void fill(const std::string& text) {
+    if (m_filled) return;
+    m_filled = true;
+    std::ofstream(m_path, std::ios::binary) << text;  // opening waits for the reader
+  }
+
+ private:
+  fs::path m_path;
+  bool m_filled = false;
+};
+
+TEST(PlaylistStore, AFirstLoadInTheBackgroundAnswersNothingYetThenTheList) {
+  TempDir dir;
+  const fs::path file = dir.path() / "channels.m3u";
+  PipePlaylist pipe(file);
+  // No second look at the file: a pipe has nothing more to give.
+  PlaylistStore store(file.string(), std::chrono::hours(1));
+  store.startLoading();
+  EXPECT_EQ(store.snapshotIfLoaded(), nullptr);
+  EXPECT_EQ(store.snapshotIfLoaded(), nullptr) << "asking again must not start a read of its own";
+  pipe.fill("#EXTM3U\n" + entry("One", "http://x/1"));
+  std::shared_ptr<const PlaylistSnapshot> loaded;
+  for (int i = 0; i < 2000 && !loaded; ++i) {
+    loaded = store.snapshotIfLoaded();
+    if (!loaded) std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(names(*loaded), std::vector<std::string>{"One"});
+  EXPECT_EQ(store.snapshot(), loaded);
+}
+
+TEST(PlaylistStore, WithoutABackgroundLoadTheFirstAskReadsTheList) {
+  TempDir dir;
+  const fs::path file = dir.path() / "channels.m3u";
+  writeFile(file, "#EXTM3U\n" + entry("One", "http://x/1"));
+  PlaylistStore store(file.string(), 0ms);
+  ASSERT_NE(store.snapshotIfLoaded(), nullptr);
+  EXPECT_EQ(names(*store.snapshotIfLoaded()), std::vector<std::string>{"One"});
 }
 
 TEST(PlaylistStore, SameSnapshotUntilTheFileChanges) {
