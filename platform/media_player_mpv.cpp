@@ -77,6 +77,14 @@ MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& optio
     : m_options(options), m_pump(std::make_shared<EventPump>()) {
   if (!parent) throw MediaPlayerError("the media player needs a parent window");
   m_video = new VideoWindow(parent);
+  // The native window is made now, while the frames are built: made later, when other
+  // windows already lie beside it, it would take the pointer from the browser above it.
+  try {
+    m_windowId = nativeWindowId(m_video);
+  } catch (...) {
+    m_video->Destroy();
+    throw;
+  }
   m_fullScreen = std::make_unique<FullScreenView>(m_video);
   // Should the window go first (its parent closing), mpv must stop drawing into it before
   // the native window disappears.
@@ -86,9 +94,6 @@ MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& optio
   });
   m_notifiedStatus = m_status.text();
   m_pump->player = this;
-  // The native window is made now, while the frames are built: made later, when other
-  // windows already lie beside it, it would take the pointer from the browser above it.
-  m_windowId = nativeWindowId(m_video);
 }
 
 // The engine starts at its first use, not with the window: the program's first page does not
