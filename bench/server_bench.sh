@@ -63,7 +63,7 @@ startup_times() {
     if curl -s "http://127.0.0.1:$p/query.php?code=bench&fav=0" | grep -q 'class="play"'; then loaded=$(now); break; fi
   done
   kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=""
-  awk -v a="$t0" -v b="$listening" -v c="$loaded" 'BEGIN { printf "%.3f %.3f", b - a, c - a }'
+  awk -v a="$t0" -v b="$listening" -v c="$loaded" 'BEGIN { printf "%.3f ", b - a; if (c == "") printf "not-listed"; else printf "%.3f", c - a }'
 }
 
 echo "local server start-up (process start to listening / to the first page listing channels), s"
