@@ -26,7 +26,7 @@ echo "running the zap benchmark..." >&2
 set -- $(ZAP_SUMMARY=1 sh "$here/zap_time.sh" "$build")
 z_ours=$1 z_ref=$2 z_ratio=$3 z_zaps=$4 z_lost=$5
 echo "running the local server benchmark..." >&2
-server_out=$(bash "$here/server_bench.sh" "$build" 11)
+server_out=$(bash "$here/server_bench.sh" "$build" 11 2>&1) || echo "the local server benchmark failed: $(echo "$server_out" | tail -n 3)" >&2
 srv() { echo "$server_out" | awk -v n="$1" '$1 == n && $2 == "channels" { print $'"$2"' }'; }
 first_screen=$(echo "$server_out" | awk '/first screen/ { print $(NF - 5) }')
 
