@@ -1,11 +1,17 @@
-// Zap time in the real main window: from a click on a channel link in the directory page to the
-// player's MediaChange and to its first frame ("Playing"), for every channel of the directory.
-// Between two zaps it goes back to the directory with the channels tab, as a user does.
+// Zap time in the real main window: from the DOM click on a channel link in the directory page
+// to the player's MediaChange and to its first frame ("Playing"), for every channel of the
+// directory. Between two zaps it goes back to the directory with the channels tab, as a user
+// does. Each zap is paired with the engine's floor for the same stream, measured right after in
+// the same process: a bare libmpv with the player's own settings, drawing into a window that
+// already exists, from loadfile to its first frame (PLAYBACK_RESTART). Only one of the two plays
+// at a time (the player paused while the engine zaps, the engine stopped while the player does),
+// and which of the pair goes first alternates.
 //
 //   zephra_zap_bench APP_DIR LOCAL_BASE ROUNDS
 //
 // APP_DIR holds the skin pictures and config.ini; LOCAL_BASE is a running local server whose
-// playlist plays. Prints one line per zap: "zap <ms to media> <ms to frame> <url> <channel>".
+// playlist plays. Prints one line per zap:
+//   "zap <ms to media> <ms to frame> <engine ms to frame> <ms to navigation event> <url> <channel>".
 // Needs a display.
 #include <algorithm>
 #include <chrono>
@@ -22,9 +28,12 @@
 #include <wx/init.h>
 #include <wx/log.h>
 #include <wx/utils.h>
+#include <wx/frame.h>
 #include <wx/webview.h>
 
 #include "bench/bench_events.h"
+#include "platform/media_player_mpv.h"
+#include "platform/mpv_handle.h"
 #include "services/service_addresses.h"
 #include "ui/main/platform_services.h"
 #include "ui/main/uMain.h"
@@ -37,6 +46,51 @@ using zephra::TfrmMain;
 double msBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
+
+// Wall clock in ms, the page's clock (performance.timeOrigin + performance.now()).
+double wallMs() {
+  return std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// The bare engine in a window of its own, set up as the player sets up its engine.
+class EngineFloor {
+ public:
+  EngineFloor(const zephra::MediaPlayerOptions& options) {
+    m_frame = new wxFrame(nullptr, wxID_ANY, "engine floor", wxPoint(760, 0), wxSize(360, 280));
+    m_window = new wxWindow(m_frame, wxID_ANY, wxPoint(0, 0), wxSize(352, 210));
+    m_frame->Show();
+    zephra::MpvMediaPlayer::configureEngine(m_mpv, options, zephra::nativeWindowId(m_window));
+  }
+  ~EngineFloor() {
+    m_mpv.destroy();
+    m_frame->Destroy();
+  }
+  // loadfile to the first frame, ms; negative when the stream did not start within 10 s.
+  double zap(const std::string& url) {
+    drain();
+    const auto start = Clock::now();
+    m_mpv.command({"loadfile", url, "replace"});
+    m_mpv.setFlag("pause", false);
+    const auto deadline = start + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+      const mpv_event& event = m_mpv.waitEvent(0.05);
+      if (event.event_id == MPV_EVENT_PLAYBACK_RESTART) return msBetween(start, Clock::now());
+    }
+    return -1;
+  }
+  // Lets go of the stream, so that only one of the two holds a connection to the server.
+  void stop() { m_mpv.command({"stop"}); }
+  void pause() { m_mpv.setFlag("pause", true); }
+
+ private:
+  void drain() {
+    while (m_mpv.waitEvent(0).event_id != MPV_EVENT_NONE) {
+    }
+  }
+  wxFrame* m_frame = nullptr;
+  wxWindow* m_window = nullptr;
+  zephra::MpvHandle m_mpv;
+};
 
 using zephra::bench::pumpUntil;
 
@@ -84,6 +138,7 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
   services.loadRemoteBase = [](const std::string&) { return std::string("http://127.0.0.1:9/"); };
   services.loadAccountCode = [] { return std::string("bench"); };
   auto* frm = new TfrmMain(std::move(services));
+  EngineFloor floor(playerOptions);
   frm->LocalBase = localBase;
   frm->Show();
   auto* view = dynamic_cast<wxWebView*>(frm->wbApp().window());
@@ -130,24 +185,48 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
         continue;
       }
       const std::string name = page.run(link + ".textContent");
+      const std::string href = page.run(link + ".getAttribute('href')");
+      std::string url = href.substr(href.find('|') == std::string::npos ? href.size() : href.find('|') + 1);
+      // Which of the pair goes first alternates, so neither always finds the stream warm.
+      const bool floorFirst = (round * channels + i) % 2 == 1 && !url.empty();
+      const auto measureFloor = [&] {
+        player.pause();
+        pumpUntil([&] { return player.status() == "Paused" || player.status() == "Stopped"; }, std::chrono::seconds(5));
+        return floor.zap(url.empty() ? frm->CurrentUrl : url);
+      };
+      double engine = floorFirst ? measureFloor() : 0;
+      floor.pause();
       clicked = media = frame = Clock::time_point();
       zapping = true;
-      page.run(link + ".click(); 'clicked'");  // a DOM click: the browser's own link handling
+      // A DOM click, the browser's own link handling; the page notes the moment on its clock.
+      const double clickedAt =
+          std::atof(page.run("(function(){var t=performance.timeOrigin+performance.now();" + link +
+                             ".click();return String(t);})()").c_str());
       const bool done = pumpUntil([&] { return frame != Clock::time_point(); }, std::chrono::seconds(10));
+      const double frameAt = wallMs() - msBetween(frame, Clock::now());
+      const double mediaAt = wallMs() - msBetween(media, Clock::now());
+      const double navigatedAt = wallMs() - msBetween(clicked, Clock::now());
       zapping = false;
-      if (!done || clicked == Clock::time_point() || media == Clock::time_point()) {
+      if (!done || clicked == Clock::time_point() || media == Clock::time_point() || clickedAt <= 0) {
         std::fprintf(stderr, "no first frame for %s (status \"%s\")\n", name.c_str(), frm->statusText().c_str());
         ++failures;
         continue;
       }
-      std::printf("zap %.1f %.1f %s %s\n", msBetween(clicked, media), msBetween(clicked, frame),
-                  frm->CurrentUrl.c_str(), name.c_str());
+      if (!floorFirst) engine = measureFloor();
+      if (engine < 0) {
+        std::fprintf(stderr, "the bare engine did not start %s\n", url.c_str());
+        ++failures;
+        continue;
+      }
+      std::printf("zap %.1f %.1f %.1f %.1f %s %s\n", mediaAt - clickedAt, frameAt - clickedAt, engine,
+                  navigatedAt - clickedAt, url.c_str(), name.c_str());
       std::fflush(stdout);
     }
   }
   player.stop();
   delete frm;
-  return failures == 0 ? 0 : 1;
+  std::printf("lost %d\n", failures);
+  return 0;
 }
 
 }  // namespace

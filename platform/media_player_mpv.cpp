@@ -29,18 +29,6 @@ class VideoWindow : public wxWindow {
   }
 };
 
-// The X11 window id of a wx window; realizes the widget first so this works while the
-// window (or its top-level window) is still hidden.
-unsigned long nativeWindowId(wxWindow* window) {
-  GtkWidget* widget = window->GetHandle();
-  gtk_widget_realize(widget);
-  GdkWindow* gdkWindow = window->GTKGetDrawingWindow();
-  if (!gdkWindow) gdkWindow = gtk_widget_get_window(widget);
-  if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow))
-    throw MediaPlayerError("the media player needs the X11 display backend (GDK_BACKEND=x11)");
-  return GDK_WINDOW_XID(gdkWindow);
-}
-
 PlaybackEnd endOf(const mpv_event_end_file& end) {
   switch (end.reason) {
     case MPV_END_FILE_REASON_EOF:
@@ -60,6 +48,16 @@ constexpr const char* kMediaLibraryProtocols =
     "http,https,httpproxy,tls,tcp,udp,rtp,srtp,rtmp,rtmps,rtmpt,rtmpts,ffrtmphttp,srt,mmsh,mmst,crypto";
 
 }  // namespace
+
+unsigned long nativeWindowId(wxWindow* window) {
+  GtkWidget* widget = window->GetHandle();
+  gtk_widget_realize(widget);
+  GdkWindow* gdkWindow = window->GTKGetDrawingWindow();
+  if (!gdkWindow) gdkWindow = gtk_widget_get_window(widget);
+  if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow))
+    throw MediaPlayerError("the media player needs the X11 display backend (GDK_BACKEND=x11)");
+  return GDK_WINDOW_XID(gdkWindow);
+}
 
 // Carries mpv's wakeups to the UI thread. Shared so a wakeup that arrives after the player is
 // gone finds `player` null instead of freed memory.
@@ -83,13 +81,14 @@ struct MpvMediaPlayer::EventPump : std::enable_shared_from_this<EventPump> {
 };
 
 MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options)
-    : m_pump(std::make_shared<EventPump>()) {
+    : m_options(options), m_pump(std::make_shared<EventPump>()) {
   if (!parent) throw MediaPlayerError("the media player needs a parent window");
   m_video = new VideoWindow(parent);
+  // The native window is made now, while the frames are built: made later, when other
+  // windows already lie beside it, it would take the pointer from the browser above it.
   try {
-    configure(options, nativeWindowId(m_video));
+    m_windowId = nativeWindowId(m_video);
   } catch (...) {
-    m_mpv.destroy();
     m_video->Destroy();
     throw;
   }
@@ -101,6 +100,19 @@ MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& optio
     if (event.GetEventObject() == m_video.get()) shutDown();
   });
   m_notifiedStatus = m_status.text();
+  m_pump->player = this;
+}
+
+// The engine starts at its first use, not with the window: the program's first page does not
+// wait for the engine's libraries and its video output. What it reports is the engine's own.
+MpvHandle& MpvMediaPlayer::engine() const {
+  if (m_mpv) return *m_mpv;
+  if (m_closed || !m_video) throw MediaPlayerError("the media player is closed");
+  auto mpv = std::make_unique<MpvHandle>();
+  configureEngine(*mpv, m_options, m_windowId);
+  m_mpv = std::move(mpv);
+  m_mpv->setWakeupCallback(&EventPump::wake, m_pump.get());
+  return *m_mpv;
 }
 
 namespace {
@@ -117,52 +129,50 @@ std::string defaultVideoOutput() {
 
 }  // namespace
 
-void MpvMediaPlayer::configure(const MediaPlayerOptions& options, unsigned long windowId) {
-  m_mpv.setOption("wid", std::to_string(windowId));
+void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId) {
+  mpv.setOption("wid", std::to_string(windowId));
   // Only the picture: no controls, keys, menus, on-screen messages or scripts of mpv's own,
   // and the pointer stays with the host so it sees double clicks.
-  m_mpv.setOption("config", "no");
-  m_mpv.setOption("load-scripts", "no");
-  m_mpv.setOption("ytdl", "no");
-  m_mpv.setOption("osc", "no");
-  m_mpv.setOption("load-stats-overlay", "no");
-  m_mpv.setOption("load-osd-console", "no");
-  m_mpv.setOption("load-auto-profiles", "no");
-  m_mpv.setOption("resume-playback", "no");
+  mpv.setOption("config", "no");
+  mpv.setOption("load-scripts", "no");
+  mpv.setOption("ytdl", "no");
+  mpv.setOption("osc", "no");
+  mpv.setOption("load-stats-overlay", "no");
+  mpv.setOption("load-osd-console", "no");
+  mpv.setOption("load-auto-profiles", "no");
+  mpv.setOption("resume-playback", "no");
   // A stream may name further addresses (manifest segments, playlist entries, references in a
   // media file). The media library opens only network protocols for them, so a remote
   // manifest cannot read local files or run a filter graph; the engine's own guard against
   // local entries in network playlists stays on.
-  m_mpv.setOption("demuxer-lavf-o", std::string("protocol_whitelist=[") + kMediaLibraryProtocols + "]");
-  m_mpv.setOption("load-unsafe-playlists", "no");
-  m_mpv.setOption("osd-level", "0");
-  m_mpv.setOption("terminal", "no");
-  m_mpv.setOption("input-default-bindings", "no");
-  m_mpv.setOption("input-vo-keyboard", "no");
-  m_mpv.setOption("input-cursor", "no");
-  m_mpv.setOption("cursor-autohide", "no");
-  m_mpv.setOption("idle", "yes");
+  mpv.setOption("demuxer-lavf-o", std::string("protocol_whitelist=[") + kMediaLibraryProtocols + "]");
+  mpv.setOption("load-unsafe-playlists", "no");
+  mpv.setOption("osd-level", "0");
+  mpv.setOption("terminal", "no");
+  mpv.setOption("input-default-bindings", "no");
+  mpv.setOption("input-vo-keyboard", "no");
+  mpv.setOption("input-cursor", "no");
+  mpv.setOption("cursor-autohide", "no");
+  mpv.setOption("idle", "yes");
   // Keeps the video output alive between items: a failed GPU probe (no GPU, e.g. Xvfb) is
   // paid once at start instead of at every channel switch.
-  m_mpv.setOption("force-window", "yes");
-  m_mpv.setOption("vo", options.videoOutput.empty() ? defaultVideoOutput() : options.videoOutput);
-  if (!options.audioOutput.empty()) m_mpv.setOption("ao", options.audioOutput);
-  m_mpv.setOption("audio-fallback-to-null", "yes");
+  mpv.setOption("force-window", "yes");
+  mpv.setOption("vo", options.videoOutput.empty() ? defaultVideoOutput() : options.videoOutput);
+  if (!options.audioOutput.empty()) mpv.setOption("ao", options.audioOutput);
+  mpv.setOption("audio-fallback-to-null", "yes");
   // A dead address must end in a failure within seconds, not an endless wait.
-  m_mpv.setOption("network-timeout", "5");
-  m_mpv.setOption("volume", "50");
-  m_mpv.setOption("mute", "no");
-  m_mpv.setOption("speed", "1");
-  m_mpv.setOption("pause", "no");
-  m_mpv.setOption("fullscreen", "no");
+  mpv.setOption("network-timeout", "5");
+  mpv.setOption("volume", "50");
+  mpv.setOption("mute", "no");
+  mpv.setOption("speed", "1");
+  mpv.setOption("pause", "no");
+  mpv.setOption("fullscreen", "no");
 
-  m_mpv.initialize();
-  m_mpv.requestLogMessages("warn");
-  m_mpv.observe("pause", MPV_FORMAT_FLAG);
-  m_mpv.observe("paused-for-cache", MPV_FORMAT_FLAG);
-  m_mpv.observe("cache-buffering-state", MPV_FORMAT_INT64);
-  m_pump->player = this;
-  m_mpv.setWakeupCallback(&EventPump::wake, m_pump.get());
+  mpv.initialize();
+  mpv.requestLogMessages("warn");
+  mpv.observe("pause", MPV_FORMAT_FLAG);
+  mpv.observe("paused-for-cache", MPV_FORMAT_FLAG);
+  mpv.observe("cache-buffering-state", MPV_FORMAT_INT64);
 }
 
 MpvMediaPlayer::~MpvMediaPlayer() {
@@ -172,29 +182,31 @@ MpvMediaPlayer::~MpvMediaPlayer() {
 }
 
 void MpvMediaPlayer::shutDown() {
+  m_closed = true;
   m_pump->player = nullptr;
-  m_mpv.destroy();
+  if (m_mpv) m_mpv->destroy();
 }
 
 void MpvMediaPlayer::open(const std::string& url) {
-  m_mpv.command({"loadfile", url, "replace"});
+  engine().command({"loadfile", url, "replace"});
   // An item opened after a pause would otherwise start paused.
-  m_mpv.setFlag("pause", false);
+  engine().setFlag("pause", false);
 }
 
 void MpvMediaPlayer::play() {
-  if (m_mpv.integer("playlist-current-pos") < 0) {
+  if (!m_mpv && m_url.empty()) return;  // nothing to play: no need to start the engine
+  if (engine().integer("playlist-current-pos") < 0) {
     if (!m_url.empty()) open(m_url);
     return;
   }
-  m_mpv.setFlag("pause", false);
+  engine().setFlag("pause", false);
 }
 
-void MpvMediaPlayer::pause() { m_mpv.setFlag("pause", true); }
+void MpvMediaPlayer::pause() { engine().setFlag("pause", true); }
 
 void MpvMediaPlayer::stop() {
-  const bool wasOpen = m_mpv.integer("playlist-current-pos") >= 0;
-  m_mpv.command({"stop"});
+  const bool wasOpen = m_mpv && m_mpv->integer("playlist-current-pos") >= 0;
+  if (m_mpv) m_mpv->command({"stop"});
   // An open item reports its end through the event queue; with none, nothing would.
   if (!wasOpen) {
     m_status.stopped();
@@ -219,7 +231,7 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
 // the picture agree; its late end report does not replace the refusal.
 void MpvMediaPlayer::refuse(const std::string& url) {
   m_url.clear();
-  m_mpv.command({"stop"});
+  if (m_mpv) m_mpv->command({"stop"});
   const std::string scheme = addressScheme(url);
   m_status.refused(scheme.empty() || isNetworkStreamScheme(scheme)
                        ? "not a network stream address"
@@ -239,16 +251,16 @@ bool MpvMediaPlayer::fullScreen() const { return m_fullScreen && m_fullScreen->a
 
 std::string MpvMediaPlayer::status() const { return m_status.text(); }
 
-bool MpvMediaPlayer::mute() const { return m_mpv.flag("mute"); }
+bool MpvMediaPlayer::mute() const { return engine().flag("mute"); }
 
-void MpvMediaPlayer::setMute(bool on) { m_mpv.setFlag("mute", on); }
+void MpvMediaPlayer::setMute(bool on) { engine().setFlag("mute", on); }
 
-int MpvMediaPlayer::volume() const { return static_cast<int>(std::lround(m_mpv.number("volume"))); }
+int MpvMediaPlayer::volume() const { return static_cast<int>(std::lround(engine().number("volume"))); }
 
 void MpvMediaPlayer::setVolume(int volume) {
   if (volume < 0 || volume > 100)
     throw MediaPlayerError("volume: " + std::to_string(volume) + " is outside 0 to 100");
-  m_mpv.setInt("volume", volume);
+  engine().setInt("volume", volume);
 }
 
 wxWindow* MpvMediaPlayer::window() { return m_video.get(); }
@@ -259,9 +271,11 @@ void MpvMediaPlayer::drainEvents() {
   // Held so that a handler which deletes this player leaves a flag to look at.
   const std::shared_ptr<EventPump> pump = m_pump;
   while (pump->player) {
-    const mpv_event& event = m_mpv.nextEvent();
-    // The status is reported once the queue is empty: mpv hands out log lines only after
-    // the events, and the line that explains a failure is needed to word it.
+    if (!m_mpv) {  // only a status of our own to report (a stop before the engine started)
+      raiseStatusIfChanged();
+      return;
+    }
+    const mpv_event& event = m_mpv->nextEvent();
     if (event.event_id == MPV_EVENT_NONE) {
       raiseStatusIfChanged();
       return;
@@ -269,7 +283,12 @@ void MpvMediaPlayer::drainEvents() {
     if (handleEvent(event)) {
       const auto handler = onMediaChange;
       if (handler) handler();
+      if (!pump->player) return;
     }
+    // Every status the engine passes through is reported, also when a whole switch (stopped,
+    // opening, playing) comes in one batch. A failure waits for the end of the batch: mpv hands
+    // out log lines only after the events, and the line that explains it is needed to word it.
+    if (!m_status.failed()) raiseStatusIfChanged();
   }
 }
 
@@ -294,7 +313,7 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
       return false;
     case MPV_EVENT_END_FILE: {
       const auto& end = *static_cast<const mpv_event_end_file*>(event.data);
-      m_status.ended(endOf(end), end.error < 0 ? mpv_error_string(end.error) : "");
+      m_status.ended(endOf(end), end.error < 0 ? mpvErrorText(end.error) : "");
       return false;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {

@@ -16,6 +16,10 @@
 
 namespace zephra {
 
+// The X11 window id of a wx window; realizes the widget first so this works while the window
+// (or its top-level window) is still hidden.
+unsigned long nativeWindowId(wxWindow* window);
+
 class MpvMediaPlayer final : public MediaPlayer {
  public:
   MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options);
@@ -36,13 +40,17 @@ class MpvMediaPlayer final : public MediaPlayer {
   void setVolume(int volume) override;
   wxWindow* window() override;
 
+  // Gives an engine, not yet initialised, the player's settings, drawing into `windowId`, and
+  // starts it. Public so that benchmarks can run the bare engine exactly as the player does.
+  static void configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId);
+
   // Every warning or error the engine logs, on the UI thread (level, module, text).
   std::function<void(const std::string&, const std::string&, const std::string&)> onLogMessage;
 
  private:
   struct EventPump;
 
-  void configure(const MediaPlayerOptions& options, unsigned long windowId);
+  MpvHandle& engine() const;
   void open(const std::string& url);
   void refuse(const std::string& url);
   void drainEvents();
@@ -53,7 +61,10 @@ class MpvMediaPlayer final : public MediaPlayer {
 
   wxWeakRef<wxWindow> m_video;
   std::unique_ptr<FullScreenView> m_fullScreen;
-  MpvHandle m_mpv;
+  MediaPlayerOptions m_options;
+  mutable std::unique_ptr<MpvHandle> m_mpv;  // started by engine() at the first use
+  bool m_closed = false;
+  unsigned long m_windowId = 0;  // X11 window the engine draws into
   std::shared_ptr<EventPump> m_pump;
   PlayerStatus m_status;
   std::string m_notifiedStatus;

@@ -4,18 +4,21 @@
 #include <utility>
 
 #include "platform/media_player.h"
+#include "platform/mpv_library.h"
 
 namespace zephra {
 
+std::string mpvErrorText(int status) { return mpvLibrary().errorString(status); }
+
 void checkMpv(int status, const std::string& what) {
-  if (status < 0) throw MediaPlayerError(what + ": " + mpv_error_string(status));
+  if (status < 0) throw MediaPlayerError(what + ": " + mpvErrorText(status));
 }
 
 MpvHandle::MpvHandle() {
   // mpv parses numbers with the C library and refuses to start under a locale with a
   // decimal comma.
   std::setlocale(LC_NUMERIC, "C");
-  m_handle = mpv_create();
+  m_handle = mpvLibrary().create();
   if (!m_handle) throw MediaPlayerError("cannot create the media player");
 }
 
@@ -34,8 +37,8 @@ MpvHandle& MpvHandle::operator=(MpvHandle&& other) noexcept {
 void MpvHandle::destroy() noexcept {
   if (!m_handle) return;
   // No wakeup may reach a caller that is going away.
-  mpv_set_wakeup_callback(m_handle, nullptr, nullptr);
-  mpv_terminate_destroy(std::exchange(m_handle, nullptr));
+  mpvLibrary().setWakeupCallback(m_handle, nullptr, nullptr);
+  mpvLibrary().terminateDestroy(std::exchange(m_handle, nullptr));
 }
 
 mpv_handle* MpvHandle::checked() const {
@@ -44,70 +47,72 @@ mpv_handle* MpvHandle::checked() const {
 }
 
 void MpvHandle::setOption(const char* name, const std::string& value) {
-  checkMpv(mpv_set_option_string(checked(), name, value.c_str()), std::string("option ") + name);
+  checkMpv(mpvLibrary().setOptionString(checked(), name, value.c_str()), std::string("option ") + name);
 }
 
-void MpvHandle::initialize() { checkMpv(mpv_initialize(checked()), "start"); }
+void MpvHandle::initialize() { checkMpv(mpvLibrary().initialize(checked()), "start"); }
 
 void MpvHandle::command(const std::vector<std::string>& args) {
   std::vector<const char*> argv;
   argv.reserve(args.size() + 1);
   for (const auto& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
-  checkMpv(mpv_command(checked(), argv.data()), args.empty() ? "command" : args.front());
+  checkMpv(mpvLibrary().command(checked(), argv.data()), args.empty() ? "command" : args.front());
 }
 
 void MpvHandle::setProperty(const char* name, const std::string& value) {
-  checkMpv(mpv_set_property_string(checked(), name, value.c_str()), name);
+  checkMpv(mpvLibrary().setPropertyString(checked(), name, value.c_str()), name);
 }
 
 void MpvHandle::setFlag(const char* name, bool value) {
   int flag = value ? 1 : 0;
-  checkMpv(mpv_set_property(checked(), name, MPV_FORMAT_FLAG, &flag), name);
+  checkMpv(mpvLibrary().setProperty(checked(), name, MPV_FORMAT_FLAG, &flag), name);
 }
 
 void MpvHandle::setInt(const char* name, int64_t value) {
-  checkMpv(mpv_set_property(checked(), name, MPV_FORMAT_INT64, &value), name);
+  checkMpv(mpvLibrary().setProperty(checked(), name, MPV_FORMAT_INT64, &value), name);
 }
 
 bool MpvHandle::flag(const char* name) const {
   int flag = 0;
-  checkMpv(mpv_get_property(checked(), name, MPV_FORMAT_FLAG, &flag), name);
+  checkMpv(mpvLibrary().getProperty(checked(), name, MPV_FORMAT_FLAG, &flag), name);
   return flag != 0;
 }
 
 int64_t MpvHandle::integer(const char* name) const {
   int64_t value = 0;
-  checkMpv(mpv_get_property(checked(), name, MPV_FORMAT_INT64, &value), name);
+  checkMpv(mpvLibrary().getProperty(checked(), name, MPV_FORMAT_INT64, &value), name);
   return value;
 }
 
 double MpvHandle::number(const char* name) const {
   double value = 0;
-  checkMpv(mpv_get_property(checked(), name, MPV_FORMAT_DOUBLE, &value), name);
+  checkMpv(mpvLibrary().getProperty(checked(), name, MPV_FORMAT_DOUBLE, &value), name);
   return value;
 }
 
 std::string MpvHandle::text(const char* name) const {
-  char* raw = mpv_get_property_string(checked(), name);
+  char* raw = mpvLibrary().getPropertyString(checked(), name);
   if (!raw) throw MediaPlayerError(std::string(name) + ": property unavailable");
   std::string value(raw);
-  mpv_free(raw);
+  mpvLibrary().free(raw);
   return value;
 }
 
 void MpvHandle::observe(const char* name, mpv_format format) {
-  checkMpv(mpv_observe_property(checked(), 0, name, format), name);
+  checkMpv(mpvLibrary().observeProperty(checked(), 0, name, format), name);
 }
 
 void MpvHandle::requestLogMessages(const char* minLevel) {
-  checkMpv(mpv_request_log_messages(checked(), minLevel), "log messages");
+  checkMpv(mpvLibrary().requestLogMessages(checked(), minLevel), "log messages");
 }
 
 void MpvHandle::setWakeupCallback(void (*wake)(void*), void* context) {
-  mpv_set_wakeup_callback(checked(), wake, context);
+  mpvLibrary().setWakeupCallback(checked(), wake, context);
 }
 
-const mpv_event& MpvHandle::nextEvent() { return *mpv_wait_event(checked(), 0); }
+const mpv_event& MpvHandle::nextEvent() { return waitEvent(0); }
+
+const mpv_event& MpvHandle::waitEvent(double seconds) { return *mpvLibrary().waitEvent(checked(), seconds); }
 
 }  // namespace zephra

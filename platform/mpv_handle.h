@@ -12,7 +12,8 @@ namespace zephra {
 
 class MpvHandle {
  public:
-  // Creates an uninitialised instance: set options, then initialize().
+  // Creates an uninitialised instance (loading libmpv first when needed): set options, then
+  // initialize().
   MpvHandle();
   ~MpvHandle();
   MpvHandle(MpvHandle&& other) noexcept;
@@ -38,6 +39,8 @@ class MpvHandle {
   void setWakeupCallback(void (*wake)(void*), void* context);
   // Next queued event without waiting; MPV_EVENT_NONE when the queue is empty.
   const mpv_event& nextEvent();
+  // Next event, waiting up to `seconds` for one (benchmarks; the player never blocks).
+  const mpv_event& waitEvent(double seconds);
 
   // Ends the instance now (idempotent); later calls throw.
   void destroy() noexcept;
@@ -47,6 +50,8 @@ class MpvHandle {
   mpv_handle* m_handle = nullptr;
 };
 
+// mpv's text for an error code.
+std::string mpvErrorText(int status);
 // Throws MediaPlayerError("<what>: <mpv's text>") when `status` is an mpv error code.
 void checkMpv(int status, const std::string& what);
 

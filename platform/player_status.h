@@ -32,6 +32,8 @@ class PlayerStatus {
   void noteProblem(const std::string& source, bool isError, const std::string& text);
 
   std::string text() const;
+  // The item could not be opened or ended with an error.
+  bool failed() const { return m_phase == Phase::OpenFailed || m_phase == Phase::PlayFailed; }
 
  private:
   enum class Phase { Stopped, Opening, Loaded, Playing, Finished, OpenFailed, PlayFailed, Refused };

@@ -20,6 +20,7 @@
 #include <wx/webview.h>
 
 #include "platform/event_wait.h"
+#include "platform/web_process_gtk.h"
 #include "platform/web_view_text.h"
 
 namespace zephra {
@@ -95,8 +96,13 @@ class WxWebView final : public WebView {
   WxWebView(wxWindow* parent, int left, int top, int width, int height)
       : m_calls(std::make_shared<ScriptCalls>()) {
     routeLoggingToStderr();
-    wxWebView* view = wxWebView::New(parent, wxID_ANY, wxString(), wxPoint(left, top),
-                                     wxSize(width, height));
+    wxWebView* view = nullptr;
+    {
+      // Every browser of the program in one web process: each one more costs ~75 MiB and a
+      // process start on the way to the first page.
+      SharedWebProcessScope shared;
+      view = wxWebView::New(parent, wxID_ANY, wxString(), wxPoint(left, top), wxSize(width, height));
+    }
     if (!view) throw WebViewError("The web browser cannot be created");
     m_view = view;
     view->Bind(wxEVT_WEBVIEW_NAVIGATING, &WxWebView::onNavigating, this);

@@ -70,8 +70,9 @@ LocalServer::LocalServer(LocalServerConfig config)
       m_http([this](const http::Request& req, http::Response& res) { answer(req, res); },
              m_config.http) {
   registerRoutes();
-  // Parsed now rather than on the first request: the player's first page comes at once.
-  m_playlist.snapshot();
+  // Read now rather than at the first request, but beside the listening server: a long list
+  // must not keep every page waiting, and the player's first page comes at once.
+  m_builtinPlaylist.startLoading();
   m_sourceRefresher.start();
 }
 
@@ -100,7 +101,8 @@ void LocalServer::handleDirectory(const http::Request& req, http::Response& res)
   request.group = req.param("group");
   request.search = req.param("q");
   request.page = pageNumber(req.param("page"));
-  const auto playlist = m_playlist.snapshot();
+  const auto playlist = m_playlist.snapshotIfLoaded();
+  if (!playlist) return sendPage(res, renderDirectoryLoading());
   std::vector<Favorite> favorites;
   if (request.favoritesOnly) favorites = m_favorites.list(request.code);
   sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),

@@ -43,6 +43,10 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
                             const std::unordered_set<std::string>& favoriteIds,
                             std::size_t pageSize = kDirectoryPageSize);
 
+// The directory while the server is still reading its channel list: a short notice that asks
+// the browser to come back in a second.
+std::string renderDirectoryLoading();
+
 // valid.php reply: retVal 1 on success, 2 on failure, with a sentence for a human reader.
 std::string renderReply(bool success, const std::string& sentence);
 

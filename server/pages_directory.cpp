@@ -188,4 +188,13 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   return out;
 }
 
+std::string renderDirectoryLoading() {
+  std::string out = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
+  out += "<meta http-equiv=\"refresh\" content=\"1\"><title>Channels</title>";
+  out += "<link rel=\"stylesheet\" href=\"/assets/zephra.css\"></head>\n<body>\n";
+  out += "<header><h1>Channels</h1></header>\n";
+  out += "<p class=\"notice loading\">Loading the channel list\xE2\x80\xA6</p>\n";
+  return out + html::pageEnd();
+}
+
 }  // namespace zephra

@@ -45,6 +45,36 @@ const Channel* PlaylistSnapshot::findByUrl(const std::string& url) const {
 PlaylistStore::PlaylistStore(std::string path, Clock::duration checkInterval)
     : m_path(std::move(path)), m_checkInterval(checkInterval) {}
 
+PlaylistStore::~PlaylistStore() {
+  if (m_loader.joinable()) m_loader.join();
+}
+
+void PlaylistStore::startLoading() {
+  if (m_loader.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_current) return;
+    m_loading = true;
+  }
+  m_loader = std::thread([this] {
+    try {
+      snapshot();
+    } catch (...) {
+      // Out of memory at worst: the next request tries again on its own thread.
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_loading = false;
+  });
+}
+
+std::shared_ptr<const PlaylistSnapshot> PlaylistStore::snapshotIfLoaded() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_current && m_loading) return nullptr;
+  }
+  return snapshot();
+}
+
 PlaylistStore::FileIdentity PlaylistStore::identify() const {
   FileIdentity id;
   struct stat st {};

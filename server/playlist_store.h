@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -55,15 +56,26 @@ class PlaylistStore {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Nothing is read until the first snapshot() call.
+  // Nothing is read until startLoading() or the first snapshot() call.
   explicit PlaylistStore(std::string path,
                          Clock::duration checkInterval = std::chrono::seconds(1));
+  // Waits for a first load still running.
+  ~PlaylistStore();
+  PlaylistStore(const PlaylistStore&) = delete;
+  PlaylistStore& operator=(const PlaylistStore&) = delete;
+
+  // Reads the list on a thread of its own and returns at once, so the server can answer while
+  // a long list is read. Once only; later calls do nothing.
+  void startLoading();
 
   // The current list. Looks at the file's identity (inode, size, modification time) at most once
   // per check interval (on every call while the file is missing or unreadable) and parses it
   // again when that changed. A parse runs on the calling thread while other requests keep
   // getting the previous snapshot.
+  // Waits for the first load when it is still running.
   std::shared_ptr<const PlaylistSnapshot> snapshot();
+  // As snapshot(), but null instead of waiting while the first load is still running.
+  std::shared_ptr<const PlaylistSnapshot> snapshotIfLoaded();
 
   // Makes the next snapshot() look at the file at once (after an update was installed).
   void invalidate();
@@ -90,8 +102,10 @@ class PlaylistStore {
   FileIdentity m_identity;
   Clock::time_point m_lastCheck;
   bool m_checkNow = true;
+  bool m_loading = false;  // the first load runs on m_loader
 
   std::mutex m_reloadMutex;  // one parse at a time
+  std::thread m_loader;      // the first load, when startLoading() asked for it
 };
 
 }  // namespace zephra

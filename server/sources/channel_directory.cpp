@@ -30,6 +30,11 @@ std::shared_ptr<const PlaylistSnapshot> mergeChannels(const PlaylistSnapshot& bu
   return std::make_shared<const PlaylistSnapshot>(std::move(merged), std::move(problem));
 }
 
+std::shared_ptr<const PlaylistSnapshot> ChannelDirectory::snapshotIfLoaded() {
+  if (!m_builtin.snapshotIfLoaded()) return nullptr;
+  return snapshot();
+}
+
 ChannelDirectory::ChannelDirectory(PlaylistStore& builtin, const SourceRefresher& sources)
     : m_builtin(builtin), m_sources(sources) {}
 

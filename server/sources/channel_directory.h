@@ -17,6 +17,8 @@ class ChannelDirectory {
   // With no source channels, the built-in snapshot itself. A channel already listed by an
   // earlier source (same address and name, hence the same id) is shown once, where it came first.
   std::shared_ptr<const PlaylistSnapshot> snapshot();
+  // As snapshot(), but null while channels.m3u's first load is still running.
+  std::shared_ptr<const PlaylistSnapshot> snapshotIfLoaded();
   void invalidate() { m_builtin.invalidate(); }
 
  private:

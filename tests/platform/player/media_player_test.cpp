@@ -1,5 +1,9 @@
 // The real player playing a loopback stream: events, status texts, controls.
+#include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
 
 #include "tests/platform/player/player_test_support.h"
 
@@ -17,6 +21,32 @@ TEST_F(PlayerTest, StartsWithTheCreationSettings) {
   ASSERT_NE(m_player->window(), nullptr);
   EXPECT_EQ(m_player->window()->GetParent(), m_host);
   EXPECT_EQ(m_player->window()->GetSize(), m_host->GetClientSize());
+}
+
+// Whether the engine's library is mapped into this test program.
+bool libmpvMapped() {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line))
+    if (line.find("/libmpv.so") != std::string::npos) return true;
+  return false;
+}
+
+TEST_F(PlayerTest, TheEngineStartsAtItsFirstUseNotWithThePlayerWindow) {
+  ASSERT_FALSE(libmpvMapped()) << "the test program must not link libmpv";
+  createPlayer();
+  ASSERT_NE(m_player->window(), nullptr);
+  EXPECT_EQ(m_player->status(), "Stopped");
+  m_player->play();  // nothing to play yet
+  m_player->stop();
+  pumpFor(std::chrono::milliseconds(50));
+  EXPECT_FALSE(libmpvMapped());
+  // The first question the program asks is answered by the started engine itself.
+  EXPECT_EQ(m_player->volume(), 50);
+  EXPECT_TRUE(libmpvMapped());
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  EXPECT_EQ(errors(), "");
 }
 
 TEST_F(PlayerTest, OpensAStreamRaisesMediaChangeOnTheUiThreadAndPlays) {
@@ -142,6 +172,28 @@ TEST_F(PlayerTest, StatusChangeReportsEveryChangeOnce) {
   ASSERT_FALSE(m_statuses.empty());
   for (size_t i = 1; i < m_statuses.size(); ++i) EXPECT_NE(m_statuses[i], m_statuses[i - 1]) << i;
   EXPECT_EQ(m_statuses.back(), "Paused");
+}
+
+TEST_F(PlayerTest, AChannelSwitchInOneEventBatchReportsEveryStatusOnTheWay) {
+  createPlayer();
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  m_statuses.clear();
+  m_player->stop();
+  m_player->setUrl(url("second"));
+  m_player->play();
+  // The UI thread stays busy while the engine works through the switch, so its events reach
+  // the player together, in one batch.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  ASSERT_TRUE(waitForMediaChanges(2));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  const std::vector<std::string> expected = {"Stopped", "Opening media...", "Playing"};
+  auto at = m_statuses.begin();
+  for (const std::string& status : expected) {
+    at = std::find(at, m_statuses.end(), status);
+    ASSERT_NE(at, m_statuses.end()) << "\"" << status << "\" not reported in order";
+  }
+  EXPECT_EQ(errors(), "");
 }
 
 }  // namespace

@@ -18,6 +18,34 @@ std::vector<std::string> names(const PlaylistSnapshot& snapshot) {
   return result;
 }
 
+TEST(PlaylistStore, AFirstLoadInTheBackgroundAnswersNothingOrTheWholeList) {
+  TempDir dir;
+  const fs::path file = dir.path() / "channels.m3u";
+  std::string text = "#EXTM3U\n";
+  for (int i = 0; i < 20000; ++i) text += entry("Channel " + std::to_string(i), "http://x/" + std::to_string(i));
+  writeFile(file, text);
+  PlaylistStore store(file.string(), std::chrono::hours(1));
+  store.startLoading();
+  // Never a part of the list, never a wait: null while the read runs, then all of it.
+  std::shared_ptr<const PlaylistSnapshot> loaded;
+  for (int i = 0; i < 4000 && !loaded; ++i) {
+    loaded = store.snapshotIfLoaded();
+    if (!loaded) std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->channels().size(), 20000u);
+  EXPECT_EQ(store.snapshot(), loaded);
+}
+
+TEST(PlaylistStore, WithoutABackgroundLoadTheFirstAskReadsTheList) {
+  TempDir dir;
+  const fs::path file = dir.path() / "channels.m3u";
+  writeFile(file, "#EXTM3U\n" + entry("One", "http://x/1"));
+  PlaylistStore store(file.string(), 0ms);
+  ASSERT_NE(store.snapshotIfLoaded(), nullptr);
+  EXPECT_EQ(names(*store.snapshotIfLoaded()), std::vector<std::string>{"One"});
+}
+
 TEST(PlaylistStore, SameSnapshotUntilTheFileChanges) {
   TempDir dir;
   const fs::path file = dir.path() / "channels.m3u";
