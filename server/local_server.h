@@ -46,6 +46,9 @@ class LocalServer {
   // Safe from any thread, also before run() has started serving.
   void stop();
   bool isRunning() const;
+  // Returns once the channel list read in the background at construction is there; pages answer
+  // a short loading notice until then. For callers that need the whole list at once.
+  void waitForChannelList() { m_playlist.snapshot(); }
 
   static constexpr const char* kPlaylistName = "channels.m3u";
   static constexpr const char* kDatabaseName = "favorites.sqlite3";

@@ -86,6 +86,8 @@ class ServerFixture {
     config.sources = sources;
     config.playlistCheckInterval = std::chrono::milliseconds(0);
     m_server = std::make_unique<LocalServer>(config);
+    // The pages under test are those of a loaded list, not the loading notice.
+    m_server->waitForChannelList();
     m_port = m_server->bind("127.0.0.1", 0);
     m_thread = std::thread([this] { m_server->run(); });
     for (int i = 0; i < 400 && !m_server->isRunning(); ++i)
