@@ -85,6 +85,7 @@ class ServerFixture {
     config.packageLimits = limits;
     config.sources = sources;
     config.playlistCheckInterval = std::chrono::milliseconds(0);
+    config.guideCheckInterval = std::chrono::milliseconds(20);
     m_server = std::make_unique<LocalServer>(config);
     m_port = m_server->bind("127.0.0.1", 0);
     m_thread = std::thread([this] { m_server->run(); });
