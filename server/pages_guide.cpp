@@ -43,9 +43,14 @@ int localDay(std::int64_t utc) {
                                                static_cast<unsigned>(tm.tm_mday)));
 }
 
-std::string clock(std::int64_t utc) { return format(utc, "%H:%M"); }
-
-std::string machineTime(std::int64_t utc) { return format(utc, "%Y-%m-%dT%H:%M%z"); }
+// "HH:MM", written by hand: a directory page needs one per row.
+std::string clock(std::int64_t utc) {
+  const std::tm tm = localTime(utc);
+  const char text[] = {static_cast<char>('0' + tm.tm_hour / 10), static_cast<char>('0' + tm.tm_hour % 10),
+                       ':', static_cast<char>('0' + tm.tm_min / 10),
+                       static_cast<char>('0' + tm.tm_min % 10)};
+  return std::string(text, sizeof text);
+}
 
 void renderDetails(std::string& out, const guide::Airing& a) {
   out += "<span class=\"info\"><strong>" + html::escape(a.title) + "</strong>";
@@ -70,12 +75,19 @@ void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t
   if (const auto& a = nowNext.now) {
     const std::int64_t length = std::max<std::int64_t>(1, a->stop - a->start);
     const std::int64_t done = std::clamp<std::int64_t>((now - a->start) * 100 / length, 0, 100);
-    out += "<span class=\"now\"><progress max=\"100\" value=\"" + std::to_string(done) +
-           "\"></progress>" + html::escape(a->title) + "</span>";
+    out += "<span class=\"now\"><progress max=\"100\" value=\"";
+    out += std::to_string(done);
+    out += "\"></progress>";
+    out += html::escape(a->title);
+    out += "</span>";
   }
-  if (const auto& a = nowNext.next)
-    out += "<span class=\"next\"><time datetime=\"" + machineTime(a->start) + "\">" +
-           clock(a->start) + "</time> " + html::escape(a->title) + "</span>";
+  if (const auto& a = nowNext.next) {
+    out += "<span class=\"next\"><time>";
+    out += clock(a->start);
+    out += "</time> ";
+    out += html::escape(a->title);
+    out += "</span>";
+  }
   out += "</span>";
 }
 

@@ -1,5 +1,6 @@
 #include "server/guide/guide_store.h"
 
+#include <algorithm>
 #include <ctime>
 #include <unordered_set>
 
@@ -167,7 +168,7 @@ ImportResult GuideStore::replaceSource(const std::string& source,
     auto prune = m_write.prepare("DELETE FROM programmes WHERE stop < ?1");
     prune.bind(1, keepFrom);
     prune.run();
-    tx.commit();
+    commitForgettingCached(tx);
   }
   rebuildIndex();
   return result;
@@ -185,7 +186,7 @@ void GuideStore::removeSource(const std::string& source) {
       statement.bind(1, source);
       statement.run();
     }
-    tx.commit();
+    commitForgettingCached(tx);
   }
   rebuildIndex();
 }
@@ -195,6 +196,7 @@ void GuideStore::prune(std::int64_t before) {
   auto statement = m_write.prepare("DELETE FROM programmes WHERE stop < ?1");
   statement.bind(1, before);
   statement.run();
+  // Only programmes long over: nothing cached as now or next changes.
 }
 
 void GuideStore::rebuildIndex() {
@@ -243,30 +245,91 @@ std::vector<std::optional<GuideStore::ChannelMatch>> GuideStore::match(
   return result;
 }
 
+void GuideStore::commitForgettingCached(SqliteTransaction& tx) {
+  // Under the cache's lock: a page reads the cache and the generation either wholly before the
+  // commit or wholly after it.
+  std::lock_guard<std::mutex> lock(m_cacheMutex);
+  tx.commit();
+  ++m_generation;
+  m_cache.clear();
+}
+
 std::vector<NowNext> GuideStore::nowNext(const std::vector<const Channel*>& channels,
                                          std::int64_t now) {
   std::vector<NowNext> result(channels.size());
   const auto matches = match(channels);
-  std::lock_guard<std::mutex> lock(m_readMutex);
-  ReadTransaction snapshot(m_read);
-  auto& query = *m_nowNextQuery;
-  for (std::size_t i = 0; i < channels.size(); ++i) {
-    if (!matches[i]) continue;
-    const std::int64_t shift = matches[i]->shift;
-    query.reset();
-    query.bind(1, matches[i]->key).bind(2, now - shift).bind(3, kLongestProgramme);
-    while (query.step()) {
-      Airing airing;
-      airing.start = query.columnInt(0) + shift;
-      airing.stop = query.columnInt(1) + shift;
-      airing.title = query.columnText(2);
-      // Of overlapping programmes, the one that began last is on now.
-      if (airing.start <= now)
-        result[i].now = std::move(airing);
-      else if (!result[i].next && airing.start > now)
-        result[i].next = std::move(airing);
+  auto shifted = [](const NowNext& value, std::int64_t shift) {
+    NowNext out = value;
+    for (auto* airing : {&out.now, &out.next})
+      if (*airing) {
+        (*airing)->start += shift;
+        (*airing)->stop += shift;
+      }
+    return out;
+  };
+
+  std::vector<std::size_t> missing;
+  std::uint64_t generation = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    generation = m_generation;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+      if (!matches[i]) continue;
+      const std::int64_t guideNow = now - matches[i]->shift;
+      auto it = m_cache.find(matches[i]->key);
+      if (it != m_cache.end() && it->second.from <= guideNow && guideNow < it->second.until)
+        result[i] = shifted(it->second.value, matches[i]->shift);
+      else
+        missing.push_back(i);
     }
   }
+  if (missing.empty()) return result;
+
+  std::vector<std::pair<std::int64_t, CachedNowNext>> found;
+  auto read = [&](const std::vector<std::size_t>& wanted) {
+    found.clear();
+    std::lock_guard<std::mutex> lock(m_readMutex);
+    ReadTransaction snapshot(m_read);
+    auto& query = *m_nowNextQuery;
+    for (std::size_t i : wanted) {
+      const std::int64_t guideNow = now - matches[i]->shift;
+      query.reset();
+      query.bind(1, matches[i]->key).bind(2, guideNow).bind(3, kLongestProgramme);
+      CachedNowNext cached;
+      cached.from = guideNow;
+      cached.until = guideNow + kLongestProgramme;
+      while (query.step()) {
+        Airing airing;
+        airing.start = query.columnInt(0);
+        airing.stop = query.columnInt(1);
+        airing.title = query.columnText(2);
+        // What is shown changes when one of these programmes starts or ends.
+        cached.until = std::min(cached.until, airing.start > guideNow ? airing.start : airing.stop);
+        // Of overlapping programmes, the one that began last is on now.
+        if (airing.start <= guideNow)
+          cached.value.now = std::move(airing);
+        else if (!cached.value.next)
+          cached.value.next = std::move(airing);
+      }
+      result[i] = shifted(cached.value, matches[i]->shift);
+      found.emplace_back(matches[i]->key, std::move(cached));
+    }
+  };
+  read(missing);
+  {
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    if (generation == m_generation) {
+      if (m_cache.size() > 200000) m_cache.clear();
+      for (auto& [key, cached] : found) m_cache[key] = std::move(cached);
+      return result;
+    }
+  }
+  // A guide was written meanwhile: what came from the cache may be older than what was read, so
+  // the whole page is read again from one snapshot.
+  std::vector<std::size_t> all;
+  for (std::size_t i = 0; i < channels.size(); ++i)
+    if (matches[i]) all.push_back(i);
+  read(all);
   return result;
 }
 

@@ -94,6 +94,17 @@ class GuideStore {
   std::mutex m_readMutex;  // guards m_read and its statements
   SqliteDatabase m_read;
   std::optional<SqliteStatement> m_nowNextQuery, m_rangeQuery;
+
+  // Now and next of a guide channel change only when a programme starts or ends or a guide is
+  // written, so a page reloaded or paged back to asks the database nothing. Times unshifted.
+  struct CachedNowNext {
+    NowNext value;
+    std::int64_t from = 0, until = 0;  // guide times the value holds for
+  };
+  void commitForgettingCached(SqliteTransaction& tx);
+  std::mutex m_cacheMutex;  // guards the two below
+  std::uint64_t m_generation = 0;  // counts writes
+  std::unordered_map<std::int64_t, CachedNowNext> m_cache;
   mutable std::mutex m_indexMutex;
   std::shared_ptr<const GuideIndex> m_index;
 };
