@@ -1,10 +1,12 @@
 #include "server/local_server.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 
 #include "server/favorite_request.h"
+#include "server/sources/guide_store_importer.h"
 #include "server/sources/source_input.h"
 #include "server/html.h"
 #include "server/pages.h"
@@ -59,8 +61,11 @@ void serveFile(const std::string& path, http::Response& res) {
 LocalServer::LocalServer(LocalServerConfig config)
     : m_config(std::move(config)),
       m_favorites(prepareFolders(m_config)),
+      m_guide((std::filesystem::path(m_config.dataDir) / kGuideDatabaseName).string()),
+      m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
       m_builtinPlaylist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
       m_sourceStore((std::filesystem::path(m_config.dataDir) / kSourcesDatabaseName).string()),
+      m_guideImporter(std::make_unique<GuideStoreImporter>(m_guide)),
       m_sourceRefresher(m_sourceStore,
                         (std::filesystem::path(m_config.dataDir) / kSourcesCacheName).string(),
                         m_config.sources, m_guideImporter.get()),
@@ -105,8 +110,45 @@ void LocalServer::handleDirectory(const http::Request& req, http::Response& res)
   if (!playlist) return sendPage(res, renderDirectoryLoading());
   std::vector<Favorite> favorites;
   if (request.favoritesOnly) favorites = m_favorites.list(request.code);
+  const std::int64_t now = std::time(nullptr);
+  const NowNextSource nowNext{
+      [&](const std::vector<const Channel*>& rows) { return m_guide.nowNext(rows, now); }, now};
   sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
-                                m_config.pageSize));
+                                m_config.pageSize, nowNext));
+}
+
+void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
+  GuideRequest request;
+  request.code = req.param("code");
+  request.favoritesOnly = req.param("fav") == "1";
+  request.page = pageNumber(req.param("page"));
+  const std::int64_t now = std::time(nullptr);
+  // Starts on a half hour; without a time, half an hour before the current one.
+  const std::string t = req.param("t");
+  std::int64_t start = now - now % 1800 - 1800;
+  if (!t.empty() && t.size() <= 12 && t.find_first_not_of("0123456789") == std::string::npos)
+    start = std::stoll(t) / 1800 * 1800;
+
+  const auto playlist = m_playlist.snapshotIfLoaded();
+  if (!playlist) return sendPage(res, renderDirectoryLoading());
+  std::vector<const Channel*> rows;
+  if (request.favoritesOnly) {
+    for (const Favorite& favorite : m_favorites.list(request.code))
+      if (const Channel* channel = playlist->findById(favorite.channelId)) rows.push_back(channel);
+  } else {
+    for (const Channel& channel : playlist->channels()) rows.push_back(&channel);
+  }
+  const std::size_t total = rows.size(), pageSize = m_config.pageSize;
+  const std::size_t pages = std::max<std::size_t>(1, (total + pageSize - 1) / pageSize);
+  request.page = std::min(request.page, pages);
+  const std::size_t first = (request.page - 1) * pageSize;
+  std::vector<const Channel*> shown(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                                    rows.begin() + static_cast<std::ptrdiff_t>(
+                                                       std::min(total, first + pageSize)));
+  const auto airings = m_guide.airings(shown, start, start + kGuideHours * 3600);
+  GuideRequest shownRequest = request;
+  shownRequest.start = start;
+  sendPage(res, renderGuide(shownRequest, shown, airings, total, pageSize, now));
 }
 
 void LocalServer::handleAddFavorite(const http::Request& req, http::Response& res) {
@@ -290,6 +332,7 @@ void LocalServer::registerRoutes() {
   m_router.add("/favmanage.php", route(&LocalServer::handleFavoritesManager));
   m_router.add("/locup.php", route(&LocalServer::handleInstall));
   m_router.add("/sources.php", route(&LocalServer::handleSources));
+  m_router.add("/guide.php", route(&LocalServer::handleGuide));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

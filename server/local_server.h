@@ -7,6 +7,8 @@
 #include <string>
 
 #include "server/favorites_store.h"
+#include "server/guide/builtin_guide.h"
+#include "server/guide/guide_store.h"
 #include "server/http/http_server.h"
 #include "server/package_check.h"
 #include "server/playlist_store.h"
@@ -25,6 +27,7 @@ struct LocalServerConfig {
   PackageLimits packageLimits;
   std::chrono::steady_clock::duration playlistCheckInterval = std::chrono::seconds(1);
   SourceRefreshOptions sources;
+  std::chrono::steady_clock::duration guideCheckInterval = std::chrono::seconds(2);
   http::ServerOptions http;
 };
 
@@ -49,9 +52,12 @@ class LocalServer {
   // Returns once the channel list read in the background at construction is there; pages answer
   // a short loading notice until then. For callers that need the whole list at once.
   void waitForChannelList() { m_playlist.snapshot(); }
+  // Every guide source's programmes (the built-in guide.xml and the sources' guides).
+  guide::GuideStore& guide() { return m_guide; }
 
   static constexpr const char* kPlaylistName = "channels.m3u";
   static constexpr const char* kDatabaseName = "favorites.sqlite3";
+  static constexpr const char* kGuideDatabaseName = "guide.sqlite3";
   static constexpr const char* kPageTokenName = "page-token";
   static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
   static constexpr const char* kSourcesCacheName = "sources";  // last good copies
@@ -69,10 +75,13 @@ class LocalServer {
   void handleFavoritesManager(const http::Request& req, http::Response& res);  // favmanage.php
   void handleInstall(const http::Request& req, http::Response& res);           // locup.php
   void handleSources(const http::Request& req, http::Response& res);           // sources.php
+  void handleGuide(const http::Request& req, http::Response& res);             // guide.php
   void handleFile(const http::Request& req, http::Response& res);              // the rest
 
   LocalServerConfig m_config;
   FavoritesStore m_favorites;
+  guide::GuideStore m_guide;
+  guide::BuiltinGuide m_builtinGuide;
   PlaylistStore m_builtinPlaylist;  // channels.m3u
   SourceStore m_sourceStore;
   std::unique_ptr<GuideImporter> m_guideImporter;

@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <set>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "server/favorites_store.h"
+#include "server/guide/guide_store.h"
 #include "server/playlist_store.h"
 #include "server/sources/source_input.h"
 #include "server/update_installer.h"
@@ -36,12 +38,37 @@ struct DirectoryRequest {
 // Builds the query.php address for a request (page links, group and search form targets).
 std::string directoryAddress(const DirectoryRequest& request);
 
+// What is on now and next for the channels of one page, index-aligned (a null channel is a
+// favorite no longer in the list), and the time it is asked for (UTC seconds).
+struct NowNextSource {
+  std::function<std::vector<guide::NowNext>(const std::vector<const Channel*>&)> lookup;
+  std::int64_t now = 0;
+};
+
 // `favorites` is the account's list in stored order (used when favoritesOnly); `favoriteIds`
-// marks channels already saved.
+// marks channels already saved. With `nowNext`, each row shows its now and next programme.
 std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
                             const std::vector<Favorite>& favorites,
                             const std::unordered_set<std::string>& favoriteIds,
-                            std::size_t pageSize = kDirectoryPageSize);
+                            std::size_t pageSize = kDirectoryPageSize,
+                            const NowNextSource& nowNext = {});
+// The line under a channel's name: now on air with its progress, and what comes next.
+void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now);
+
+// guide.php: channels (rows, directory order) against time (columns), from `start` for `hours`.
+struct GuideRequest {
+  std::string code;
+  bool favoritesOnly = false;
+  std::int64_t start = 0;  // UTC seconds, on a half hour
+  std::size_t page = 1;
+};
+inline constexpr int kGuideHours = 6;
+std::string guideAddress(const GuideRequest& request);
+// `channels` are the rows of the requested page, `airings` index-aligned with them; `total` is
+// the number of rows of every page.
+std::string renderGuide(const GuideRequest& request, const std::vector<const Channel*>& channels,
+                        const std::vector<std::vector<guide::Airing>>& airings, std::size_t total,
+                        std::size_t pageSize, std::int64_t now);
 
 // The directory while the server is still reading its channel list: a short notice that asks
 // the browser to come back in a second.

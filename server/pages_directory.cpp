@@ -12,6 +12,7 @@ namespace {
 // A row of the directory: the channel as the playlist has it, or as a favorite stored it.
 struct Row {
   std::string id, name, url, group, logo, source;
+  const Channel* channel = nullptr;  // null for a favorite no longer in the list
 };
 
 // Logos are shown only from addresses a page may load without surprises: our own files
@@ -33,15 +34,18 @@ bool matches(const Row& row, const std::string& foldedName, const DirectoryReque
   return true;
 }
 
-void renderRow(std::string& out, const Row& row, bool saved) {
+void renderRow(std::string& out, const Row& row, bool saved, const guide::NowNext* nowNext,
+               std::int64_t now) {
   out += "<li class=\"channel\">";
   if (showableLogo(row.logo))
     out += "<img class=\"logo\" src=\"" + html::escape(row.logo) +
            "\" alt=\"\" loading=\"lazy\" onerror=\"this.remove()\">";
   else
     out += "<span class=\"logo none\"></span>";
-  out += "<a class=\"play\" href=\"" + html::escape(playLink(row.url)) + "\">" +
-         html::escape(row.name) + "</a>";
+  out += "<span class=\"name\"><a class=\"play\" href=\"" + html::escape(playLink(row.url)) +
+         "\">" + html::escape(row.name) + "</a>";
+  if (nowNext) renderNowNext(out, *nowNext, now);
+  out += "</span>";
   if (!row.group.empty()) out += "<span class=\"group\">" + html::escape(row.group) + "</span>";
   if (!row.source.empty()) out += "<span class=\"source\">" + html::escape(row.source) + "</span>";
   out += "<a class=\"fav" + std::string(saved ? " saved" : "") + "\" href=\"" +
@@ -107,7 +111,7 @@ std::string directoryAddress(const DirectoryRequest& request) {
 std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
                             const std::vector<Favorite>& favorites,
                             const std::unordered_set<std::string>& favoriteIds,
-                            std::size_t pageSize) {
+                            std::size_t pageSize, const NowNextSource& nowNext) {
   const std::string foldedSearch = foldAsciiCase(request.search);
   if (pageSize == 0) pageSize = kDirectoryPageSize;
 
@@ -127,7 +131,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
       // The playlist's current entry when the channel is still there; the stored copy otherwise.
       if (const Channel* channel = playlist.findById(favorite.channelId))
         consider(Row{channel->id, channel->name, channel->url, channel->group, channel->logo,
-                     channel->source},
+                     channel->source, channel},
                  foldAsciiCase(channel->name));
       else
         consider(Row{favorite.channelId, favorite.name, favorite.url, {}, {}, {}},
@@ -141,7 +145,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
       if (!foldedSearch.empty() && folded[i].find(foldedSearch) == std::string::npos) continue;
       const std::size_t position = matched++;
       if (position / pageSize + 1 == wantedPage)
-        pageRows.push_back(Row{c.id, c.name, c.url, c.group, c.logo, c.source});
+        pageRows.push_back(Row{c.id, c.name, c.url, c.group, c.logo, c.source, &c});
     }
   }
   const std::size_t pages = std::max<std::size_t>(1, (matched + pageSize - 1) / pageSize);
@@ -150,7 +154,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   shown.page = std::min(wantedPage, pages);
   if (shown.page != wantedPage && matched > 0) {
     // Past the end (the list shrank since the link was made): show the last page instead.
-    return renderDirectory(playlist, shown, favorites, favoriteIds, pageSize);
+    return renderDirectory(playlist, shown, favorites, favoriteIds, pageSize, nowNext);
   }
 
   const std::string title = request.favoritesOnly ? "Favorite channels" : "Channels";
@@ -160,7 +164,12 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   out += "<a class=\"manage\" href=\"" + html::escape(favoritesManagerAddress(request.code)) +
          "\">Organize favorites</a>";
   out += "<a class=\"manage\" href=\"" + html::escape(sourcesAddress(request.code)) +
-         "\">Channel sources</a></header>\n";
+         "\">Channel sources</a>";
+  GuideRequest guidePage;
+  guidePage.code = request.code;
+  guidePage.favoritesOnly = request.favoritesOnly;
+  out += "<a class=\"manage\" href=\"" + html::escape(guideAddress(guidePage)) +
+         "\">Programme guide</a></header>\n";
   renderControls(out, playlist, request);
 
   if (!playlist.problem().empty() && !request.favoritesOnly) {
@@ -180,8 +189,17 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   if (matched == 0 && request.favoritesOnly && request.search.empty() && request.group.empty())
     out += "<p class=\"empty\">No favorites yet: use \xE2\x98\x86 add beside a channel.</p>\n";
 
+  // One lookup for the rows shown, never for the whole list.
+  std::vector<guide::NowNext> airing;
+  if (nowNext.lookup) {
+    std::vector<const Channel*> shownChannels;
+    for (const Row& row : pageRows) shownChannels.push_back(row.channel);
+    airing = nowNext.lookup(shownChannels);
+  }
   out += "<ul class=\"channels\">\n";
-  for (const Row& row : pageRows) renderRow(out, row, favoriteIds.count(row.id) > 0);
+  for (std::size_t i = 0; i < pageRows.size(); ++i)
+    renderRow(out, pageRows[i], favoriteIds.count(pageRows[i].id) > 0,
+              i < airing.size() ? &airing[i] : nullptr, nowNext.now);
   out += "</ul>\n";
   renderPager(out, shown, pages);
   out += html::pageEnd();

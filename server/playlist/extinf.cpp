@@ -43,6 +43,8 @@ void assignAttribute(std::string_view key, std::string_view value, ExtInfFields&
     fields.tvgId = value;
   } else if (equalsAsciiNoCase(key, "tvg-name")) {
     fields.tvgName = value;
+  } else if (equalsAsciiNoCase(key, "tvg-shift")) {
+    fields.tvgShift = value;
   } else if (equalsAsciiNoCase(key, "tvg-logo")) {
     fields.logo = value;
   } else if (equalsAsciiNoCase(key, "group-title")) {

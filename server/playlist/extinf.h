@@ -11,6 +11,7 @@ struct ExtInfFields {
   std::string_view name;
   std::string_view tvgId;
   std::string_view tvgName;
+  std::string_view tvgShift;
   std::string_view logo;
   std::string_view group;
   bool hasNameSeparator = false;  // a ',' ended the attributes

@@ -175,6 +175,7 @@ class Parser {
     m_pending.name = fieldText(fields.name);
     m_pending.tvgId = fieldText(fields.tvgId);
     m_pending.tvgName = fieldText(fields.tvgName);
+    m_pending.tvgShift = fieldText(fields.tvgShift);
     m_pending.logo = fieldText(fields.logo);
     m_pending.group = fieldText(fields.group);
     m_hasPending = true;

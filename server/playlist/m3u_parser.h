@@ -20,6 +20,7 @@ struct Channel {
   std::string tvgId;    // tvg-id
   std::string tvgName;  // tvg-name
   std::string source;   // name of the channel source it came from; "" for channels.m3u
+  std::string tvgShift; // tvg-shift: hours the guide's times are moved by, as written
 };
 
 struct Playlist {

@@ -22,6 +22,21 @@
         if (form) form.submit();
       });
     }
+    // A programme of the guide shows its details; the text is copied as nodes, never as markup.
+    var details = document.getElementById("details");
+    if (details) {
+      document.addEventListener("click", function (event) {
+        var programme = event.target.closest ? event.target.closest(".prog") : null;
+        if (!programme) {
+          if (!details.contains(event.target)) details.hidden = true;
+          return;
+        }
+        var info = programme.querySelector(".info");
+        while (details.firstChild) details.removeChild(details.firstChild);
+        if (info) details.appendChild(info.cloneNode(true));
+        details.hidden = false;
+      });
+    }
     // "/" jumps to the search box, as on many sites.
     var search = document.querySelector("input[type=search]");
     if (search) {

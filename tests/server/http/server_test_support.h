@@ -85,6 +85,7 @@ class ServerFixture {
     config.packageLimits = limits;
     config.sources = sources;
     config.playlistCheckInterval = std::chrono::milliseconds(0);
+    config.guideCheckInterval = std::chrono::milliseconds(20);
     m_server = std::make_unique<LocalServer>(config);
     // The pages under test are those of a loaded list, not the loading notice.
     m_server->waitForChannelList();

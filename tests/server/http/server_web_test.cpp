@@ -109,5 +109,52 @@ TEST(PageCookieInTheWebView, PlayerRequestsPassAndForeignPagesAreRefused) {
   EXPECT_EQ(favorites(server, "w"), std::vector<std::string>{both[1]});
 }
 
+// The demo channels with the demo guide, as a fresh build has them, in the real web view: the
+// now/next line under the names, and the guide grid whose programmes open their details.
+TEST(GuideInTheWebView, DemoChannelsShowNowNextAndTheGrid) {
+  std::string playlist = readFile(ZEPHRA_DEMO_DIR "/channels.m3u.in");
+  for (auto at = playlist.find("@BASE@"); at != std::string::npos; at = playlist.find("@BASE@"))
+    playlist.replace(at, 6, "http://127.0.0.1:1");
+  ServerFixture server(playlist);
+  const std::string command = "bash " ZEPHRA_DEMO_DIR "/make_demo_guide.sh '" +
+                              server.docRoot().string() + "' >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  // The pages' own script and style, as the staged document tree has them.
+  fs::copy(ZEPHRA_DEMO_DIR "/../www/assets", server.docRoot() / "assets",
+           fs::copy_options::recursive);
+  ASSERT_TRUE(pumpUntil(
+      [&] { return server.body("/query.php?code=&fav=0").find("class=\"epg\"") != std::string::npos; },
+      20s));
+  const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+  const std::string probe =
+      "var old = document.getElementById('probe'); if (old) old.remove();"
+      "var p = document.createElement('input'); p.id = 'probe'; p.value = (function () { %s })();"
+      "document.body.appendChild(p);";
+  auto measure = [&](BrowserHost& host, const std::string& body) {
+    std::string script = probe;
+    script.replace(script.find("%s"), 2, body);
+    EXPECT_TRUE(host.runScript(script));
+    return host.view->readElementValue("probe");
+  };
+
+  BrowserHost browser(0, 0, 900, 600);
+  ASSERT_TRUE(browser.load(local + "query.php?code=&fav=0"));
+  // Every demo channel has a programme on now, drawn (not hidden), with its progress bar.
+  EXPECT_EQ(measure(browser,
+                    "var n = 0; document.querySelectorAll('.channel .epg .now').forEach(function (e) {"
+                    "  if (e.offsetHeight > 0 && e.querySelector('progress')) n++; }); return n;"),
+            "5");
+  EXPECT_EQ(measure(browser, "return document.querySelectorAll('.epg .next time').length;"), "5");
+
+  ASSERT_TRUE(browser.load(local + "guide.php?code=&fav=0"));
+  EXPECT_EQ(measure(browser, "return document.querySelectorAll('.grid a.play').length;"), "5");
+  EXPECT_EQ(measure(browser, "return document.querySelector('.nowline') ? 'yes' : 'no';"), "yes");
+  EXPECT_EQ(measure(browser,
+                    "var b = document.querySelector('.prog.onair'); b.click();"
+                    "var d = document.getElementById('details');"
+                    "return (!d.hidden && d.textContent.indexOf('A demo programme') >= 0) ? 'shown' : 'no';"),
+            "shown");
+}
+
 }  // namespace
 }  // namespace zephra::test
