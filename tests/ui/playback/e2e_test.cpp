@@ -4,6 +4,7 @@
 #include <wx/checkbox.h>
 #include <wx/menu.h>
 
+#include "tests/ui/controls/screen_grab.h"
 #include "tests/ui/playback/e2e_fixture.h"
 
 namespace zephra::test {
@@ -97,6 +98,41 @@ TEST_F(EndToEndTest, ReportAndOrganizeFavoritesStopThePlayerAndOpenTheirPages) {
   EXPECT_TRUE(frm->PlayIsShown);
   ASSERT_TRUE(pumpUntil([&] { return directory().GetCurrentURL().Contains("favmanage.php?user=e2e"); }, kPatience));
   EXPECT_TRUE(pumpUntil([&] { return script("document.title") == "Favorites"; }, kPatience)) << script("document.title");
+}
+
+// The channels tab reaches 2 px into the directory view; hovering it repaints the tab, and the
+// page, which lies above every picture, must keep its own rows there.
+TEST_F(EndToEndTest, TabHoverLeavesThePageRowsUnderItAlone) {
+  const std::string shot = std::string(::testing::TempDir()) + "zephra-tab-hover.png";
+  const wxRect tab = frm->imTabBrowser->bounds();
+  const int viewTop = frm->tabBrowser->GetPosition().y;
+  ASSERT_LT(viewTop, tab.GetBottom() + 1) << "the tab no longer reaches into the view";
+  // The page's own rows, as they show without any hover.
+  const auto pageRows = [&](const wxImage& image) {
+    std::string rows;
+    for (int y = viewTop; y <= tab.GetBottom(); ++y)
+      for (int x = tab.GetLeft(); x <= tab.GetRight(); ++x) rows += test::colourAt(image, x, y);
+    return rows;
+  };
+  wxImage before;
+  // The page is painted once its own dark background replaces the empty white view.
+  ASSERT_TRUE(pumpUntil([&] {
+    before = test::grabClient(frm->clientPanel(), shot);
+    return before.IsOk() && test::colourAt(before, tab.GetLeft() + 50, viewTop) != "rgb(255, 255, 255)";
+  }, kPatience));
+  const std::string cleanRows = pageRows(before);
+  const std::string unhovered = test::colourAt(before, tab.GetLeft() + 50, tab.GetTop() + 10);
+
+  const wxPoint over = frm->clientPanel()->ClientToScreen(tab.GetPosition() + wxPoint(50, 10));
+  ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(over.x) + " " + std::to_string(over.y)).c_str()), 0);
+  ASSERT_TRUE(pumpUntil([&] { return frm->imTabBrowser->shownFile() == "btChanOn.bmp"; }, kPatience));
+  wxImage after;
+  // Repainted once the tab shows its hover picture on the screen.
+  ASSERT_TRUE(pumpUntil([&] {
+    after = test::grabClient(frm->clientPanel(), shot);
+    return after.IsOk() && test::colourAt(after, tab.GetLeft() + 50, tab.GetTop() + 10) != unhovered;
+  }, kPatience));
+  EXPECT_EQ(pageRows(after), cleanRows) << "the tab's picture shows over the page";
 }
 
 TEST_F(EndToEndTest, DeadStreamShowsTheFailure) {
