@@ -36,7 +36,7 @@ std::size_t pageNumber(const std::string& text) {
 // first, so the stores never see a half-swapped tree.
 std::string prepareFolders(const LocalServerConfig& config) {
   UpdateInstaller::recover(config.docRoot);
-  std::filesystem::create_directories(config.dataDir);
+  // The favorites store makes the data folder; one it cannot make costs the favorites only.
   return (std::filesystem::path(config.dataDir) / LocalServer::kDatabaseName).string();
 }
 
@@ -104,7 +104,7 @@ void LocalServer::handleDirectory(const http::Request& req, http::Response& res)
   std::vector<Favorite> favorites;
   if (request.favoritesOnly) favorites = m_favorites.list(request.code);
   sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
-                                m_config.pageSize));
+                                m_config.pageSize, m_favorites.notice()));
 }
 
 void LocalServer::handleAddFavorite(const http::Request& req, http::Response& res) {
@@ -154,7 +154,7 @@ void LocalServer::handleFavoritesManager(const http::Request& req, http::Respons
     res.setHeader("Cache-Control", "no-store");
     return;
   }
-  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot()));
+  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot(), m_favorites.notice()));
 }
 
 void LocalServer::handleInstall(const http::Request&, http::Response& res) {

@@ -37,11 +37,12 @@ struct DirectoryRequest {
 std::string directoryAddress(const DirectoryRequest& request);
 
 // `favorites` is the account's list in stored order (used when favoritesOnly); `favoriteIds`
-// marks channels already saved.
+// marks channels already saved; `favoritesNotice`, when not empty, is shown as one line.
 std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
                             const std::vector<Favorite>& favorites,
                             const std::unordered_set<std::string>& favoriteIds,
-                            std::size_t pageSize = kDirectoryPageSize);
+                            std::size_t pageSize = kDirectoryPageSize,
+                            const std::string& favoritesNotice = {});
 
 // valid.php reply: retVal 1 on success, 2 on failure, with a sentence for a human reader.
 std::string renderReply(bool success, const std::string& sentence);
@@ -49,7 +50,7 @@ std::string renderReply(bool success, const std::string& sentence);
 // favmanage.php
 std::string favoritesManagerAddress(const std::string& user);
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
-                                   const PlaylistSnapshot& playlist);
+                                   const PlaylistSnapshot& playlist, const std::string& favoritesNotice = {});
 
 // sources.php
 struct SourcesPage {

@@ -106,7 +106,7 @@ std::string directoryAddress(const DirectoryRequest& request) {
 std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
                             const std::vector<Favorite>& favorites,
                             const std::unordered_set<std::string>& favoriteIds,
-                            std::size_t pageSize) {
+                            std::size_t pageSize, const std::string& favoritesNotice) {
   const std::string foldedSearch = foldAsciiCase(request.search);
   if (pageSize == 0) pageSize = kDirectoryPageSize;
 
@@ -149,7 +149,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   shown.page = std::min(wantedPage, pages);
   if (shown.page != wantedPage && matched > 0) {
     // Past the end (the list shrank since the link was made): show the last page instead.
-    return renderDirectory(playlist, shown, favorites, favoriteIds, pageSize);
+    return renderDirectory(playlist, shown, favorites, favoriteIds, pageSize, favoritesNotice);
   }
 
   const std::string title = request.favoritesOnly ? "Favorite channels" : "Channels";
@@ -167,6 +167,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
            html::escape(playlist.problem()) +
            "). Put an EXTM3U playlist named channels.m3u into the server's document folder.</p>\n";
   }
+  out += html::noticeLine(favoritesNotice);
   out += "<p class=\"count\">" + std::to_string(matched) +
          (matched == 1 ? " channel" : " channels") + "</p>\n";
   if (matched == 0 && request.favoritesOnly && request.search.empty() && request.group.empty())
