@@ -21,6 +21,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wx/menu.h>
 #include <wx/webview.h>
 
 #include "services/service_addresses.h"
