@@ -1,5 +1,9 @@
 #include "platform/player_full_screen.h"
 
+#include <wx/display.h>
+
+#include "platform/top_window.h"
+
 namespace zephra {
 
 FullScreenView::FullScreenView(wxWindow* view) : m_view(view) {
@@ -18,10 +22,17 @@ void FullScreenView::enter() {
   m_saved.clear();
   for (wxWindow* w = m_view; w && w != m_top; w = w->GetParent()) m_saved.push_back({w, w->GetRect()});
   m_topWasFullScreen = m_top->IsFullScreen();
+  m_topRect = m_top->GetRect();
+  // A fixed-size window's size hints hold it at its size, and window managers honour them in full
+  // screen too; they are lifted while the view fills the screen.
+  m_topWasResizable = userResizable(*m_top);
+  if (!m_topWasResizable) setUserResizable(*m_top, true);
   m_active = true;
   m_top->Bind(wxEVT_SIZE, &FullScreenView::onTopSize, this);
   m_top->Bind(wxEVT_CHAR_HOOK, &FullScreenView::onCharHook, this);
   m_top->ShowFullScreen(true);
+  // With no window manager to do it, the window is put over the whole screen here.
+  if (!windowManagerDoesFullScreen(*m_top)) m_top->SetSize(wxDisplay(wxDisplay::GetFromWindow(m_top)).GetGeometry());
   stretch();
   m_view->SetFocus();
 }
@@ -36,7 +47,13 @@ void FullScreenView::leave() {
   if (m_top) {
     m_top->Unbind(wxEVT_SIZE, &FullScreenView::onTopSize, this);
     m_top->Unbind(wxEVT_CHAR_HOOK, &FullScreenView::onCharHook, this);
-    if (!m_topWasFullScreen && !m_top->IsBeingDeleted()) m_top->ShowFullScreen(false);
+    if (!m_top->IsBeingDeleted()) {
+      if (!m_topWasFullScreen) {
+        m_top->ShowFullScreen(false);
+        m_top->SetSize(m_topRect);
+      }
+      if (!m_topWasResizable) setUserResizable(*m_top, false);
+    }
   }
   // Outermost first, so each window is put back inside a parent that already has its size.
   for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {

@@ -40,6 +40,8 @@ class FullScreenView {
   wxWeakRef<wxTopLevelWindow> m_top;
   std::vector<Saved> m_saved;  // the view first, then its ancestors below the top-level window
   bool m_topWasFullScreen = false;
+  bool m_topWasResizable = true;
+  wxRect m_topRect;
   bool m_active = false;
 };
 

@@ -40,6 +40,9 @@ class WebView {
   std::function<void()> onDocumentComplete;
   // Raised once the top document is readable, so handlers may read elements at once.
   std::function<void()> onNavigateComplete2;
+  // Raised when a load of the top document fails because its server could not be reached (no
+  // connection, nobody listening), with the URL as UTF-8. The browser then shows its own page.
+  std::function<void(const std::string& url)> onConnectionFailed;
 };
 
 // Creates the browser as a child of `parent` at the given place (client pixels).

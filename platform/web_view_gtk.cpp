@@ -232,6 +232,11 @@ class WxWebView final : public WebView {
   void onError(wxWebViewEvent& event) {
     event.Skip();
     m_failedLoadEnding = true;
+    // WebKitGTK reports a refused connection ("Could not connect") as a generic failure.
+    const int kind = event.GetInt();
+    if ((kind != wxWEBVIEW_NAV_ERR_CONNECTION && kind != wxWEBVIEW_NAV_ERR_OTHER) || !onConnectionFailed) return;
+    const std::string url = toUtf8(event.GetURL());
+    raise([this, url] { onConnectionFailed(url); });
   }
 
   wxWeakRef<wxWebView> m_view;

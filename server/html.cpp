@@ -78,4 +78,9 @@ std::string pageStart(std::string_view title) {
 
 std::string pageEnd() { return "</body></html>\n"; }
 
+std::string noticeLine(std::string_view text) {
+  if (text.empty()) return {};
+  return "<p class=\"notice\">" + escape(text) + "</p>\n";
+}
+
 }  // namespace zephra::html

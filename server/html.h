@@ -24,4 +24,7 @@ std::string percentDecode(std::string_view text);
 std::string pageStart(std::string_view title);
 std::string pageEnd();
 
+// A one-line notice paragraph ("" for an empty text).
+std::string noticeLine(std::string_view text);
+
 }  // namespace zephra::html

@@ -6,6 +6,12 @@
 
 namespace zephra {
 
+// Where the lock for the server of `dataDir` lives: the user's runtime folder ($XDG_RUNTIME_DIR,
+// private to the user and always writable), else the temporary folder with the user id in the
+// name; never the application folder, which may be read only. The name is derived from the
+// data folder's absolute path, so each data folder has its own.
+std::string instanceLockPath(const std::string& dataDir);
+
 class InstanceLock {
  public:
   // Tries to take the lock at `path` (creating the file). Check held() afterwards. Throws

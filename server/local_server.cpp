@@ -38,7 +38,7 @@ std::size_t pageNumber(const std::string& text) {
 // first, so the stores never see a half-swapped tree.
 std::string prepareFolders(const LocalServerConfig& config) {
   UpdateInstaller::recover(config.docRoot);
-  std::filesystem::create_directories(config.dataDir);
+  // The favorites store makes the data folder; one it cannot make costs the favorites only.
   return (std::filesystem::path(config.dataDir) / LocalServer::kDatabaseName).string();
 }
 
@@ -114,7 +114,7 @@ void LocalServer::handleDirectory(const http::Request& req, http::Response& res)
   const NowNextSource nowNext{
       [&](const std::vector<const Channel*>& rows) { return m_guide.nowNext(rows, now); }, now};
   sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
-                                m_config.pageSize, nowNext));
+                                m_config.pageSize, nowNext, m_favorites.notice()));
 }
 
 void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
@@ -198,7 +198,7 @@ void LocalServer::handleFavoritesManager(const http::Request& req, http::Respons
     res.setHeader("Cache-Control", "no-store");
     return;
   }
-  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot()));
+  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot(), m_favorites.notice()));
 }
 
 void LocalServer::handleInstall(const http::Request&, http::Response& res) {

@@ -44,8 +44,7 @@ int main(int argc, char** argv) {
     config.dataDir =
         options->data.empty() ? (root / "Program" / "data").string() : fs::absolute(options->data).string();
 
-    fs::create_directories(config.dataDir);
-    zephra::InstanceLock lock((fs::path(config.dataDir) / "zephra-server.lock").string());
+    zephra::InstanceLock lock(zephra::instanceLockPath(config.dataDir));
     if (!lock.held()) {
       // The player starts us whenever it does not see our window yet; that is no error.
       std::fprintf(stderr, "zephra-server: already running for %s\n", config.dataDir.c_str());

@@ -46,12 +46,14 @@ struct NowNextSource {
 };
 
 // `favorites` is the account's list in stored order (used when favoritesOnly); `favoriteIds`
-// marks channels already saved. With `nowNext`, each row shows its now and next programme.
+// marks channels already saved. With `nowNext`, each row shows its now and next programme;
+// `favoritesNotice`, when not empty, is shown as one line.
 std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
                             const std::vector<Favorite>& favorites,
                             const std::unordered_set<std::string>& favoriteIds,
                             std::size_t pageSize = kDirectoryPageSize,
-                            const NowNextSource& nowNext = {});
+                            const NowNextSource& nowNext = {},
+                            const std::string& favoritesNotice = {});
 // The line under a channel's name: now on air with its progress, and what comes next.
 void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now);
 
@@ -80,7 +82,7 @@ std::string renderReply(bool success, const std::string& sentence);
 // favmanage.php
 std::string favoritesManagerAddress(const std::string& user);
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
-                                   const PlaylistSnapshot& playlist);
+                                   const PlaylistSnapshot& playlist, const std::string& favoritesNotice = {});
 
 // sources.php
 struct SourcesPage {

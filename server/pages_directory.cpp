@@ -111,7 +111,8 @@ std::string directoryAddress(const DirectoryRequest& request) {
 std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
                             const std::vector<Favorite>& favorites,
                             const std::unordered_set<std::string>& favoriteIds,
-                            std::size_t pageSize, const NowNextSource& nowNext) {
+                            std::size_t pageSize, const NowNextSource& nowNext,
+                            const std::string& favoritesNotice) {
   const std::string foldedSearch = foldAsciiCase(request.search);
   if (pageSize == 0) pageSize = kDirectoryPageSize;
 
@@ -154,7 +155,8 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   shown.page = std::min(wantedPage, pages);
   if (shown.page != wantedPage && matched > 0) {
     // Past the end (the list shrank since the link was made): show the last page instead.
-    return renderDirectory(playlist, shown, favorites, favoriteIds, pageSize, nowNext);
+    return renderDirectory(playlist, shown, favorites, favoriteIds, pageSize, nowNext,
+                           favoritesNotice);
   }
 
   const std::string title = request.favoritesOnly ? "Favorite channels" : "Channels";
@@ -184,6 +186,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
            std::to_string(playlist.leftOutFirstLine()) +
            "): only network stream addresses are played (" + kNetworkStreamSchemesText + ").</p>\n";
   }
+  out += html::noticeLine(favoritesNotice);
   out += "<p class=\"count\">" + std::to_string(matched) +
          (matched == 1 ? " channel" : " channels") + "</p>\n";
   if (matched == 0 && request.favoritesOnly && request.search.empty() && request.group.empty())

@@ -18,12 +18,13 @@ std::string favoritesManagerAddress(const std::string& user) {
 }
 
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
-                                   const PlaylistSnapshot& playlist) {
+                                   const PlaylistSnapshot& playlist, const std::string& favoritesNotice) {
   std::string out = html::pageStart("Favorites");
   const std::string self = favoritesManagerAddress(user);
   out += "<header><h1>Favorites</h1><a class=\"manage\" href=\"" +
          html::escape("query.php?code=" + html::urlEncode(user) + "&fav=0") +
          "\">All channels</a></header>\n";
+  out += html::noticeLine(favoritesNotice);
   if (favorites.empty()) {
     out += "<p class=\"empty\">No favorites yet: add channels from the channel list.</p>\n";
     out += html::pageEnd();

@@ -134,7 +134,13 @@ PageToken::PageToken(const std::string& path) {
   m_value = readSmallRegularFile(path);
   if (isHexToken(m_value)) return;
   m_value = newToken();
-  storeToken(path, m_value);
+  try {
+    storeToken(path, m_value);
+  } catch (const std::exception& e) {
+    // A data folder that cannot be written costs only this: pages opened before a restart of
+    // the server have to be loaded again after it.
+    std::fprintf(stderr, "zephra-server: page token kept for this run only: %s\n", e.what());
+  }
 }
 
 bool PageToken::carriedBy(const http::Request& req) const {

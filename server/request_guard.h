@@ -36,7 +36,8 @@ bool changesStoredData(const http::Request& req);
 class PageToken {
  public:
   // Reads `path`, or makes a new random value and stores it there (mode 0600) when the file
-  // is missing or does not hold one. Throws std::runtime_error when no value can be made.
+  // is missing or does not hold one; one that cannot be stored is kept for this run only.
+  // Throws std::runtime_error when no value can be made.
   explicit PageToken(const std::string& path);
 
   const std::string& value() const { return m_value; }

@@ -1,5 +1,6 @@
 #include "server/sqlite_db.h"
 
+#include <cstdio>
 #include <utility>
 
 #include <sqlite3.h>
@@ -10,18 +11,48 @@ namespace {
 std::string message(sqlite3* db, const char* what) {
   return std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
 }
+
+// A file: URI for `path`, read only and immutable: a database in a folder we cannot write has no
+// shared-memory file for its write-ahead log, and immutable is what lets it be read then.
+std::string readOnlyUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      uri += escaped;
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?mode=ro&immutable=1";
+}
+
+int primaryCode(sqlite3* db) { return db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM; }
 }  // namespace
 
-SqliteDatabase::SqliteDatabase(const std::string& path) {
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-  const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+SqliteDatabase::SqliteDatabase(const std::string& path, Mode mode) {
+  const bool writable = mode == Mode::ReadWrite;
+  const int flags =
+      (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) |
+      SQLITE_OPEN_FULLMUTEX;
+  const std::string name = writable ? path : readOnlyUri(path);
+  const int rc = sqlite3_open_v2(name.c_str(), &m_db, flags, nullptr);
   if (rc != SQLITE_OK) {
     const std::string text = message(m_db, ("cannot open " + path).c_str());
+    const int code = primaryCode(m_db);
     sqlite3_close(m_db);
     m_db = nullptr;
-    throw SqliteError(text);
+    throw SqliteError(text, code);
   }
   sqlite3_extended_result_codes(m_db, 1);
+  // A file without write permission opens "successfully" read only; say so now, not at the
+  // first change.
+  if (writable && sqlite3_db_readonly(m_db, "main") == 1) {
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    throw SqliteError("cannot open " + path + " for writing: it is read only", SQLITE_READONLY);
+  }
 }
 
 SqliteDatabase::~SqliteDatabase() {
@@ -44,7 +75,7 @@ void SqliteDatabase::exec(const std::string& sql) {
   if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     std::string text = error ? error : sqlite3_errmsg(m_db);
     sqlite3_free(error);
-    throw SqliteError(text);
+    throw SqliteError(text, primaryCode(m_db));
   }
 }
 
@@ -52,7 +83,7 @@ SqliteStatement SqliteDatabase::prepare(std::string_view sql) { return SqliteSta
 
 void SqliteDatabase::setBusyTimeout(int milliseconds) {
   if (sqlite3_busy_timeout(m_db, milliseconds) != SQLITE_OK)
-    throw SqliteError(message(m_db, "busy timeout"));
+    throw SqliteError(message(m_db, "busy timeout"), primaryCode(m_db));
 }
 
 std::int64_t SqliteDatabase::changes() const { return sqlite3_changes(m_db); }
@@ -60,7 +91,7 @@ std::int64_t SqliteDatabase::changes() const { return sqlite3_changes(m_db); }
 SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : m_db(db) {
   if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_stmt, nullptr) !=
       SQLITE_OK)
-    throw SqliteError(message(db, "prepare"));
+    throw SqliteError(message(db, "prepare"), primaryCode(db));
 }
 
 SqliteStatement::~SqliteStatement() {
@@ -79,7 +110,7 @@ SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
   return *this;
 }
 
-void SqliteStatement::fail(const char* what) const { throw SqliteError(message(m_db, what)); }
+void SqliteStatement::fail(const char* what) const { throw SqliteError(message(m_db, what), primaryCode(m_db)); }
 
 SqliteStatement& SqliteStatement::bind(int index, std::string_view text) {
   if (sqlite3_bind_text64(m_stmt, index, text.data(), text.size(), SQLITE_TRANSIENT,

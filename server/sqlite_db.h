@@ -14,15 +14,21 @@ namespace zephra {
 
 class SqliteError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit SqliteError(const std::string& what, int code = 0) : std::runtime_error(what), m_code(code) {}
+  // sqlite's primary result code (SQLITE_NOTADB, SQLITE_READONLY...), 0 when not from sqlite.
+  int code() const { return m_code; }
+
+ private:
+  int m_code;
 };
 
 class SqliteStatement;
 
 class SqliteDatabase {
  public:
-  // Opens (creating when missing) the database file in serialized threading mode.
-  explicit SqliteDatabase(const std::string& path);
+  enum class Mode { ReadWrite, ReadOnly };
+  // Opens the database file in serialized threading mode; ReadWrite creates it when missing.
+  explicit SqliteDatabase(const std::string& path, Mode mode = Mode::ReadWrite);
   ~SqliteDatabase();
   SqliteDatabase(SqliteDatabase&& other) noexcept;
   SqliteDatabase& operator=(SqliteDatabase&& other) noexcept;

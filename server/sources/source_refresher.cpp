@@ -78,7 +78,9 @@ SourceRefresher::SourceRefresher(SourceStore& store, std::string cacheDir,
       m_options(options),
       m_guides(guides),
       m_channels(std::make_shared<SourceChannels>()) {
-  std::filesystem::create_directories(m_cacheDir);
+  // A folder that cannot be made fails each refresh that would write there, not the server.
+  std::error_code ec;
+  std::filesystem::create_directories(m_cacheDir, ec);
 }
 
 SourceRefresher::~SourceRefresher() { stop(); }

@@ -1,6 +1,7 @@
 #include "server/sources/source_store.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "server/sources/source_input.h"
 
@@ -34,11 +35,20 @@ const char* sourceKindName(SourceKind kind) {
 
 bool Source::isWeb() const { return isWebAddress(location); }
 
-SourceStore::SourceStore(const std::string& path) : m_db(path) {
-  m_db.setBusyTimeout(5000);
-  m_db.exec("PRAGMA journal_mode=WAL");
-  m_db.exec("PRAGMA synchronous=NORMAL");
-  migrate();
+SourceStore::SourceStore(const std::string& path) : m_db(":memory:") {
+  try {
+    m_db = SqliteDatabase(path);
+    m_db.setBusyTimeout(5000);
+    m_db.exec("PRAGMA journal_mode=WAL");
+    m_db.exec("PRAGMA synchronous=NORMAL");
+    migrate();
+  } catch (const SqliteError& e) {
+    // Without its file (a read-only or full data folder, a damaged or newer file, which stays as
+    // it is) the server still serves its own channel list: sources are kept for this run only.
+    std::fprintf(stderr, "zephra-server: sources are not saved: %s\n", e.what());
+    m_db = SqliteDatabase(":memory:");
+    migrate();
+  }
 }
 
 void SourceStore::migrate() {

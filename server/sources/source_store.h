@@ -34,7 +34,8 @@ struct Source {
 
 class SourceStore {
  public:
-  // Opens or creates the database; SqliteError when it cannot, or when a newer program wrote it.
+  // Opens or creates the database. When it cannot (or a newer program wrote it, which is left
+  // untouched), the sources live in memory for this run.
   explicit SourceStore(const std::string& path);
 
   // The new source's id, or nullopt when a source of this kind already has this location.

@@ -38,6 +38,11 @@ TEST(LinkCommand, DecodesAtTheFirstHashAndTheFirstBar) {
       {page + "#1|", cmd(1, "")},                        // empty value passes as empty text
       {"#1|http://s/live?a=1&b=2|x", cmd(1, "http://s/live?a=1&b=2|x")},
       {page + "#1|%20raw%7C", cmd(1, "%20raw%7C")},      // no percent-decoding, no trimming
+      // The browser's own "%20" for a blank, undone in the kind only.
+      {page + "#%201|a%20b", cmd(1, "a%20b")},
+      {page + "#%20%201|x", cmd(1, "x")},
+      {page + "#1%20|x", std::nullopt},
+      {page + "#%2 1|x", std::nullopt},
       {page + "#1| spaced ", cmd(1, " spaced ")},
       {page + "#99999999999|x", std::nullopt},           // kind beyond 32 bits
   };

@@ -73,7 +73,21 @@ void GraphicHost::remove(GraphicControl* control) {
 }
 
 void GraphicHost::refresh(const wxRect& rect) {
-  if (m_window && !rect.IsEmpty()) m_window->RefreshRect(rect, false);
+  if (!m_window || rect.IsEmpty()) return;
+  for (wxRegionIterator part(uncovered(rect)); part; ++part) m_window->RefreshRect(part.GetRect(), false);
+}
+
+// Windowed children always lie above the pictures. Some of them (the web view) draw into the
+// host's own surface, so whatever the host paints under them would show over their content:
+// the host paints only around them.
+wxRegion GraphicHost::uncovered(const wxRect& rect) const {
+  wxRegion region(rect);
+  if (!m_window) return region;
+  for (wxWindow* child : m_window->GetChildren()) {
+    if (child->IsTopLevel() || !child->IsShown()) continue;
+    region.Subtract(child->GetRect());
+  }
+  return region;
 }
 
 GraphicControl* GraphicHost::controlAt(const wxPoint& point, bool enabledOnly) const {
@@ -117,8 +131,10 @@ void GraphicHost::paintControls(wxDC& dc) {
   const std::vector<GraphicControl*> controls = m_controls;
   for (GraphicControl* control : controls) {
     if (!control->visible() || control->bounds().IsEmpty()) continue;
-    wxDCClipper clip(dc, control->bounds());
+    // A region, not a wxDCClipper: that one puts back only the old clipping box, not its shape.
+    dc.SetDeviceClippingRegion(uncovered(control->bounds()));
     control->paint(dc);
+    dc.DestroyClippingRegion();
   }
 }
 
@@ -147,8 +163,13 @@ void GraphicHost::hoverFromPointer() {
 
 void GraphicHost::onPaint(wxPaintEvent&) {
   wxAutoBufferedPaintDC dc(m_window);
-  dc.SetBackground(wxBrush(m_window->GetBackgroundColour()));
-  dc.Clear();
+  const wxRect client(m_window->GetClientSize());
+  dc.SetDeviceClippingRegion(uncovered(client));
+  // Not Clear(): it fills the whole window, clipping or not.
+  dc.SetBrush(wxBrush(m_window->GetBackgroundColour()));
+  dc.SetPen(*wxTRANSPARENT_PEN);
+  dc.DrawRectangle(client);
+  dc.DestroyClippingRegion();
   paintControls(dc);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <wx/gdicmn.h>
+#include <wx/region.h>
 
 class wxDC;
 class wxWindow;
@@ -73,7 +74,8 @@ class GraphicHost {
   void updateHover(const wxPoint& point);
   GraphicControl* hovered() const { return m_hovered; }
 
-  // Paints every visible control, bottom first, each clipped to its rectangle.
+  // Paints every visible control, bottom first, each clipped to its rectangle less the child
+  // windows over it.
   void paintControls(wxDC& dc);
   // The pointer's position in client pixels when it is over the host window itself (not over one
   // of its child windows, not outside); false otherwise.
@@ -84,6 +86,7 @@ class GraphicHost {
   void add(GraphicControl* control);
   void remove(GraphicControl* control);
   void refresh(const wxRect& rect);
+  wxRegion uncovered(const wxRect& rect) const;
   void onPaint(wxPaintEvent& event);
   void onLeftDown(wxMouseEvent& event);
   void onLeftDoubleClick(wxMouseEvent& event);

@@ -41,6 +41,7 @@ std::unique_ptr<TImageButton> imageButton(GraphicHost& host, int left, int top, 
 TfrmMain::TfrmMain(PlatformServices services)
     : wxFrame(nullptr, wxID_ANY, kApplicationTitle, wxPoint(192, 114), wxDefaultSize, kMainWindowStyle),
       tmrWait(this),
+      tmrServerRestart(this),
       m_services(std::move(services)) {
   frmMain = this;
   // Own colours only: children such as the status bar keep the system's look.
@@ -67,6 +68,7 @@ TfrmMain::TfrmMain(PlatformServices services)
 TfrmMain::~TfrmMain() {
   FormDestroy();
   tmrWait.Stop();
+  tmrServerRestart.Stop();
   if (wxTheApp) wxTheApp->Unbind(wxEVT_QUERY_END_SESSION, &TfrmMain::onQueryEndSession, this);
   // The graphic controls unregister from the host, so they go before it.
   imgSound.reset();
@@ -170,6 +172,7 @@ void TfrmMain::bindEvents() {
   Bind(wxEVT_CLOSE_WINDOW, &TfrmMain::onClose, this);
   if (wxTheApp) wxTheApp->Bind(wxEVT_QUERY_END_SESSION, &TfrmMain::onQueryEndSession, this);
   Bind(wxEVT_TIMER, [this](wxTimerEvent&) { tmrWaitTimer(); }, tmrWait.GetId());
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { tmrServerRestartTimer(); }, tmrServerRestart.GetId());
 
   const auto menu = [this](wxMenuItem* item, void (TfrmMain::*handler)()) {
     Bind(wxEVT_MENU, [this, handler](wxCommandEvent&) { (this->*handler)(); }, item->GetId());
@@ -196,6 +199,7 @@ void TfrmMain::bindEvents() {
   cbFav->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { cbFavClick(); });
 
   wbApp().onBeforeNavigate2 = [this](const std::string& url) { tabBrowserwbAppBeforeNavigate2(url); };
+  wbApp().onConnectionFailed = [this](const std::string& url) { wbAppConnectionFailed(url); };
   wbQuery->onDocumentComplete = [this] { wbQueryDocumentComplete(); };
   wbUpdate->onNavigateComplete2 = [this] { wbUpdateNavigateComplete2(); };
   wmApp().onMediaChange = [this] { tabPlayerwmAppMediaChange(); };

@@ -7,8 +7,10 @@
 //   uMain_favorites.cpp  adding favorites and reading the replies
 #pragma once
 
+#include <chrono>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <wx/frame.h>
@@ -82,6 +84,7 @@ class TfrmMain : public wxFrame {
   wxMenuItem* About1 = nullptr;
 
   wxTimer tmrWait;
+  wxTimer tmrServerRestart;  // one-shot: the wait after starting the server again
 
   // The browser of the directory view and the player of the player view.
   WebView& wbApp();
@@ -145,6 +148,12 @@ class TfrmMain : public wxFrame {
   void mnuAddFavClick();
   void wbQueryDocumentComplete();
 
+  // --- the local server gone away ---
+  // A directory page that cannot reach the local server while its window is gone starts the
+  // server again, as start-up does, and loads the page again once it has had time to come up.
+  void wbAppConnectionFailed(const std::string& url);
+  void tmrServerRestartTimer();
+
   // --- updates, About, Help ---
   void wbUpdateNavigateComplete2();
   void About1Click();
@@ -167,6 +176,8 @@ class TfrmMain : public wxFrame {
   bool m_ignoreExceptionInstalled = false;
   bool m_mouseFilterInstalled = false;
   bool m_destroyed = false;
+  std::optional<std::chrono::steady_clock::time_point> m_lastServerRestart;
+  std::string m_reloadAfterRestart;
 };
 
 // The application's single main window, through which the player frame and the other windows

@@ -10,6 +10,7 @@
 #include <wx/app.h>
 
 #include "platform/web_view.h"
+#include "services/link_command.h"
 #include "tests/platform/web/web_test_support.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wx_test_util.h"
@@ -219,6 +220,36 @@ TEST_F(WebViewTest, ClickedFragmentLinkReportsTheCommandWithTheBarUnencoded) {
 
   ASSERT_TRUE(host.runScript("document.getElementById('fav').click();"));
   EXPECT_TRUE(pumpUntil([&] { return host.sawNavigation(base() + "links#2|77"); }, 5s));
+}
+
+// The near misses of a link command, written by a page and followed by the real browser, which
+// hands the address over as it parsed it (a blank in the fragment comes back as "%20").
+TEST_F(WebViewTest, LinkCommandsDecodeAsThePageWroteThem) {
+  struct Case {
+    const char* href;
+    bool plays;
+  };
+  const Case cases[] = {{"#01|x", true}, {"# 1|x", true},  {"#$1|x", true}, {"#0x1|x", true},
+                        {"#1 |x", false}, {"#3|x", false}, {"#|x", false},  {"#1x", false}};
+  std::string links;
+  for (size_t i = 0; i < std::size(cases); ++i)
+    links += "<a id=\"l" + std::to_string(i) + "\" href=\"" + cases[i].href + "\">link</a>";
+  m_server.http().Get("/near", [links](const httplib::Request&, httplib::Response& res) {
+    res.set_content(page(links), "text/html; charset=utf-8");
+  });
+  BrowserHost host;
+  ASSERT_TRUE(host.load(base() + "near"));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const size_t before = host.navigations.size();
+    ASSERT_TRUE(host.runScript("document.getElementById('l" + std::to_string(i) + "').click();"));
+    ASSERT_TRUE(pumpUntil([&] { return host.navigations.size() > before; }, 5s)) << cases[i].href;
+    const std::optional<LinkCommand> command = decodeLinkCommand(host.navigations.back());
+    const bool plays = command && command->kind == 1;
+    EXPECT_EQ(plays, cases[i].plays) << cases[i].href << " arrived as " << host.navigations.back();
+    if (plays) {
+      EXPECT_EQ(command->value, "x") << cases[i].href;
+    }
+  }
 }
 
 TEST_F(WebViewTest, SubFrameLoadReportsItsUrl) {

@@ -1,7 +1,9 @@
 // The favorites database: order, idempotent additions, concurrent writers, durability and a
 // refusal to touch a database of a newer layout.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -92,6 +94,132 @@ TEST(FavoritesStore, ConcurrentWritersLoseNothing) {
   EXPECT_EQ(positions.columnInt(0), positions.columnInt(1));
 }
 
+// Permissions as a user has them: root passes every permission check, so a test run as root
+// acts as "nobody" while the store opens its files.
+class AsUnprivilegedUser {
+ public:
+  AsUnprivilegedUser() {
+    if (::geteuid() != 0) return;
+    m_dropped = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+  }
+  ~AsUnprivilegedUser() {
+    if (!m_dropped) return;
+    if (::seteuid(0) != 0 || ::setegid(0) != 0) std::abort();
+  }
+
+ private:
+  bool m_dropped = false;
+};
+
+std::string readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+enum class Damage { Garbage, Truncated, Folder, ReadOnlyFolder, ReadOnlyFile, UncreatableFolder };
+
+struct DamageCase {
+  const char* name;
+  Damage damage;
+  FavoritesStore::Access access;
+  bool keepsOldFavorite;  // the favorite stored before is still listed
+  bool setAside;          // the old file was renamed aside, unchanged
+};
+
+std::ostream& operator<<(std::ostream& out, const DamageCase& c) { return out << c.name; }
+
+class FavoritesDamage : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(FavoritesDamage, TheStoreOpensAndSaysWhatItCanDo) {
+  const DamageCase& c = GetParam();
+  TempDir dir;
+  const fs::path data = dir.path() / "data";
+  const fs::path path = data / "favorites.sqlite3";
+  fs::permissions(dir.path(), fs::perms::all);
+  if (c.damage == Damage::UncreatableFolder) {
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                    fs::perms::others_exec | fs::perms::group_read | fs::perms::group_exec);
+  } else {
+    fs::create_directory(data);
+    fs::permissions(data, fs::perms::all);
+    {
+      FavoritesStore store(path.string());
+      for (int i = 0; i < 200; ++i) store.add("u", fav("f" + std::to_string(i)));
+    }
+    fs::permissions(path, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+  }
+  switch (c.damage) {
+    case Damage::Garbage:
+      writeFile(path, std::string(9000, 'x'));
+      break;
+    case Damage::Truncated:
+      fs::resize_file(path, fs::file_size(path) / 2);
+      break;
+    case Damage::Folder:
+      fs::remove(path);
+      fs::create_directory(path);
+      writeFile(path / "inside", "kept");
+      break;
+    case Damage::ReadOnlyFolder:
+      fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+      break;
+    case Damage::ReadOnlyFile:
+      fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+      break;
+    case Damage::UncreatableFolder:
+      break;
+  }
+  const std::string before = fs::is_regular_file(path) ? readAll(path) : std::string();
+
+  std::optional<FavoritesStore> store;
+  {
+    AsUnprivilegedUser user;
+    store.emplace(path.string());
+    EXPECT_EQ(store->access(), c.access) << store->notice();
+    EXPECT_EQ(store->list("u").size(), c.keepsOldFavorite ? 200u : 0u);
+    if (c.access == FavoritesStore::Access::ReadWrite) {
+      EXPECT_TRUE(store->add("u", fav("new")));
+      EXPECT_EQ(idsInOrder(*store, "u").back(), "new");
+    } else {
+      EXPECT_THROW(store->add("u", fav("new")), SqliteError);
+      EXPECT_FALSE(store->remove("u", "f1"));
+      EXPECT_FALSE(store->move("u", "f1", 1));
+    }
+  }
+  // One line for the pages, whenever something is not as it should be.
+  EXPECT_EQ(store->notice().empty(), false);
+  EXPECT_EQ(store->notice().find('\n'), std::string::npos);
+
+  std::vector<fs::path> aside;
+  if (fs::is_directory(data))
+    for (const auto& entry : fs::directory_iterator(data))
+      if (entry.path().filename().string().find(".damaged-") != std::string::npos) aside.push_back(entry.path());
+  ASSERT_EQ(aside.size(), c.setAside ? 1u : 0u);
+  if (c.setAside) {
+    EXPECT_NE(store->notice().find(aside[0].filename().string()), std::string::npos) << store->notice();
+    if (c.damage == Damage::Folder)
+      EXPECT_EQ(readAll(aside[0] / "inside"), "kept");
+    else
+      EXPECT_EQ(readAll(aside[0]), before) << "the damaged file is kept as it was";
+  } else if (!before.empty()) {
+    EXPECT_EQ(readAll(path), before) << "a read-only database is not changed";
+  }
+  fs::permissions(dir.path(), fs::perms::all);
+  if (fs::exists(data)) fs::permissions(data, fs::perms::all);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, FavoritesDamage,
+    ::testing::Values(
+        DamageCase{"Garbage", Damage::Garbage, FavoritesStore::Access::ReadWrite, false, true},
+        DamageCase{"Truncated", Damage::Truncated, FavoritesStore::Access::ReadWrite, false, true},
+        DamageCase{"Folder", Damage::Folder, FavoritesStore::Access::ReadWrite, false, true},
+        DamageCase{"ReadOnlyFolder", Damage::ReadOnlyFolder, FavoritesStore::Access::ReadOnly, true, false},
+        DamageCase{"ReadOnlyFile", Damage::ReadOnlyFile, FavoritesStore::Access::ReadOnly, true, false},
+        DamageCase{"UncreatableFolder", Damage::UncreatableFolder, FavoritesStore::Access::None, false, false}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+
 TEST(FavoritesStore, RefusesADatabaseOfANewerLayout) {
   TempDir dir;
   const std::string path = (dir.path() / "fav.sqlite3").string();
@@ -103,7 +231,10 @@ TEST(FavoritesStore, RefusesADatabaseOfANewerLayout) {
     SqliteDatabase db(path);
     db.exec("INSERT INTO schema_version (version) VALUES (99)");
   }
-  EXPECT_THROW(FavoritesStore{path}, SqliteError);
+  FavoritesStore refused(path);
+  EXPECT_EQ(refused.access(), FavoritesStore::Access::None);
+  EXPECT_TRUE(refused.list("u").empty());
+  EXPECT_THROW(refused.add("u", fav("b")), SqliteError);
   SqliteDatabase db(path);
   auto count = db.prepare("SELECT COUNT(*) FROM favorites");
   ASSERT_TRUE(count.step());

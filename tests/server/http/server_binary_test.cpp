@@ -176,6 +176,46 @@ TEST_F(ServerProgram, APortInUseIsAClearFailure) {
   EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Bin"), std::string::npos);
 }
 
+// Installed where the user may not write (and with no data folder yet): the channel list is
+// served all the same, says in one line that favorites cannot be saved, and adding one is an
+// ordinary failure reply. The lock lives in the user's runtime folder.
+TEST_F(ServerProgram, ReadOnlyApplicationFolderStillServesTheChannels) {
+  const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  for (const fs::path& p : {dir.path(), lib(), lib() / "Program", lib() / "Program" / "www"})
+    fs::permissions(p, readOnly);
+  fs::permissions(lib() / "Program" / "www" / "localhost", readOnly);
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  ASSERT_TRUE(runtime && *runtime) << "the tests run with a runtime folder";
+  std::vector<std::string> command = {"/bin/sh", (lib() / "serv.sh").string(), "--port", "0", "--no-window"};
+  // Root may write anywhere: run as a plain user, who may use the runtime folder.
+  const fs::path userRuntime = dir.path().parent_path() / (dir.path().filename().string() + "-run");
+  if (::geteuid() == 0) {
+    fs::create_directory(userRuntime);
+    fs::permissions(userRuntime, fs::perms::all);
+    command.insert(command.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
+                                     "XDG_RUNTIME_DIR=" + userRuntime.string()});
+  }
+  ChildProcess server(command, "/");
+  int port = 0;
+  if (auto line = server.readLine(10s)) {
+    const std::string prefix = "listening on 127.0.0.1:";
+    if (line->rfind(prefix, 0) == 0) port = std::stoi(line->substr(prefix.size()));
+  }
+  ASSERT_GT(port, 0) << "the server did not start";
+  const std::string page = fetch(port, "/query.php?code=&fav=0");
+  EXPECT_NE(page.find("Bin"), std::string::npos) << page;
+  EXPECT_NE(page.find("<p class=\"notice\">Favorites are unavailable"), std::string::npos) << page;
+  EXPECT_EQ(retVal(fetch(port, "/valid.php?cmd=addFav&code=z&method=URL&value=http://b.example/1?x=1&y=2")), "2");
+  EXPECT_NE(fetch(port, "/favmanage.php?user=z").find("Favorites are unavailable"), std::string::npos);
+  server.signal(SIGTERM);
+  EXPECT_EQ(server.wait(10s), std::optional<int>(0));
+  for (const fs::path& p : {dir.path(), lib(), lib() / "Program", lib() / "Program" / "www", lib() / "Program" / "www" / "localhost"})
+    fs::permissions(p, fs::perms::owner_all, fs::perm_options::add);
+  std::error_code ignored;
+  fs::remove_all(userRuntime, ignored);
+}
+
 TEST_F(ServerProgram, BadOptionsAreRefused) {
   ChildProcess child({(lib() / "zephra-server").string(), "--port", "http"});
   EXPECT_EQ(child.wait(5s), std::optional<int>(2));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
@@ -44,7 +45,16 @@ class RealPointerTest : public ::testing::Test {
     m_covered->setBounds(90, 10, 100, 100);
     m_frame->Show();
     ASSERT_TRUE(test::pumpUntil([this] { return m_frame->IsShownOnScreen(); }));
-    test::pumpFor(200ms);
+    // Ready once the pointer's moves reach the window: in, and out again.
+    moveTo(30, 30);
+    ASSERT_TRUE(test::pumpUntil([this] { return m_button->MouseInside; }));
+    settlePointerAway();
+  }
+  // Moves the pointer to an empty place of the window and waits until the button has seen it
+  // leave. X delivers events in order, so everything the pointer did before has been handled.
+  void settlePointerAway() {
+    moveTo(250, 150);
+    ASSERT_TRUE(test::pumpUntil([this] { return !m_button->MouseInside && m_host->hovered() == nullptr; }));
   }
   void TearDown() override {
     pointer("mousemove 0 0");
@@ -52,7 +62,7 @@ class RealPointerTest : public ::testing::Test {
     m_button.reset();
     m_host.reset();
     if (m_frame) m_frame->Destroy();
-    test::pumpFor(50ms);
+    wxTheApp->ProcessIdle();
   }
   // Runs xdotool with `args`; a point is given in the frame's client pixels.
   void pointer(const std::string& args) {
@@ -92,7 +102,7 @@ TEST_F(RealPointerTest, ClickFlipsOnce) {
   moveTo(30, 30);
   pointer("click 1");
   EXPECT_TRUE(test::pumpUntil([this] { return m_clicks == 1; }));
-  test::pumpFor(300ms);
+  settlePointerAway();
   EXPECT_EQ(1, m_clicks);
   EXPECT_EQ(1, m_button->ToggleState);
 }
@@ -105,8 +115,8 @@ TEST_F(RealPointerTest, DoubleClickFlipsOnceAndClicksOnce) {
   });
   moveTo(30, 30);
   pointer("click --repeat 2 --delay 40 1");
-  EXPECT_TRUE(test::pumpUntil([this] { return m_clicks >= 1; }));
-  test::pumpFor(500ms);
+  EXPECT_TRUE(test::pumpUntil([&] { return m_clicks >= 1 && doubleClicks >= 1; }));
+  settlePointerAway();
   EXPECT_EQ(1, doubleClicks);  // the system did see a double click
   EXPECT_EQ(1, m_clicks);
   EXPECT_EQ(1, m_button->ToggleState);
@@ -115,7 +125,9 @@ TEST_F(RealPointerTest, DoubleClickFlipsOnceAndClicksOnce) {
 TEST_F(RealPointerTest, PressOnTheChildWindowIsNotTheButtons) {
   moveTo(130, 50);
   pointer("click 1");
-  test::pumpFor(300ms);
+  // Handled once a later move onto the button has been seen.
+  moveTo(30, 30);
+  ASSERT_TRUE(test::pumpUntil([this] { return m_button->MouseInside; }));
   EXPECT_EQ(0, m_clicks);
   EXPECT_EQ(0, m_covered->ToggleState);
 }

@@ -12,6 +12,7 @@
 #include "skin/embedded_background.h"
 #include "tests/support/wx_test_util.h"
 #include "tests/ui/controls/picture_files.h"
+#include "tests/ui/controls/screen_grab.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"
 #include "ui/controls/graphic_picture.h"
@@ -37,24 +38,13 @@ const Placed kButtons[] = {
     {"sound.jpg", "sound.jpg", {654, 499, 27, 24}},
 };
 
-// Grabs the screen through the X server and returns the frame's client area.
-wxImage grabClient(wxWindow* window, const std::string& file) {
-  if (std::system(("import -window root " + file).c_str()) != 0) return wxImage();
-  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
-  wxImage screen(file, wxBITMAP_TYPE_PNG);
-  if (!screen.IsOk()) return screen;
-  const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
-  return screen.GetSubImage(wxRect(origin, window->GetClientSize()));
-}
+using test::grabClient;
 
-std::string at(const wxImage& image, int x, int y) {
-  return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y))
-      .GetAsString(wxC2S_CSS_SYNTAX).ToStdString();
-}
+std::string at(const wxImage& image, int x, int y) { return test::colourAt(image, x, y); }
 const std::string kBlack = "rgb(0, 0, 0)";
 
 TEST(SkinWindow, BackgroundAndButtonsShowWithoutTheirKeyColour) {
-  if (!std::getenv("DISPLAY") || std::system("command -v import >/dev/null") != 0)
+  if (!test::canGrabScreen())
     GTEST_SKIP() << "needs an X display and ImageMagick's import";
   test::ScratchFolder folder;
   wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "skin", wxPoint(20, 20), wxDefaultSize,

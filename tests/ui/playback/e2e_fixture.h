@@ -21,6 +21,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wx/menu.h>
 #include <wx/webview.h>
 
 #include "services/service_addresses.h"
@@ -188,7 +189,7 @@ class EndToEndTest : public ::testing::Test {
     // The window manager's part, as there is none on the test display: the new window gets the
     // keyboard.
     ASSERT_EQ(std::system("xdotool search --onlyvisible --name '^Zephra Player$' windowfocus --sync"), 0);
-    pumpFor(std::chrono::milliseconds(200));
+    ASSERT_TRUE(pumpUntil([&] { return frm->IsActive(); }, kPatience)) << "the window did not get the keyboard";
   }
 
   void TearDown() override {
@@ -238,7 +239,10 @@ class EndToEndTest : public ::testing::Test {
   }
 
   void clickAt(const wxPoint& screen) {
-    pumpFor(std::chrono::milliseconds(50));
+    // What is pending (a repaint, a hover) is done before the pointer moves; --sync waits for
+    // the pointer to arrive.
+    wxTheApp->ProcessPendingEvents();
+    wxTheApp->ProcessIdle();
     const std::string command = "xdotool mousemove --sync " + std::to_string(screen.x) + " " +
                                 std::to_string(screen.y) + " click 1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;

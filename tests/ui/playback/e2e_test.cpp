@@ -4,6 +4,7 @@
 #include <wx/checkbox.h>
 #include <wx/menu.h>
 
+#include "tests/ui/controls/screen_grab.h"
 #include "tests/ui/playback/e2e_fixture.h"
 
 namespace zephra::test {
@@ -34,10 +35,8 @@ TEST_F(EndToEndTest, ClickingAChannelPlaysItAndItsMediaEnablesTheControls) {
 
   // The keys, typed on the real keyboard: the link click left the focus in the browser, which
   // the player view hid.
-  for (const char* key : {"space", "m"}) {
-    pumpFor(std::chrono::milliseconds(50));
-    ASSERT_EQ(std::system((std::string("xdotool key ") + key).c_str()), 0);
-  }
+  // The X server hands the keys over in order: no pause between them.
+  for (const char* key : {"space", "m"}) ASSERT_EQ(std::system((std::string("xdotool key ") + key).c_str()), 0);
   EXPECT_TRUE(pumpUntil([&] { return playing() && frm->wmApp().mute(); }, kPatience))
       << frm->statusText() << " muted " << frm->wmApp().mute();
   EXPECT_FALSE(frm->PlayIsShown);
@@ -97,6 +96,46 @@ TEST_F(EndToEndTest, ReportAndOrganizeFavoritesStopThePlayerAndOpenTheirPages) {
   EXPECT_TRUE(frm->PlayIsShown);
   ASSERT_TRUE(pumpUntil([&] { return directory().GetCurrentURL().Contains("favmanage.php?user=e2e"); }, kPatience));
   EXPECT_TRUE(pumpUntil([&] { return script("document.title") == "Favorites"; }, kPatience)) << script("document.title");
+}
+
+// The channels tab reaches 2 px into the directory view; hovering it repaints the tab, and the
+// page, which lies above every picture, must keep its own rows there.
+TEST_F(EndToEndTest, TabHoverLeavesThePageRowsUnderItAlone) {
+  const std::string shot = std::string(::testing::TempDir()) + "zephra-tab-hover.png";
+  const wxRect tab = frm->imTabBrowser->bounds();
+  const int viewTop = frm->tabBrowser->GetPosition().y;
+  ASSERT_LT(viewTop, tab.GetBottom() + 1) << "the tab no longer reaches into the view";
+  // The page's own rows, as they show without any hover.
+  const auto pageRows = [&](const wxImage& image) {
+    std::string rows;
+    for (int y = viewTop; y <= tab.GetBottom(); ++y)
+      for (int x = tab.GetLeft(); x <= tab.GetRight(); ++x) rows += test::colourAt(image, x, y);
+    return rows;
+  };
+  wxImage before;
+  std::string cleanRows;
+  // The page is painted once its own dark background has replaced the empty white view and
+  // two grabs in a row show the same rows.
+  ASSERT_TRUE(pumpUntil([&] {
+    before = test::grabClient(frm->clientPanel(), shot);
+    if (!before.IsOk() || test::colourAt(before, tab.GetLeft() + 50, viewTop) == "rgb(255, 255, 255)") return false;
+    const std::string rows = pageRows(before);
+    const bool settled = rows == cleanRows;
+    cleanRows = rows;
+    return settled;
+  }, kPatience));
+  const std::string unhovered = test::colourAt(before, tab.GetLeft() + 50, tab.GetTop() + 10);
+
+  const wxPoint over = frm->clientPanel()->ClientToScreen(tab.GetPosition() + wxPoint(50, 10));
+  ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(over.x) + " " + std::to_string(over.y)).c_str()), 0);
+  ASSERT_TRUE(pumpUntil([&] { return frm->imTabBrowser->shownFile() == "btChanOn.bmp"; }, kPatience));
+  wxImage after;
+  // Repainted once the tab shows its hover picture on the screen.
+  ASSERT_TRUE(pumpUntil([&] {
+    after = test::grabClient(frm->clientPanel(), shot);
+    return after.IsOk() && test::colourAt(after, tab.GetLeft() + 50, tab.GetTop() + 10) != unhovered;
+  }, kPatience));
+  EXPECT_EQ(pageRows(after), cleanRows) << "the tab's picture shows over the page";
 }
 
 TEST_F(EndToEndTest, DeadStreamShowsTheFailure) {

@@ -1,0 +1,42 @@
+// The local server gone away while the player runs: started again once, as at start-up.
+#include "common/zephra_constants.h"
+#include "ui/main/uMain.h"
+
+namespace zephra {
+
+namespace {
+
+// A server that dies at once must not be started again and again.
+constexpr std::chrono::seconds kRestartInterval{10};
+
+}  // namespace
+
+void TfrmMain::wbAppConnectionFailed(const std::string& url) {
+  if (LocalBase.empty() || url.rfind(LocalBase, 0) != 0) return;  // another site: the browser's page
+  if (tmrServerRestart.IsRunning()) return;                       // started already, still waiting
+  // Its window is there: it runs and merely did not answer this once; starting another would
+  // only find it and leave.
+  if (m_services.findWindow(kLocalServerWindowTitle)) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (m_lastServerRestart && now - *m_lastServerRestart < kRestartInterval) {
+    setStatusText("The channel list cannot be reached: the local server does not answer.");
+    return;
+  }
+  m_lastServerRestart = now;
+  // The page again without any link command in its address, so nothing is replayed.
+  m_reloadAfterRestart = url.substr(0, url.find('#'));
+  try {
+    m_services.startScript(AppDir + "lib/serv.sh", AppDir + "lib/");
+  } catch (...) {
+    // As at start-up: a server that does not come up shows as the page that cannot be reached.
+  }
+  setStatusText("Starting the local server again...");
+  tmrServerRestart.StartOnce(m_services.serverWaitMs);
+}
+
+void TfrmMain::tmrServerRestartTimer() {
+  if (statusText() == "Starting the local server again...") setStatusText("");
+  wbApp().navigate(m_reloadAfterRestart);
+}
+
+}  // namespace zephra
