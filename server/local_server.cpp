@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "server/favorite_request.h"
 #include "server/sources/guide_store_importer.h"
 #include "server/sources/source_input.h"
@@ -15,6 +18,22 @@
 namespace zephra {
 
 namespace {
+
+// The guide database holds nothing that cannot be read again from the guides, so a data folder
+// that cannot be written (read-only application folder, full disk) gets a private folder for
+// the run instead of stopping the server.
+std::string guideDatabasePath(const std::string& dataDir, const char* name) {
+  const std::filesystem::path wanted = std::filesystem::path(dataDir) / name;
+  std::error_code ec;
+  std::filesystem::create_directories(dataDir, ec);
+  if (::access(dataDir.c_str(), W_OK) == 0) return wanted.string();
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string pattern = std::string(runtime && *runtime ? runtime : "/tmp") + "/zephra-guide-XXXXXX";
+  if (!::mkdtemp(pattern.data())) return wanted.string();
+  std::fprintf(stderr, "zephra-server: %s cannot be written; the guide is kept in %s for this run\n",
+               dataDir.c_str(), pattern.c_str());
+  return (std::filesystem::path(pattern) / name).string();
+}
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 
@@ -61,7 +80,7 @@ void serveFile(const std::string& path, http::Response& res) {
 LocalServer::LocalServer(LocalServerConfig config)
     : m_config(std::move(config)),
       m_favorites(prepareFolders(m_config)),
-      m_guide((std::filesystem::path(m_config.dataDir) / kGuideDatabaseName).string()),
+      m_guide(guideDatabasePath(m_config.dataDir, kGuideDatabaseName)),
       m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
       m_builtinPlaylist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
       m_sourceStore((std::filesystem::path(m_config.dataDir) / kSourcesDatabaseName).string()),

@@ -49,8 +49,15 @@ class ServerProgram : public ::testing::Test {
     client.set_connection_timeout(5);
     client.set_read_timeout(5);
     client.set_url_encode(false);
-    auto result = client.Get(target.c_str());
-    return result ? result->body : std::string();
+    // The program reads its list beside the listening server and answers a loading notice
+    // until the list is there: wait for the list itself (bounded, event-driven by the answers).
+    for (int attempt = 0; attempt < 500; ++attempt) {
+      auto result = client.Get(target.c_str());
+      if (!result) return std::string();
+      if (result->body.find("Loading the channel list") == std::string::npos) return result->body;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::string();
   }
 
   static int connectTo(int port) {
