@@ -48,15 +48,24 @@ bool validUtf8(std::string_view text) {
 }
 
 std::string defaultName(const std::string& location) {
+  std::string name;
   if (const std::size_t scheme = schemeLength(location)) {
     const std::size_t end = location.find_first_of("/?#", scheme);
-    std::string host = location.substr(scheme, end == std::string::npos ? end : end - scheme);
-    const std::size_t at = host.rfind('@');  // never show credentials written into the address
-    return at == std::string::npos ? host : host.substr(at + 1);
+    name = location.substr(scheme, end == std::string::npos ? end : end - scheme);
+    const std::size_t at = name.rfind('@');  // never show credentials written into the address
+    if (at != std::string::npos) name.erase(0, at + 1);
+  } else {
+    name = location.substr(location.find_last_of('/') + 1);
+    if (name.empty()) name = location;
   }
-  const std::size_t slash = location.find_last_of('/');
-  const std::string file = location.substr(slash + 1);
-  return file.empty() ? location : file;
+  // A long host or file name must not slip past the limit a typed name keeps to; cut between
+  // characters.
+  if (name.size() > kMaxSourceNameBytes) {
+    std::size_t cut = kMaxSourceNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return name;
 }
 
 }  // namespace

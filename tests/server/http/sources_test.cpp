@@ -198,6 +198,12 @@ TEST(SourceFetch, CancelEndsASilentTransferAtOnce) {
   canceller.join();
 }
 
+std::string repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 TEST(SourceInput, AcceptsAddressesAndPathsRefusesTheRest) {
   const struct {
     std::string kind, name, location;
@@ -222,6 +228,11 @@ TEST(SourceInput, AcceptsAddressesAndPathsRefusesTheRest) {
       {"playlist", std::string(101, 'n'), "http://tv.example/", false, "", ""},
       {"playlist", "line\nbreak", "http://tv.example/", false, "", ""},
       {"channels", "x", "http://tv.example/", false, "", ""},
+      // A name taken from a long file name keeps to the name limit, cut between characters.
+      {"playlist", "", "/" + std::string(300, 'f'), true, std::string(100, 'f'),
+       "/" + std::string(300, 'f')},
+      {"playlist", "", "/x" + repeated("\xC3\xA9", 100), true, "x" + repeated("\xC3\xA9", 49),
+       "/x" + repeated("\xC3\xA9", 100)},
   };
   for (const auto& c : cases) {
     std::string why;
