@@ -9,6 +9,7 @@
 #include <wx/app.h>
 
 #include "common/stream_address.h"
+#include "common/stream_headers.h"
 
 namespace zephra {
 namespace {
@@ -46,6 +47,13 @@ PlaybackEnd endOf(const mpv_event_end_file& end) {
 // schemes (with TLS, proxies and HLS encryption), never file, pipe, concat, subfile or lavfi.
 constexpr const char* kMediaLibraryProtocols =
     "http,https,httpproxy,tls,tcp,udp,rtp,srtp,rtmp,rtmps,rtmpt,rtmpts,ffrtmphttp,srt,mmsh,mmst,crypto";
+
+std::string notANetworkStream(const std::string& address) {
+  const std::string scheme = addressScheme(address);
+  return scheme.empty() || isNetworkStreamScheme(scheme)
+             ? "not a network stream address"
+             : "\"" + scheme + "\" addresses are not network streams";
+}
 
 }  // namespace
 
@@ -187,8 +195,11 @@ void MpvMediaPlayer::shutDown() {
   if (m_mpv) m_mpv->destroy();
 }
 
-void MpvMediaPlayer::open(const std::string& url) {
-  engine().command({"loadfile", url, "replace"});
+void MpvMediaPlayer::open(const std::string& url, const StreamHeaders& headers) {
+  std::vector<std::pair<std::string, std::string>> perFile;
+  if (!headers.userAgent.empty()) perFile.emplace_back("user-agent", headers.userAgent);
+  if (!headers.referrer.empty()) perFile.emplace_back("referrer", headers.referrer);
+  engine().loadFile(url, perFile);
   // An item opened after a pause would otherwise start paused.
   engine().setFlag("pause", false);
 }
@@ -196,7 +207,7 @@ void MpvMediaPlayer::open(const std::string& url) {
 void MpvMediaPlayer::play() {
   if (!m_mpv && m_url.empty()) return;  // nothing to play: no need to start the engine
   if (engine().integer("playlist-current-pos") < 0) {
-    if (!m_url.empty()) open(m_url);
+    if (!m_url.empty()) open(m_url, m_headers);
     return;
   }
   engine().setFlag("pause", false);
@@ -218,24 +229,29 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
   if (url.empty()) throw MediaPlayerError("set address: the address is empty");
   if (url.find('\0') != std::string::npos)
     throw MediaPlayerError("set address: the address contains a NUL character");
-  if (!isNetworkStreamAddress(url)) {
-    refuse(url);
+  // The header part is split off first: the checks below are about the address alone.
+  StreamRequest request = splitStreamHeaders(url);
+  if (!request.problem.empty()) {
+    refuse(request.problem);
     return;
   }
-  const std::string address = withLowerCaseScheme(url);
-  open(address);
+  if (!isNetworkStreamAddress(request.address)) {
+    refuse(notANetworkStream(request.address));
+    return;
+  }
+  const std::string address = withLowerCaseScheme(request.address);
+  open(address, request.headers);
   m_url = address;
+  m_headers = std::move(request.headers);
 }
 
 // Nothing of the address reaches the engine. Whatever played before stops, so the status and
 // the picture agree; its late end report does not replace the refusal.
-void MpvMediaPlayer::refuse(const std::string& url) {
+void MpvMediaPlayer::refuse(const std::string& why) {
   m_url.clear();
+  m_headers = StreamHeaders();
   if (m_mpv) m_mpv->command({"stop"});
-  const std::string scheme = addressScheme(url);
-  m_status.refused(scheme.empty() || isNetworkStreamScheme(scheme)
-                       ? "not a network stream address"
-                       : "\"" + scheme + "\" addresses are not network streams");
+  m_status.refused(why);
   requestDrain();
 }
 

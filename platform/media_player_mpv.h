@@ -9,6 +9,7 @@
 #include <wx/weakref.h>
 #include <wx/window.h>
 
+#include "common/stream_headers.h"
 #include "platform/media_player.h"
 #include "platform/mpv_handle.h"
 #include "platform/player_full_screen.h"
@@ -51,8 +52,9 @@ class MpvMediaPlayer final : public MediaPlayer {
   struct EventPump;
 
   MpvHandle& engine() const;
-  void open(const std::string& url);
-  void refuse(const std::string& url);
+  void open(const std::string& url, const StreamHeaders& headers);
+  // Plays nothing and says why in the status.
+  void refuse(const std::string& why);
   void drainEvents();
   bool handleEvent(const mpv_event& event);  // true when a new media item was opened
   void raiseStatusIfChanged();
@@ -69,6 +71,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   PlayerStatus m_status;
   std::string m_notifiedStatus;
   std::string m_url;
+  StreamHeaders m_headers;  // sent with m_url
 };
 
 }  // namespace zephra

@@ -60,6 +60,57 @@ void MpvHandle::command(const std::vector<std::string>& args) {
   checkMpv(mpvLibrary().command(checked(), argv.data()), args.empty() ? "command" : args.front());
 }
 
+namespace {
+
+mpv_node stringNode(const std::string& text) {
+  mpv_node node{};
+  node.format = MPV_FORMAT_STRING;
+  node.u.string = const_cast<char*>(text.c_str());
+  return node;
+}
+
+// A node map over borrowed keys and values: they must outlive the map.
+struct NodeMap {
+  std::vector<char*> keys;
+  std::vector<mpv_node> values;
+  mpv_node_list list{};
+  mpv_node node{};
+
+  void add(const char* key, mpv_node value) {
+    keys.push_back(const_cast<char*>(key));
+    values.push_back(value);
+  }
+  // Call once everything is added: the list points into the vectors.
+  mpv_node& finish() {
+    list.num = static_cast<int>(values.size());
+    list.keys = keys.data();
+    list.values = values.data();
+    node.format = MPV_FORMAT_NODE_MAP;
+    node.u.list = &list;
+    return node;
+  }
+};
+
+}  // namespace
+
+void MpvHandle::loadFile(const std::string& url,
+                         const std::vector<std::pair<std::string, std::string>>& options) {
+  NodeMap perFile;
+  for (const auto& [name, value] : options) perFile.add(name.c_str(), stringNode(value));
+  static const std::string kReplace = "replace";
+  static const std::string kLoadFile = "loadfile";
+  // Named arguments, so the options land in "options" whatever position it has in this version.
+  NodeMap command;
+  command.add("name", stringNode(kLoadFile));
+  command.add("url", stringNode(url));
+  command.add("flags", stringNode(kReplace));
+  if (!options.empty()) command.add("options", perFile.finish());
+  mpv_node result{};
+  const int status = mpvLibrary().commandNode(checked(), &command.finish(), &result);
+  if (status >= 0) mpvLibrary().freeNodeContents(&result);
+  checkMpv(status, "loadfile");
+}
+
 void MpvHandle::setProperty(const char* name, const std::string& value) {
   checkMpv(mpvLibrary().setPropertyString(checked(), name, value.c_str()), name);
 }

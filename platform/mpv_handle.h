@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <mpv/client.h>
@@ -25,6 +26,9 @@ class MpvHandle {
   void initialize();
 
   void command(const std::vector<std::string>& args);
+  // "loadfile <url> replace" with options for this one item. Names and values go to mpv as
+  // separate strings of a node map, never parsed as option text: a value cannot set another option.
+  void loadFile(const std::string& url, const std::vector<std::pair<std::string, std::string>>& options);
   void setProperty(const char* name, const std::string& value);
   void setFlag(const char* name, bool value);
   void setInt(const char* name, int64_t value);

@@ -35,6 +35,8 @@ std::unique_ptr<MpvLibrary> load() {
   bind(library, "mpv_terminate_destroy", lib->terminateDestroy);
   bind(library, "mpv_set_option_string", lib->setOptionString);
   bind(library, "mpv_command", lib->command);
+  bind(library, "mpv_command_node", lib->commandNode);
+  bind(library, "mpv_free_node_contents", lib->freeNodeContents);
   bind(library, "mpv_set_property", lib->setProperty);
   bind(library, "mpv_set_property_string", lib->setPropertyString);
   bind(library, "mpv_get_property", lib->getProperty);

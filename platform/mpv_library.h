@@ -12,6 +12,8 @@ struct MpvLibrary {
   decltype(&mpv_terminate_destroy) terminateDestroy;
   decltype(&mpv_set_option_string) setOptionString;
   decltype(&mpv_command) command;
+  decltype(&mpv_command_node) commandNode;
+  decltype(&mpv_free_node_contents) freeNodeContents;
   decltype(&mpv_set_property) setProperty;
   decltype(&mpv_set_property_string) setPropertyString;
   decltype(&mpv_get_property) getProperty;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class wxWindow;
 
@@ -16,6 +17,13 @@ namespace zephra {
 class WebViewError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// A link of the current page: the address a click on it navigates to (resolved, as the
+// before-navigate event reports it) and the text it shows.
+struct PageLink {
+  std::string address;
+  std::string text;
 };
 
 class WebView {
@@ -30,6 +38,13 @@ class WebView {
   // Throws WebViewError when there is no document, no such element or no readable value.
   // Safe to call from inside another read's wait: each call returns its own result.
   virtual std::string readElementValue(const std::string& id) = 0;
+  // The links of the current top-level document that match a CSS selector, in document order.
+  // Throws WebViewError as readElementValue does.
+  virtual std::vector<PageLink> readLinks(const std::string& selector) = 0;
+  // Gives `className` to the links matching `selector` whose link-command value (the text after
+  // the first "|" after the first "#") is `value`, takes it from the others, and scrolls the first
+  // marked one into the middle of the view. Returns at once; a page without such links is left as is.
+  virtual void markLinks(const std::string& selector, const std::string& value, const std::string& className) = 0;
   // The native control, to place it in a layout. Null for test doubles.
   virtual wxWindow* window() = 0;
 

@@ -152,23 +152,9 @@ class WxWebView final : public WebView {
   }
 
   std::string readElementValue(const std::string& id) override {
-    wxWebView& view = liveView();
-    const std::shared_ptr<ScriptCalls> calls = m_calls;
-    const std::uintptr_t callId = ++calls->lastId;
-    calls->unanswered.insert(callId);
-    view.RunScriptAsync(web::elementValueScript(id), reinterpret_cast<void*>(callId));
-    waitForAnswer(*calls, callId);
-    const auto it = calls->answers.find(callId);
-    if (it == calls->answers.end()) {
-      calls->abandoned.insert(callId);
-      if (calls->closed) throw WebViewError("The web browser was closed");
-      throw WebViewError("The page did not answer in time");
-    }
-    const ScriptCalls::Answer answer = std::move(it->second);
-    calls->answers.erase(it);
-    if (!answer.ok) throw WebViewError("The page cannot be read: " + answer.text);
+    const std::string answer = runForAnswer(web::elementValueScript(id));
     std::string value;
-    switch (web::parseElementValueResult(answer.text, value)) {
+    switch (web::parseElementValueResult(answer, value)) {
       case web::ElementRead::Value:
         return value;
       case web::ElementRead::NoElement:
@@ -181,9 +167,48 @@ class WxWebView final : public WebView {
     throw WebViewError("The page gave an unreadable answer");
   }
 
+  std::vector<PageLink> readLinks(const std::string& selector) override {
+    std::vector<std::pair<std::string, std::string>> links;
+    if (!web::parseLinksResult(runForAnswer(web::linksScript(selector)), links))
+      throw WebViewError("The page gave an unreadable answer");
+    std::vector<PageLink> result;
+    result.reserve(links.size());
+    for (auto& [address, text] : links) result.push_back(PageLink{std::move(address), std::move(text)});
+    return result;
+  }
+
+  void markLinks(const std::string& selector, const std::string& value, const std::string& className) override {
+    const std::shared_ptr<ScriptCalls> calls = m_calls;
+    const std::uintptr_t callId = ++calls->lastId;
+    // Nobody waits for this one: its answer is dropped when it comes.
+    calls->unanswered.insert(callId);
+    calls->abandoned.insert(callId);
+    liveView().RunScriptAsync(web::markLinksScript(selector, value, className), reinterpret_cast<void*>(callId));
+  }
+
   wxWindow* window() override { return m_view.get(); }
 
  private:
+  // Runs `script` in the top document and waits for its answer text.
+  std::string runForAnswer(const wxString& script) {
+    wxWebView& view = liveView();
+    const std::shared_ptr<ScriptCalls> calls = m_calls;
+    const std::uintptr_t callId = ++calls->lastId;
+    calls->unanswered.insert(callId);
+    view.RunScriptAsync(script, reinterpret_cast<void*>(callId));
+    waitForAnswer(*calls, callId);
+    const auto it = calls->answers.find(callId);
+    if (it == calls->answers.end()) {
+      calls->abandoned.insert(callId);
+      if (calls->closed) throw WebViewError("The web browser was closed");
+      throw WebViewError("The page did not answer in time");
+    }
+    const ScriptCalls::Answer answer = std::move(it->second);
+    calls->answers.erase(it);
+    if (!answer.ok) throw WebViewError("The page cannot be read: " + answer.text);
+    return answer.text;
+  }
+
   wxWebView& liveView() {
     if (!m_view) throw WebViewError("The web browser no longer exists");
     return *m_view;

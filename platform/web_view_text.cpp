@@ -124,6 +124,39 @@ ElementRead parseElementValueResult(const std::string& result, std::string& valu
   }
 }
 
+std::string linksScript(const std::string& selector) {
+  return "(function(){var out='L';for(const a of document.querySelectorAll(" + jsStringLiteral(selector) +
+         ")){var t=String(a.textContent);if(t.toWellFormed)t=t.toWellFormed();"
+         "out+=encodeURIComponent(String(a.href))+'\\t'+encodeURIComponent(t)+'\\n';}return out;})()";
+}
+
+bool parseLinksResult(const std::string& result, std::vector<std::pair<std::string, std::string>>& links) {
+  if (result.empty() || result[0] != 'L') return false;
+  links.clear();
+  std::size_t start = 1;
+  while (start < result.size()) {
+    const std::size_t end = result.find('\n', start);
+    if (end == std::string::npos) return false;
+    const std::string line = result.substr(start, end - start);
+    const std::size_t tab = line.find('\t');
+    std::pair<std::string, std::string> link;
+    if (tab == std::string::npos || !percentDecode(line.substr(0, tab), link.first) ||
+        !percentDecode(line.substr(tab + 1), link.second))
+      return false;
+    links.push_back(std::move(link));
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string markLinksScript(const std::string& selector, const std::string& value, const std::string& className) {
+  return "(function(){var v=" + jsStringLiteral(value) + ",c=" + jsStringLiteral(className) +
+         ",first=null;for(const a of document.querySelectorAll(" + jsStringLiteral(selector) +
+         ")){var h=String(a.href),i=h.indexOf('#'),j=i<0?-1:h.indexOf('|',i);"
+         "var on=j>=0&&h.substring(j+1)===v;a.classList.toggle(c,on);if(on&&!first)first=a;}"
+         "if(first)first.scrollIntoView({block:'center'});return first?'Y':'N';})()";
+}
+
 std::string loadableUrl(const std::string& url) {
   std::string out;
   out.reserve(url.size());

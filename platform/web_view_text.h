@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zephra::web {
 
@@ -19,6 +21,14 @@ enum class ElementRead { Value, NoElement, NoValue, Garbled };
 
 // Decodes the tagged text of elementValueScript(); `value` is set only for ElementRead::Value.
 ElementRead parseElementValueResult(const std::string& result, std::string& value);
+
+// A script that evaluates to "L" followed by one line per link matching `selector`: its resolved
+// address and its text, each percent-encoded as UTF-8, separated by a tab.
+std::string linksScript(const std::string& selector);
+// Decodes the answer of linksScript(); false when it is garbled.
+bool parseLinksResult(const std::string& result, std::vector<std::pair<std::string, std::string>>& links);
+// The script behind WebView::markLinks.
+std::string markLinksScript(const std::string& selector, const std::string& value, const std::string& className);
 
 // `url` made loadable as it is: bytes that are not valid UTF-8 and NUL bytes are percent-encoded,
 // so the request carries them instead of the whole address being dropped by a text conversion.

@@ -1,5 +1,6 @@
 #include "server/favorite_request.h"
 
+#include "common/stream_headers.h"
 #include "server/html.h"
 
 namespace zephra {
@@ -69,7 +70,12 @@ const Channel* findRequestedChannel(const PlaylistSnapshot& playlist,
   };
   if (const Channel* channel = find(command.value)) return channel;
   const std::string decoded = html::percentDecode(command.value);
-  return decoded == command.value ? nullptr : find(decoded);
+  if (decoded != command.value)
+    if (const Channel* channel = find(decoded)) return channel;
+  if (command.method != AddFavoriteCommand::Method::Url) return nullptr;
+  // Played with headers the list no longer gives the channel: the address still names it.
+  const StreamRequest played = splitStreamHeaders(decoded);
+  return played.headers.empty() ? nullptr : playlist.findByUrl(played.address);
 }
 
 }  // namespace zephra

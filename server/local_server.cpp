@@ -187,7 +187,7 @@ void LocalServer::handleAddFavorite(const http::Request& req, http::Response& re
   }
   bool added = false;
   try {
-    added = m_favorites.add(command->code, Favorite{channel->id, channel->name, channel->url});
+    added = m_favorites.add(command->code, Favorite{channel->id, channel->name, playValue(*channel)});
   } catch (const std::exception& e) {
     // The player learns the outcome only from retVal; an error page without it would leave it
     // waiting, so a favorite that could not be saved is an ordinary failure reply.

@@ -9,7 +9,8 @@ namespace zephra {
 
 namespace {
 
-// A row of the directory: the channel as the playlist has it, or as a favorite stored it.
+// A row of the directory: the channel as the playlist has it, or as a favorite stored it; url is
+// what the play link hands the player (the address with any headers it needs).
 struct Row {
   std::string id, name, url, group, logo, source;
   const Channel* channel = nullptr;  // null for a favorite no longer in the list
@@ -131,7 +132,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
     for (const Favorite& favorite : favorites) {
       // The playlist's current entry when the channel is still there; the stored copy otherwise.
       if (const Channel* channel = playlist.findById(favorite.channelId))
-        consider(Row{channel->id, channel->name, channel->url, channel->group, channel->logo,
+        consider(Row{channel->id, channel->name, playValue(*channel), channel->group, channel->logo,
                      channel->source, channel},
                  foldAsciiCase(channel->name));
       else
@@ -146,7 +147,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
       if (!foldedSearch.empty() && folded[i].find(foldedSearch) == std::string::npos) continue;
       const std::size_t position = matched++;
       if (position / pageSize + 1 == wantedPage)
-        pageRows.push_back(Row{c.id, c.name, c.url, c.group, c.logo, c.source, &c});
+        pageRows.push_back(Row{c.id, c.name, playValue(c), c.group, c.logo, c.source, &c});
     }
   }
   const std::size_t pages = std::max<std::size_t>(1, (matched + pageSize - 1) / pageSize);

@@ -40,7 +40,9 @@ std::string renderFavoritesManager(const std::string& user, const std::vector<Fa
     const Channel* current = playlist.findById(favorite.channelId);
     const std::string id = html::urlEncode(favorite.channelId);
     out += "<li class=\"channel\">";
-    out += "<a class=\"play\" href=\"" + html::escape(playLink(favorite.url)) + "\">" +
+    // The playlist's entry plays with the headers it has now; a gone channel as it was saved.
+    const std::string played = current ? playValue(*current) : favorite.url;
+    out += "<a class=\"play\" href=\"" + html::escape(playLink(played)) + "\">" +
            html::escape(favorite.name) + "</a>";
     if (!current) out += "<span class=\"gone\">no longer in the channel list</span>";
     out += "<span class=\"actions\">";

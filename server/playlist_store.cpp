@@ -23,7 +23,10 @@ PlaylistSnapshot::PlaylistSnapshot(Playlist playlist, std::string problem)
     const Channel& channel = channels[i];
     m_foldedNames.push_back(foldAsciiCase(channel.name));
     m_byId.emplace(channel.id, i);
-    m_byUrl.emplace(channel.url, i);  // emplace keeps the first channel of a repeated address
+    // emplace keeps the first channel of a repeated address. The player asks by what it was
+    // given to play (the address with its headers), an older caller by the bare address.
+    if (!channel.headers.empty()) m_byUrl.emplace(playValue(channel), i);
+    m_byUrl.emplace(channel.url, i);
     if (!channel.group.empty()) {
       auto [it, inserted] = groupIndex.emplace(channel.group, m_groups.size());
       if (inserted) m_groups.push_back(ChannelGroup{channel.group, 0});

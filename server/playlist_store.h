@@ -36,7 +36,7 @@ class PlaylistSnapshot {
   const std::vector<ChannelGroup>& groups() const { return m_groups; }
 
   const Channel* findById(const std::string& id) const;
-  // The first channel whose address is exactly `url`.
+  // The first channel whose address, or whose play value (address and headers), is exactly `url`.
   const Channel* findByUrl(const std::string& url) const;
   // Channel names folded to ASCII lower case, index-aligned with channels(): search input.
   const std::vector<std::string>& foldedNames() const { return m_foldedNames; }

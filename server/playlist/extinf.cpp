@@ -49,6 +49,10 @@ void assignAttribute(std::string_view key, std::string_view value, ExtInfFields&
     fields.logo = value;
   } else if (equalsAsciiNoCase(key, "group-title")) {
     fields.group = value;
+  } else if (equalsAsciiNoCase(key, "user-agent") || equalsAsciiNoCase(key, "http-user-agent")) {
+    fields.userAgent = value;
+  } else if (equalsAsciiNoCase(key, "http-referrer")) {
+    fields.referrer = value;
   }
 }
 

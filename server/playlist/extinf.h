@@ -14,6 +14,8 @@ struct ExtInfFields {
   std::string_view tvgShift;
   std::string_view logo;
   std::string_view group;
+  std::string_view userAgent;  // user-agent or http-user-agent
+  std::string_view referrer;   // http-referrer
   bool hasNameSeparator = false;  // a ',' ended the attributes
   bool unclosedQuote = false;     // an attribute's quote never closed
 };

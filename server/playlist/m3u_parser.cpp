@@ -151,10 +151,12 @@ class Parser {
       handleExtInf(line.substr(8));
     } else if (startsWithNoCase(line, "#EXTGRP:")) {
       m_pendingGroupFromExtGrp = fieldText(trimBlanks(line.substr(8)));
+    } else if (startsWithNoCase(line, "#EXTVLCOPT:")) {
+      handleVlcOption(line.substr(11));
     } else if (startsWithNoCase(line, "#EXTM3U") && !m_lineHasControls) {
       handleHeader(line.substr(7));
     }
-    // Every other '#' line ( #EXTVLCOPT, #PLAYLIST, comments) has nothing for us.
+    // Every other '#' line (#PLAYLIST, comments) has nothing for us.
   }
 
   void handleHeader(std::string_view text) {
@@ -165,6 +167,14 @@ class Parser {
       if (std::find(guides.begin(), guides.end(), address) == guides.end())
         guides.emplace_back(address);
     }
+  }
+
+  // The player options that carry request headers; the others are the player's business.
+  void handleVlcOption(std::string_view text) {
+    if (startsWithNoCase(text, "HTTP-USER-AGENT="))
+      m_pendingVlcHeaders.userAgent = fieldText(trimBlanks(text.substr(16)));
+    else if (startsWithNoCase(text, "HTTP-REFERRER="))
+      m_pendingVlcHeaders.referrer = fieldText(trimBlanks(text.substr(14)));
   }
 
   void handleExtInf(std::string_view text) {
@@ -178,6 +188,8 @@ class Parser {
     m_pending.tvgShift = fieldText(fields.tvgShift);
     m_pending.logo = fieldText(fields.logo);
     m_pending.group = fieldText(fields.group);
+    m_pending.headers.userAgent = fieldText(fields.userAgent);
+    m_pending.headers.referrer = fieldText(fields.referrer);
     m_hasPending = true;
     m_pendingLine = m_lineNumber;
   }
@@ -194,6 +206,18 @@ class Parser {
       m_pending = Channel();
       m_hasPending = false;
     }
+    StreamHeaders vlcHeaders = std::move(m_pendingVlcHeaders);
+    m_pendingVlcHeaders = StreamHeaders();
+    StreamRequest request = splitStreamHeaders(url);
+    if (!request.problem.empty()) {
+      // The player would refuse it as well: a line end in a header would start another header.
+      m_pendingGroupFromExtGrp.clear();
+      warn(m_lineNumber, request.problem + ", left out: " + shortened(std::string(url)));
+      return;
+    }
+    mergeHeaders(channel.headers, vlcHeaders);
+    mergeHeaders(channel.headers, request.headers);
+    url = trimBlanks(request.address);
     // The player would refuse it: a local file, a filter graph or a helper protocol, never a
     // channel. Listing it would only offer a click that cannot play.
     if (!isNetworkStreamAddress(url)) {
@@ -218,6 +242,12 @@ class Parser {
     m_result.channels.push_back(std::move(channel));
   }
 
+  // The later, more specific source of a header wins where it names one.
+  static void mergeHeaders(StreamHeaders& into, StreamHeaders& from) {
+    if (!from.userAgent.empty()) into.userAgent = std::move(from.userAgent);
+    if (!from.referrer.empty()) into.referrer = std::move(from.referrer);
+  }
+
   // field is already trimmed (parseExtInf trims every view it returns).
   std::string fieldText(std::string_view field) const {
     return m_lineHasControls ? cleanText(field) : std::string(field);
@@ -234,6 +264,7 @@ class Parser {
   Playlist m_result;
   std::size_t m_lineNumber = 0;
   Channel m_pending;
+  StreamHeaders m_pendingVlcHeaders;  // #EXTVLCOPT lines may come before or after the #EXTINF
   bool m_hasPending = false;
   std::size_t m_pendingLine = 0;
   std::string m_pendingGroupFromExtGrp;

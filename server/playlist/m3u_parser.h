@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/stream_headers.h"
+
 namespace zephra {
 
 struct Channel {
@@ -21,7 +23,16 @@ struct Channel {
   std::string tvgName;  // tvg-name
   std::string source;   // name of the channel source it came from; "" for channels.m3u
   std::string tvgShift; // tvg-shift: hours the guide's times are moved by, as written
+  // Request headers the stream needs: #EXTINF user-agent / http-user-agent / http-referrer,
+  // overridden by #EXTVLCOPT:http-user-agent= / http-referrer= lines, overridden by the
+  // "|User-Agent=...&Referer=..." part after the address (which `url` no longer holds).
+  StreamHeaders headers;
 };
+
+// What the player is given to play the channel: the address, with its headers in the pipe form.
+inline std::string playValue(const Channel& channel) {
+  return joinStreamHeaders(channel.url, channel.headers);
+}
 
 struct Playlist {
   std::vector<Channel> channels;      // file order; entries with an id already seen are dropped

@@ -18,6 +18,10 @@ class DocumentDouble : public WebView {
   void navigate(const std::string&) override {}
   void refresh() override {}
   wxWindow* window() override { return nullptr; }
+  std::vector<PageLink> readLinks(const std::string&) override { return links; }
+  void markLinks(const std::string&, const std::string& value, const std::string&) override { marked.push_back(value); }
+  std::vector<PageLink> links;
+  std::vector<std::string> marked;
   std::string readElementValue(const std::string& id) override {
     if (!hasDocument) throw WebViewError("no document");
     auto it = elements.find(id);

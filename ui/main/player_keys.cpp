@@ -18,6 +18,16 @@ PlayerKeyCommand playerKeyCommand(int keyCode, int modifiers) {
     case 'M':
     case 'm':
       return PlayerKeyCommand::Mute;
+    case WXK_PAGEDOWN:
+    case WXK_NUMPAD_PAGEDOWN:
+    case WXK_MEDIA_NEXT_TRACK:
+      return PlayerKeyCommand::NextChannel;
+    case WXK_PAGEUP:
+    case WXK_NUMPAD_PAGEUP:
+    case WXK_MEDIA_PREV_TRACK:
+      return PlayerKeyCommand::PreviousChannel;
+    case WXK_BACK:
+      return PlayerKeyCommand::LastChannel;
     default:
       return PlayerKeyCommand::None;
   }

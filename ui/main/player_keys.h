@@ -10,6 +10,9 @@ enum class PlayerKeyCommand {
   FullScreen,       // F or F11: enters full screen, or leaves it when already there
   LeaveFullScreen,  // Esc
   Mute,             // M
+  NextChannel,      // Page Down, or the media key for the next track / channel down
+  PreviousChannel,  // Page Up, or the media key for the previous track / channel up
+  LastChannel,      // Backspace: the channel played before this one
 };
 
 // `keyCode` is a wx key code (letters arrive upper case), `modifiers` a wx modifier mask.

@@ -5,6 +5,7 @@
 //   uMain_playback.cpp   playing a channel and the playback commands
 //   uMain_directory.cpp  link commands, favorites filter, Organize Favorites and Report
 //   uMain_favorites.cpp  adding favorites and reading the replies
+//   uMain_zap.cpp        zapping through the directory page's channels
 #pragma once
 
 #include <chrono>
@@ -48,6 +49,8 @@ class TfrmMain : public wxFrame {
   std::string AccountCode;
   std::string ContentStamp;
   std::string CurrentUrl;
+  // The channel played before CurrentUrl (Backspace goes back to it); empty until a second one.
+  std::string PreviousUrl;
   bool PlayIsShown = false;
   bool ServerReady = false;
 
@@ -133,11 +136,21 @@ class TfrmMain : public wxFrame {
   void mnuStopClick();
   void mnuFullscreenClick();
   void tbVolumeChange();
-  // Space, F/F11, Esc and M in the player view (uMain_keys.cpp). True when the key was used.
+  // Space, F/F11, Esc, M, Page Up/Down and Backspace in the player view (uMain_keys.cpp). True
+  // when the key was used.
   bool playerKeyDown(int keyCode, int modifiers);
+  // --- zapping (uMain_zap.cpp) ---
+  // Plays the next (+1) or previous (-1) channel of the directory page in wbApp, wrapping.
+  bool zapChannel(int step);
+  // Plays PreviousUrl again.
+  bool playLastChannel();
+  // Marks CurrentUrl's links in the directory page and scrolls the first into view.
+  void markPlayingChannel();
 
   // --- directory view ---
   void tabBrowserwbAppBeforeNavigate2(const std::string& URL);
+  // What a kind 1 link command does with its value.
+  void playLinkValue(const std::string& value);
   void cbFavClick();
   void mnuOrgFavClick();
   void mnuReportClick();
@@ -178,6 +191,8 @@ class TfrmMain : public wxFrame {
   bool m_destroyed = false;
   std::optional<std::chrono::steady_clock::time_point> m_lastServerRestart;
   std::string m_reloadAfterRestart;
+  // The name of the channel a zap is opening, put before the player's status until it plays.
+  std::string m_openingName;
 };
 
 // The application's single main window, through which the player frame and the other windows

@@ -26,14 +26,18 @@ void TfrmMain::tabBrowserwbAppBeforeNavigate2(const std::string& URL) {
   const std::optional<LinkCommand> command = decodeLinkCommand(URL);
   if (!command) return;
   if (command->kind == kPlayCommand) {
-    // The three buttons playChannel does not show itself.
-    imFullScreen->show();
-    imStop->show();
-    imSound->show();
-    playChannel(command->value);
+    playLinkValue(command->value);
   } else if (command->kind == kAddFavoriteCommand) {
     addFavoriteById(command->value);
   }
+}
+
+void TfrmMain::playLinkValue(const std::string& value) {
+  // The three buttons playChannel does not show itself.
+  imFullScreen->show();
+  imStop->show();
+  imSound->show();
+  playChannel(value);
 }
 
 void TfrmMain::cbFavClick() {

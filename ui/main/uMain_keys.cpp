@@ -1,5 +1,6 @@
 // Keyboard keys of the player view: Space, F/F11, Esc and M do what the matching button or menu
-// item does, and only where that button or item could be used right now.
+// item does, and only where that button or item could be used right now; Page Up/Down and
+// Backspace zap (uMain_zap.cpp).
 #include <wx/event.h>
 #include <wx/menuitem.h>
 
@@ -60,6 +61,12 @@ bool TfrmMain::playerKeyDown(int keyCode, int modifiers) {
       return true;
     case PlayerKeyCommand::Mute:
       return pressIfUsable(*imSound);
+    case PlayerKeyCommand::NextChannel:
+      return zapChannel(+1);
+    case PlayerKeyCommand::PreviousChannel:
+      return zapChannel(-1);
+    case PlayerKeyCommand::LastChannel:
+      return playLastChannel();
     case PlayerKeyCommand::None:
       break;
   }

@@ -18,7 +18,9 @@ namespace zephra {
 void TfrmMain::playChannel(const std::string& url) {
   tabBrowser->Hide();
   tabPlayer->Show();
+  if (url != CurrentUrl) PreviousUrl = CurrentUrl;
   CurrentUrl = url;
+  m_openingName.clear();
   lbStatus->show();
   mnuReport->Enable(true);
   cbFav->Hide();
@@ -33,6 +35,7 @@ void TfrmMain::playChannel(const std::string& url) {
   player.stop();
   player.setUrl(CurrentUrl);
   player.play();
+  markPlayingChannel();
 }
 
 // Deliberately leaves the view alone: new media may arrive while the directory is shown.
@@ -45,7 +48,11 @@ void TfrmMain::tabPlayerwmAppMediaChange() {
   imFullScreen->Active = true;
 }
 
-void TfrmMain::wmAppStatusChange() { setStatusText(wmApp().status()); }
+void TfrmMain::wmAppStatusChange() {
+  const std::string status = wmApp().status();
+  if (status == "Playing") m_openingName.clear();
+  setStatusText(m_openingName.empty() ? status : m_openingName + ": " + status);
+}
 
 void TfrmMain::imPlayClick(TImageButton*) {
   // As choosing the menu item: nothing runs while the item is disabled.

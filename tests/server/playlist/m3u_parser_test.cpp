@@ -102,6 +102,62 @@ TEST(M3uParserTest, EntriesThatAreNotNetworkStreamsAreLeftOutAndCounted) {
       << p.warnings[0];
 }
 
+TEST(M3uParserTest, HeadersFromAttributesOptionLinesAndThePipeForm) {
+  const struct {
+    const char* entry;  // the lines after #EXTINF:-1 and before the channel name
+    const char* userAgent;
+    const char* referrer;
+  } cases[] = {
+      {" user-agent=\"UA, with comma\",N\nhttp://h/a", "UA, with comma", ""},
+      {" http-user-agent=\"U\" http-referrer=\"http://r/\",N\nhttp://h/a", "U", "http://r/"},
+      {",N\n#EXTVLCOPT:http-user-agent=Mozilla/5.0 (X11; Linux)\n#EXTVLCOPT:http-referrer=http://r/\nhttp://h/a",
+       "Mozilla/5.0 (X11; Linux)", "http://r/"},
+      {",N\nhttp://h/a|User-Agent=VLC%2F3&Referer=http%3A%2F%2Fr%2F", "VLC/3", "http://r/"},
+      // The more specific form wins where it names a header: pipe over option over attribute.
+      {" user-agent=\"attr\" http-referrer=\"attr\",N\n#EXTVLCOPT:http-user-agent=opt\nhttp://h/a",
+       "opt", "attr"},
+      {" user-agent=\"attr\",N\n#EXTVLCOPT:http-user-agent=opt\nhttp://h/a|User-Agent=pipe", "pipe", ""},
+      // Other player options change nothing.
+      {",N\n#EXTVLCOPT:network-caching=1000\nhttp://h/a", "", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string text = "#EXTM3U\n#EXTINF:-1"s + c.entry + "\n";
+    const Playlist p = parseM3u(text);
+    ASSERT_EQ(p.channels.size(), 1u) << text;
+    const Channel& channel = p.channels[0];
+    EXPECT_EQ(channel.url, "http://h/a") << text;
+    EXPECT_EQ(channel.headers.userAgent, c.userAgent) << text;
+    EXPECT_EQ(channel.headers.referrer, c.referrer) << text;
+    EXPECT_TRUE(p.warnings.empty()) << text;
+  }
+  // Headers belong to one entry, and an option line before its #EXTINF still counts.
+  const Playlist p = parseM3u(
+      "#EXTVLCOPT:http-user-agent=first\n#EXTINF:-1,A\nhttp://h/a\n#EXTINF:-1,B\nhttp://h/b\n");
+  ASSERT_EQ(p.channels.size(), 2u);
+  EXPECT_EQ(p.channels[0].headers.userAgent, "first");
+  EXPECT_TRUE(p.channels[1].headers.empty());
+  // The id stays that of the address and name, so favorites survive a list that adds headers.
+  EXPECT_EQ(p.channels[0].id, parseM3u("#EXTINF:-1,A\nhttp://h/a\n").channels[0].id);
+  EXPECT_EQ(playValue(p.channels[0]), "http://h/a|User-Agent=first");
+  EXPECT_EQ(playValue(p.channels[1]), "http://h/b");
+}
+
+TEST(M3uParserTest, HostileHeaderValuesNeverReachAChannel) {
+  const Playlist p = parseM3u(
+      "#EXTINF:-1,Injected\nhttp://h/a|User-Agent=x%0D%0AHost:%20evil\n"
+      "#EXTINF:-1,Local\nfile:///etc/passwd|User-Agent=x\n"
+      "#EXTINF:-1 user-agent=\"a\x01b\",Control\n#EXTVLCOPT:http-referrer=r\x7f\nhttp://h/c\n");
+  ASSERT_EQ(p.channels.size(), 1u);
+  EXPECT_EQ(p.channels[0].name, "Control");
+  for (const char c : p.channels[0].headers.userAgent + p.channels[0].headers.referrer)
+    EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f);
+  EXPECT_EQ(p.leftOutCount, 1u);  // the local file; the injection is left out with its reason
+  ASSERT_GE(p.warnings.size(), 2u);
+  EXPECT_NE(p.warnings[0].find("line 2: the stream's user agent holds a control character"),
+            std::string::npos)
+      << p.warnings[0];
+}
+
 TEST(M3uParserTest, EntryWithoutAddressAtEndIsReportedAndDropped) {
   const Playlist p = parseM3u("#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,B\n#EXTVLCOPT:x=y\n\n");
   ASSERT_EQ(p.channels.size(), 1u);

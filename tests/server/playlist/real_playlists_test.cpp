@@ -74,6 +74,26 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.file).substr(0, 2);
     });
 
+TEST(RealPlaylistDetailTest, UsHeadersReachTheirChannelsAndThePlayValue) {
+  LOAD_OR_SKIP(us, "us.m3u");
+  std::size_t userAgents = 0;
+  std::size_t referrers = 0;
+  for (const Channel& c : us.channels) {
+    userAgents += !c.headers.userAgent.empty();
+    referrers += !c.headers.referrer.empty();
+    EXPECT_EQ(c.url.find('|'), std::string::npos) << c.url;
+  }
+  EXPECT_EQ(userAgents, 8u);
+  EXPECT_EQ(referrers, 1u);
+  const Channel* wgn = findByName(us, "WGN Chicago IL (WGN-TV1) (720p)");
+  ASSERT_NE(wgn, nullptr);
+  EXPECT_EQ(wgn->headers.referrer, "https://plus.teleup.com/");
+  EXPECT_EQ(wgn->headers.userAgent.rfind("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_14_6)", 0), 0u);
+  const StreamRequest played = splitStreamHeaders(playValue(*wgn));
+  EXPECT_EQ(played.address, wgn->url);
+  EXPECT_TRUE(played.headers == wgn->headers);
+}
+
 TEST(RealPlaylistDetailTest, UsUserAgentCommasAndSharedAddresses) {
   LOAD_OR_SKIP(us, "us.m3u");
   const Channel* bikini = findByName(us, "A3Bikini (720p)");

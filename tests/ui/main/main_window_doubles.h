@@ -40,6 +40,10 @@ class FakeWebView : public WebView {
     throw WebViewError("no element " + id);
   }
   wxWindow* window() override { return nullptr; }
+  std::vector<PageLink> readLinks(const std::string&) override { return links; }
+  void markLinks(const std::string&, const std::string& value, const std::string&) override { marked.push_back(value); }
+  std::vector<PageLink> links;
+  std::vector<std::string> marked;
 
   wxWindow* parent = nullptr;
   wxRect place;

@@ -62,12 +62,13 @@ class LocalServerProcess {
   std::string stream(const std::string& name) const { return base() + "demo/" + name + ".ts"; }
 
   // The demo channels at this server's address, plus one whose address nobody answers.
-  void writePlaylist(const std::string& deadStream) {
+  void writePlaylist(const std::string& deadStream, const std::string& extraEntries = {}) {
     std::ofstream out(m_root / "lib" / "Program" / "www" / "localhost" / "channels.m3u");
     out << "#EXTM3U\n";
     for (const char* name : {"testcard", "colourbars", "mandelbrot"})
       out << "#EXTINF:-1 tvg-id=\"" << name << ".demo\" group-title=\"Demo\"," << name << "\n" << stream(name) << "\n";
     out << "#EXTINF:-1 tvg-id=\"dead.demo\" group-title=\"Demo\",Dead Channel\n" << deadStream << "\n";
+    out << extraEntries;
   }
 
   // A page of the server, fetched directly (checks what it stored).
@@ -155,7 +156,7 @@ class EndToEndTest : public ::testing::Test {
     fs::create_directories(m_root / "app");
     std::ofstream(m_root / "app" / "config.ini") << "stamp\r\n";
     server = std::make_unique<LocalServerProcess>(m_root / "server");
-    server->writePlaylist(deadStream());
+    server->writePlaylist(deadStream(), extraEntries());
     // The server looks at the playlist file again only now and then: wait until it lists ours.
     ASSERT_TRUE(pumpUntil([&] { return server->get("/query.php?code=x&fav=0").find(server->stream("testcard")) != std::string::npos; },
                           kPatience));
@@ -202,6 +203,9 @@ class EndToEndTest : public ::testing::Test {
     std::error_code ignored;
     fs::remove_all(m_root, ignored);
   }
+
+  // Playlist entries after the demo channels, for a test's own streams.
+  virtual std::string extraEntries() { return {}; }
 
   static std::string deadStream() { return "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/dead.ts"; }
 

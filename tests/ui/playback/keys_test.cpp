@@ -3,6 +3,7 @@
 #include <wx/defs.h>
 
 #include "tests/ui/playback/playback_fixture.h"
+#include "ui/main/channel_zap.h"
 #include "ui/main/player_keys.h"
 
 namespace zephra::test {
@@ -23,6 +24,12 @@ TEST(PlayerKeyCommand, MapsThePlayerKeysAndLeavesEverythingElse) {
       {WXK_F11, wxMOD_NONE, PlayerKeyCommand::FullScreen},
       {WXK_ESCAPE, wxMOD_NONE, PlayerKeyCommand::LeaveFullScreen},
       {'M', wxMOD_NONE, PlayerKeyCommand::Mute},
+      {WXK_PAGEDOWN, wxMOD_NONE, PlayerKeyCommand::NextChannel},
+      {WXK_MEDIA_NEXT_TRACK, wxMOD_NONE, PlayerKeyCommand::NextChannel},
+      {WXK_PAGEUP, wxMOD_SHIFT, PlayerKeyCommand::PreviousChannel},
+      {WXK_MEDIA_PREV_TRACK, wxMOD_NONE, PlayerKeyCommand::PreviousChannel},
+      {WXK_BACK, wxMOD_NONE, PlayerKeyCommand::LastChannel},
+      {WXK_PAGEDOWN, wxMOD_CONTROL, PlayerKeyCommand::None},  // the toolkit's tab switching
       // Menu accelerators and shortcuts of other windows are never taken.
       {'F', wxMOD_ALT, PlayerKeyCommand::None},
       {'M', wxMOD_CONTROL, PlayerKeyCommand::None},
@@ -33,6 +40,23 @@ TEST(PlayerKeyCommand, MapsThePlayerKeysAndLeavesEverythingElse) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(playerKeyCommand(c.key, c.modifiers), c.command) << "key " << c.key << " modifiers " << c.modifiers;
+}
+
+TEST(ZapTarget, WrapsAndStartsAtAnEndForAChannelNotOnThePage) {
+  const std::vector<std::string> page = {"a", "b", "c"};
+  const struct {
+    std::vector<std::string> values;
+    const char* current;
+    int step;
+    std::optional<std::size_t> target;
+  } cases[] = {
+      {page, "a", +1, 1}, {page, "c", +1, 0}, {page, "a", -1, 2}, {page, "b", -1, 0},
+      {page, "x", +1, 0}, {page, "x", -1, 2}, {page, "", +1, 0},
+      {{"a"}, "a", +1, 0}, {{"a"}, "a", -1, 0},
+      {{"a", "b", "a"}, "a", -1, 2},  // a channel listed twice: from its first place
+      {{}, "a", +1, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(zapTarget(c.values, c.current, c.step), c.target) << c.current << c.step;
 }
 
 class KeysTest : public PlaybackTest {
@@ -69,6 +93,48 @@ TEST_F(KeysTest, PlayingChannelAnswersEveryKeyLikeItsButton) {
   EXPECT_TRUE(press('F')) << "F again leaves full screen";
   EXPECT_EQ(player().calls, (Calls{"pause", "play", "setMute 1", "setMute 0", "setFullScreen 1", "setFullScreen 0",
                                    "setFullScreen 1", "setFullScreen 0"}));
+}
+
+TEST_F(KeysTest, PageKeysZapThroughThePageAndBackspaceGoesBack) {
+  TfrmMain& frm = open();
+  // What the page holds, in its order: a favorite link and a foreign link are not channels.
+  wbApp().links = {{"http://127.0.0.1/query.php#1|http://s/a.ts", "A"},
+                   {"http://127.0.0.1/query.php#2|17", "add"},
+                   {"http://127.0.0.1/query.php#1|http://s/b.ts|User-Agent=x", "B"},
+                   {"http://elsewhere/", "elsewhere"},
+                   {"http://127.0.0.1/query.php#1|http://s/c.ts", "C"}};
+  playingChannel("http://s/b.ts|User-Agent=x");
+  const struct {
+    int key;
+    const char* plays;
+    const char* status;
+  } steps[] = {
+      {WXK_PAGEDOWN, "http://s/c.ts", "C"},
+      {WXK_PAGEDOWN, "http://s/a.ts", "A"},  // wraps at the end
+      {WXK_PAGEUP, "http://s/c.ts", "C"},    // and at the start
+      {WXK_BACK, "http://s/a.ts", "A"},
+      {WXK_BACK, "http://s/c.ts", "C"},
+      {WXK_PAGEUP, "http://s/b.ts|User-Agent=x", "B"},
+  };
+  for (const auto& step : steps) {
+    player().calls.clear();
+    EXPECT_TRUE(press(step.key)) << step.plays;
+    EXPECT_EQ(frm.CurrentUrl, step.plays);
+    EXPECT_EQ(player().calls, (Calls{"stop", std::string("setUrl ") + step.plays, "play"}));
+    EXPECT_EQ(frm.statusText(), step.status);
+    EXPECT_TRUE(frm.imStop->visible());
+    EXPECT_EQ(wbApp().marked.back(), step.plays) << "the page marks the playing channel";
+  }
+  // The player's statuses name the channel until it plays.
+  player().statusText = "Opening media...";
+  frm.wmAppStatusChange();
+  EXPECT_EQ(frm.statusText(), "B: Opening media...");
+  player().statusText = "Playing";
+  frm.wmAppStatusChange();
+  EXPECT_EQ(frm.statusText(), "Playing");
+  // A page without channels leaves the key to others.
+  wbApp().links.clear();
+  EXPECT_FALSE(press(WXK_PAGEDOWN));
 }
 
 TEST_F(KeysTest, KeysOfUnusableControlsDoNothing) {
