@@ -5,6 +5,9 @@
 //   uMain_playback.cpp   playing a channel and the playback commands
 //   uMain_directory.cpp  link commands, favorites filter, Organize Favorites and Report
 //   uMain_favorites.cpp  adding favorites and reading the replies
+//   uMain_info.cpp       the update check's reply, About and Help
+//   uMain_keys.cpp       the player view's keyboard keys
+//   uMain_server.cpp     starting the local server again when it has gone away
 //   uMain_zap.cpp        zapping through the directory page's channels
 #pragma once
 

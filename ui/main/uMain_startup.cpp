@@ -1,4 +1,6 @@
-// The start-up sequence, run while the main window is created (still hidden).
+// The start-up sequence, run while the main window is created (still hidden). Its order matters:
+// an error ends it at that point (see handleEscapedError), so what has been set up stays and the
+// rest does not happen, and the tests pin that order.
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/menu.h>
@@ -14,11 +16,10 @@
 namespace zephra {
 
 void TfrmMain::FormCreate() {
-  // 1. Is the local server already there?
+  // A running local server shows a top-level window with its title; only without one do we start it.
   const bool serverFound = m_services.findWindow(kLocalServerWindowTitle);
-  // 2.
   AppDir = m_services.appDir();
-  // 3. Start it and give it time to come up.
+  // Start it and give it time to come up before the directory page asks it for anything.
   if (!serverFound) {
     try {
       m_services.startScript(AppDir + "lib/serv.sh", AppDir + "lib/");
@@ -29,40 +30,40 @@ void TfrmMain::FormCreate() {
     tmrWait.Start(m_services.serverWaitMs);
     waitForServer();
   }
-  // 4.
   RemoteBase = m_services.loadRemoteBase(AppDir);
-  // 5.
+  // The window opens on the directory view.
   tabPlayer->Hide();
-  // 6. Never fails: any problem means no account code.
+  // Never fails: any problem means no account code.
   try {
     AccountCode = m_services.loadAccountCode();
   } catch (...) {
     AccountCode.clear();
   }
-  // 7.
   LocalBase = localBaseAddress();
-  // 8. The whole directory, not filtered by favorites.
+  // The whole directory, not filtered by favorites.
   wbApp().navigate(channelDirectoryUrl(LocalBase, AccountCode, "0"));
-  // 9.
+  // A missing config.ini throws here: the directory is already loading, but no update check is
+  // sent and the controls below keep their construction state.
   readContentStamp();
-  // 10. The reply arrives later through wbUpdate.
+  // The reply arrives later through wbUpdate.
   wbUpdate->navigate(updateCheckUrl(RemoteBase, ContentStamp));
-  // 11.-13.
+  // Nothing is playing yet: no playback buttons, no volume bar, nothing to add to favorites.
   disableButton();
   mnuAddFav->Enable(false);
   tbVolume->Hide();
-  // 14. Without the filter the browsers merely show their context menu: not worth stopping for.
+  // Without the filter the browsers merely show their context menu: not worth stopping for.
   try {
     m_mouseFilterInstalled = m_services.installMouseFilter();
   } catch (...) {
   }
-  // 15.
+  // The engine's own volume setting; a player that cannot answer ends the sequence here, while
+  // that error is still reported.
   tbVolume->setPosition(wmApp().volume());
-  // 16. From here on, errors escaping a handler are dropped.
+  // From here on, errors escaping a handler are dropped.
   m_ignoreExceptionInstalled = true;
-  // 17.
   tbVolume->setBackgroundBrush(wxColour(6, 6, 6));
-  // 18.-25. Pictures by bare name from the current folder.
+  // Pictures by bare name from the current folder; one that cannot be loaded ends the sequence
+  // silently at its button, so the buttons before it keep theirs.
   setButtonPictures(*imTabBrowser, "btChanOff.bmp", "btChanOff.bmp", "btChanOn.bmp");
   imTabBrowser->refreshImage();
   setButtonPictures(*imTabPlayer, "btPlayerOff.bmp", "btPlayerOff.bmp", "btPlayerOn.bmp");

@@ -195,11 +195,11 @@ TEST_F(MainWindowTest, MissingConfigIniShowsTheReportAndLeavesTheHalfInitialised
 }
 
 TEST_F(MainWindowTest, PlayerErrorBeforeTheHandlerIsReportedAndEndsTheSequence) {
-  doubles.playerReadsFail = true;  // step 15 reads the volume
+  doubles.playerReadsFail = true;  // the volume bar's position is read from the player
   TfrmMain& frm = open();
   ASSERT_EQ(doubles.boxes.size(), 1u);
   EXPECT_EQ(doubles.boxes[0].text, "player gone.");
-  EXPECT_TRUE(frm.mouseFilterInstalled()) << "step 14 already done";
+  EXPECT_TRUE(frm.mouseFilterInstalled()) << "the mouse filter comes before the volume read";
   EXPECT_FALSE(frm.ignoreExceptionInstalled());
   EXPECT_EQ(frm.imTabBrowser->shownFile(), "");
 }
