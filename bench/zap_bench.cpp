@@ -34,6 +34,7 @@
 #include "bench/bench_events.h"
 #include "platform/media_player_mpv.h"
 #include "platform/mpv_handle.h"
+#include "platform/native_window.h"
 #include "services/service_addresses.h"
 #include "ui/main/platform_services.h"
 #include "ui/main/uMain.h"

@@ -15,7 +15,7 @@
 #include "ui/controls/graphic_picture.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
-#include "ui/main/check_box_look.h"
+#include "platform/check_box_look.h"
 #include "ui/main/main_background.h"
 
 namespace zephra {
