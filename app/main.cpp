@@ -1,5 +1,4 @@
 // Entry of Zephra Player: creates the four windows and runs the message loop.
-#include <cstdlib>
 #include <exception>
 
 #include <wx/app.h>
@@ -7,6 +6,7 @@
 #include <wx/msgdlg.h>
 
 #include "common/zephra_constants.h"
+#include "platform/display_backend.h"
 #include "platform/toolkit_sanitizer_options.h"
 #include "ui/dialogs/uAbout.h"
 #include "ui/dialogs/uHelp.h"
@@ -81,7 +81,6 @@ class ZephraApp : public wxApp {
 wxIMPLEMENT_APP_NO_MAIN(zephra::ZephraApp);
 
 int main(int argc, char** argv) {
-  // The player draws into X11 windows: GTK must use its X11 backend, decided before it starts.
-  setenv("GDK_BACKEND", "x11", 1);
+  zephra::chooseDisplayBackend();
   return wxEntry(argc, argv);
 }

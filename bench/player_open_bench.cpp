@@ -27,6 +27,7 @@
 #include <wx/utils.h>
 
 #include "bench/bench_events.h"
+#include "platform/display_backend.h"
 #include "platform/media_player.h"
 
 namespace {
@@ -113,7 +114,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s CLIP.ts [ROUNDS] [VIDEO_OUTPUT]\n", argv[0]);
     return 2;
   }
-  setenv("GDK_BACKEND", "x11", 1);
+  zephra::chooseDisplayBackend();
   wxApp::SetInstance(new wxApp());
   int wxArgc = 1;
   char* wxArgv[] = {argv[0], nullptr};

@@ -32,8 +32,10 @@
 #include <wx/webview.h>
 
 #include "bench/bench_events.h"
+#include "platform/display_backend.h"
 #include "platform/media_player_mpv.h"
 #include "platform/mpv_handle.h"
+#include "platform/native_window.h"
 #include "services/service_addresses.h"
 #include "ui/main/platform_services.h"
 #include "ui/main/uMain.h"
@@ -236,7 +238,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s APP_DIR LOCAL_BASE ROUNDS\n", argv[0]);
     return 2;
   }
-  setenv("GDK_BACKEND", "x11", 1);
+  zephra::chooseDisplayBackend();
   wxApp::SetInstance(new BenchApp());
   int wxArgc = 1;
   char* wxArgv[] = {argv[0], nullptr};

@@ -4,12 +4,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include <gdk/gdkx.h>
-#include <gtk/gtk.h>
 #include <wx/app.h>
 
 #include "common/stream_address.h"
 #include "common/stream_headers.h"
+#include "platform/native_window.h"
 
 namespace zephra {
 namespace {
@@ -56,16 +55,6 @@ std::string notANetworkStream(const std::string& address) {
 }
 
 }  // namespace
-
-unsigned long nativeWindowId(wxWindow* window) {
-  GtkWidget* widget = window->GetHandle();
-  gtk_widget_realize(widget);
-  GdkWindow* gdkWindow = window->GTKGetDrawingWindow();
-  if (!gdkWindow) gdkWindow = gtk_widget_get_window(widget);
-  if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow))
-    throw MediaPlayerError("the media player needs the X11 display backend (GDK_BACKEND=x11)");
-  return GDK_WINDOW_XID(gdkWindow);
-}
 
 // Carries mpv's wakeups to the UI thread. Shared so a wakeup that arrives after the player is
 // gone finds `player` null instead of freed memory.

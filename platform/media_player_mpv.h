@@ -1,5 +1,5 @@
-// The media player on libmpv, drawing into an X11 child window. Declared here (not only in the
-// .cpp) so tests can reach the engine's log.
+// The media player on libmpv, drawing into a child window of its own. Declared here (not only
+// in the .cpp) so tests can reach the engine's log.
 #pragma once
 
 #include <functional>
@@ -16,10 +16,6 @@
 #include "platform/player_status.h"
 
 namespace zephra {
-
-// The X11 window id of a wx window; realizes the widget first so this works while the window
-// (or its top-level window) is still hidden.
-unsigned long nativeWindowId(wxWindow* window);
 
 class MpvMediaPlayer final : public MediaPlayer {
  public:
@@ -66,7 +62,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   MediaPlayerOptions m_options;
   mutable std::unique_ptr<MpvHandle> m_mpv;  // started by engine() at the first use
   bool m_closed = false;
-  unsigned long m_windowId = 0;  // X11 window the engine draws into
+  unsigned long m_windowId = 0;  // native window the engine draws into
   std::shared_ptr<EventPump> m_pump;
   PlayerStatus m_status;
   std::string m_notifiedStatus;

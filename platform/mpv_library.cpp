@@ -1,11 +1,10 @@
 #include "platform/mpv_library.h"
 
-#include <dlfcn.h>
-
 #include <memory>
 #include <string>
 
 #include "platform/media_player.h"
+#include "platform/shared_library.h"
 
 namespace zephra {
 
@@ -13,22 +12,19 @@ namespace {
 
 // The library of the client API the program was built against: its major version is the
 // shared object's.
-std::string libraryName() { return "libmpv.so." + std::to_string(MPV_CLIENT_API_VERSION >> 16); }
+std::string libraryName() { return sharedLibraryFileName("mpv", MPV_CLIENT_API_VERSION >> 16); }
 
 template <typename Function>
 void bind(void* library, const char* name, Function& slot) {
-  slot = reinterpret_cast<Function>(dlsym(library, name));
+  slot = reinterpret_cast<Function>(sharedLibraryFunction(library, name));
   if (!slot) throw MediaPlayerError(std::string("the media player library lacks ") + name);
 }
 
 std::unique_ptr<MpvLibrary> load() {
   // Never closed: the engine's threads run library code until the process ends.
-  void* library = dlopen(libraryName().c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    const char* error = dlerror();
-    throw MediaPlayerError("cannot load the media player library: " +
-                           std::string(error ? error : libraryName()));
-  }
+  std::string error;
+  void* library = openSharedLibrary(libraryName(), error);
+  if (!library) throw MediaPlayerError("cannot load the media player library: " + error);
   auto lib = std::make_unique<MpvLibrary>();
   bind(library, "mpv_create", lib->create);
   bind(library, "mpv_initialize", lib->initialize);

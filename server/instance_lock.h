@@ -1,5 +1,6 @@
 // One server per data folder: an exclusive flock on a file there. The kernel drops the lock when
-// the process dies, however it dies, so a crash never leaves a stale lock behind.
+// the process dies, however it dies, so a crash never leaves a stale lock behind. Per-OS
+// implementation beside this header.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
-// The server's presence on the desktop: an X11 top-level window, never mapped, carrying the
-// fixed title the player looks for to learn that a server already runs.
+// The server's presence on the desktop: a top-level window, never shown, carrying the fixed
+// title the player looks for to learn that a server already runs. Per-OS implementation beside
+// this header, with no window toolkit: the server links none.
 #pragma once
 
 #include <stdexcept>

@@ -1,5 +1,6 @@
 // Turns SIGTERM, SIGINT and SIGHUP into a call on an ordinary thread, where stopping the HTTP
 // server is safe (nothing may be done inside a signal handler but async-signal-safe calls).
+// Per-OS implementation beside this header.
 #pragma once
 
 #include <functional>

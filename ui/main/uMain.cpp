@@ -9,13 +9,13 @@
 #include <wx/statusbr.h>
 
 #include "common/zephra_constants.h"
+#include "platform/check_box_look.h"
 #include "services/service_addresses.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"
 #include "ui/controls/graphic_picture.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
-#include "ui/main/check_box_look.h"
 #include "ui/main/main_background.h"
 
 namespace zephra {

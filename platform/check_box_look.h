@@ -1,4 +1,5 @@
 // Makes a check box fit a place laid out for a smaller check mark than the toolkit's default.
+// Per-OS implementation beside this header.
 #pragma once
 
 class wxCheckBox;

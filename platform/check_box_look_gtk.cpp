@@ -1,7 +1,7 @@
 #include <gtk/gtk.h>
 #include <wx/checkbox.h>
 
-#include "ui/main/check_box_look.h"
+#include "platform/check_box_look.h"
 
 namespace zephra {
 
