@@ -165,7 +165,10 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
   auto statusChange = player.onStatusChange;
   player.onStatusChange = [&] {
     statusChange();
-    if (zapping && frame == Clock::time_point() && player.status() == "Playing") frame = Clock::now();
+    // Only after the new item's MediaChange: leaving a paused channel, the old item reports
+    // "Playing" for a moment (its unpause arrives before its end), which is not this zap's frame.
+    if (zapping && media != Clock::time_point() && frame == Clock::time_point() && player.status() == "Playing")
+      frame = Clock::now();
   };
 
   const auto directoryShown = [&] { return page.run("document.querySelectorAll('a.play').length") != ""; };
