@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/stream_address.h"
+#include "common/text.h"
 #include "server/playlist/channel_id.h"
 #include "server/playlist/extinf.h"
 #include "server/playlist/text_encoding.h"
@@ -138,7 +139,7 @@ class Parser {
   void handleLine(std::string_view raw) {
     std::string_view line = trimBlanks(raw);
     if (line.empty()) return;
-    if (!isValidUtf8(line)) {
+    if (!text::isValidUtf8(line)) {
       m_decoded.clear();
       appendLatin1AsUtf8(line, m_decoded);
       line = m_decoded;

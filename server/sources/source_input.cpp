@@ -1,5 +1,7 @@
 #include "server/sources/source_input.h"
 
+#include "common/text.h"
+
 namespace zephra {
 
 namespace {
@@ -30,21 +32,6 @@ std::size_t schemeLength(std::string_view text) {
   if (startsWithNoCase(text, "http://")) return 7;
   if (startsWithNoCase(text, "https://")) return 8;
   return 0;
-}
-
-bool validUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3
-                               : (c >> 3) == 30             ? 4
-                                                            : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += length;
-  }
-  return true;
 }
 
 std::string defaultName(const std::string& location) {
@@ -101,7 +88,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
     why = "the address is longer than " + std::to_string(kMaxSourceLocationBytes) + " bytes";
     return std::nullopt;
   }
-  if (hasControlChars(location) || !validUtf8(location)) {
+  if (hasControlChars(location) || !text::isValidUtf8(location)) {
     why = "the address holds characters that cannot be part of one";
     return std::nullopt;
   }
@@ -121,7 +108,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
     why = "the name is longer than " + std::to_string(kMaxSourceNameBytes) + " bytes";
     return std::nullopt;
   }
-  if (hasControlChars(name) || !validUtf8(name)) {
+  if (hasControlChars(name) || !text::isValidUtf8(name)) {
     why = "the name holds control characters or is not UTF-8 text";
     return std::nullopt;
   }

@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "server/html.h"
+#include "common/text.h"
 #include "server/pages.h"
 #include "server/playlist/m3u_parser.h"
 #include "server/sources/source_fetch.h"
@@ -277,7 +277,7 @@ TEST(SourcesPage, WebPlaylistIsMergedKeptWhenItFailsAndGoneWhenOff) {
   auto& refresher = server.server().sourceRefresher();
 
   auto added = change(server, "/sources.php?code=u&add=playlist&name=My%20%3Cb%3EProvider&location=" +
-                                  html::urlEncode(provider.url("/list.m3u")));
+                                  text::percentEncoded(provider.url("/list.m3u")));
   ASSERT_TRUE(added);
   EXPECT_EQ(added->status, 303);
   ASSERT_TRUE(refresher.waitIdle(std::chrono::seconds(30)));
