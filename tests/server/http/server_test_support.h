@@ -75,7 +75,7 @@ inline std::string entry(const std::string& name, const std::string& url,
 // routes on a thread.
 class ServerFixture {
  public:
-  explicit ServerFixture(const std::string& playlist, std::size_t pageSize = 200,
+  explicit ServerFixture(const std::string& playlist, std::size_t pageSize = kDirectoryPageSize,
                          PackageLimits limits = {}, SourceRefreshOptions sources = {}) {
     writeFile(docRoot() / "channels.m3u", playlist);
     LocalServerConfig config;

@@ -227,6 +227,10 @@ TEST(SourceInput, AcceptsAddressesAndPathsRefusesTheRest) {
       {"playlist", "x", "http://tv.example/" + std::string(3000, 'a'), false, "", ""},
       {"playlist", std::string(101, 'n'), "http://tv.example/", false, "", ""},
       {"playlist", "line\nbreak", "http://tv.example/", false, "", ""},
+      // Byte patterns that only look like UTF-8: an overlong "<", a surrogate, past U+10FFFF.
+      {"playlist", "a\xC0\xBC", "http://tv.example/", false, "", ""},
+      {"playlist", "\xED\xA0\x80", "http://tv.example/", false, "", ""},
+      {"playlist", "x", "/tmp/\xF4\x90\x80\x80", false, "", ""},
       {"channels", "x", "http://tv.example/", false, "", ""},
       // A name taken from a long file name keeps to the name limit, cut between characters.
       {"playlist", "", "/" + std::string(300, 'f'), true, std::string(100, 'f'),
