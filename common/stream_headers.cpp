@@ -8,16 +8,6 @@ namespace {
 constexpr std::string_view kUserAgent = "user-agent";
 constexpr std::string_view kReferer = "referer";
 
-bool equalsNoCase(std::string_view text, std::string_view lowerCase) {
-  if (text.size() != lowerCase.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lowerCase[i]) return false;
-  }
-  return true;
-}
-
 bool hasControlCharacter(std::string_view text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -37,8 +27,8 @@ bool readPairs(std::string_view tail, StreamHeaders& headers, std::string& probl
     const std::size_t equals = pair.find('=');
     if (equals == std::string_view::npos) return false;
     const std::string_view name = pair.substr(0, equals);
-    const bool userAgent = equalsNoCase(name, kUserAgent);
-    if (!userAgent && !equalsNoCase(name, kReferer)) return false;
+    const bool userAgent = text::equalsIgnoringCase(name, kUserAgent);
+    if (!userAgent && !text::equalsIgnoringCase(name, kReferer)) return false;
     std::string value = text::percentDecoded(pair.substr(equals + 1));
     if (hasControlCharacter(value) && problem.empty())
       problem = std::string("the stream's ") + (userAgent ? "user agent" : "referrer") +

@@ -130,6 +130,23 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+namespace {
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && startsWithIgnoringCase(a, b);
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (asciiLower(text[i]) != asciiLower(prefix[i])) return false;
+  return true;
+}
+
 std::string escapeHtml(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);

@@ -43,6 +43,11 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t at, std::uint32_t&
 // mistaken for UTF-8 by accident of its byte pattern.
 bool isValidUtf8(std::string_view text);
 
+// Comparisons that ignore the case of ASCII letters only, for protocol names, playlist tags and
+// header names.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+
 // For text content and attribute values (quoted with "): escapes & < > " ' so that a value can
 // never end its attribute or open a tag; the browser decodes it back to the exact original.
 std::string escapeHtml(std::string_view text);

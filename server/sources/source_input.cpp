@@ -18,19 +18,9 @@ bool hasControlChars(std::string_view text) {
   return false;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 std::size_t schemeLength(std::string_view text) {
-  if (startsWithNoCase(text, "http://")) return 7;
-  if (startsWithNoCase(text, "https://")) return 8;
+  if (text::startsWithIgnoringCase(text, "http://")) return 7;
+  if (text::startsWithIgnoringCase(text, "https://")) return 8;
   return 0;
 }
 
@@ -79,7 +69,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
   }
 
   location = trimmed(location);
-  if (startsWithNoCase(location, "file://")) location.remove_prefix(7);
+  if (text::startsWithIgnoringCase(location, "file://")) location.remove_prefix(7);
   if (location.empty()) {
     why = "give the source's web address or file path";
     return std::nullopt;

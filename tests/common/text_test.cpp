@@ -91,6 +91,20 @@ TEST(Utf8Sequences, LengthAndCodePointOrZero) {
   EXPECT_EQ(codePoint, 0xE9u);
 }
 
+TEST(CaseInsensitiveComparison, FoldsAsciiLettersOnly) {
+  struct Case {
+    std::string text, other;
+    bool equal, startsWith;
+  };
+  for (const Case& c : {Case{"", "", true, true}, Case{"User-Agent", "user-agent", true, true},
+                        Case{"HTTPS://x", "https://", false, true}, Case{"#extinf:-1", "#EXTINF:", false, true},
+                        Case{"http", "https://", false, false}, Case{"[", "{", false, false},  // not letters
+                        Case{"\xC3\xA9", "\xC3\x89", false, false}}) {             // nor é / É
+    EXPECT_EQ(equalsIgnoringCase(c.text, c.other), c.equal) << c.text;
+    EXPECT_EQ(startsWithIgnoringCase(c.text, c.other), c.startsWith) << c.text;
+  }
+}
+
 TEST(HtmlEscaping, EscapesTheFiveSpecialCharacters) {
   struct Case {
     std::string text, escaped;
