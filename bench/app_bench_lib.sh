@@ -1,7 +1,13 @@
-# Shared by the start-up and memory benchmarks (sourced, with $here, $build and $app set): a
-# temporary copy of the staged application folder whose directory page reports its own load to
-# a loopback listener, which is also the remote service, so nothing leaves the machine; the bare
-# web view program; starting and stopping the programs one at a time.
+# Shared by the start-up and memory benchmarks (sourced, with $here, $build and $runs set): their
+# own Xvfb when no display is set (the script starts again under it); a temporary copy of the
+# staged application folder whose directory page reports its own load to a loopback listener,
+# which is also the remote service, so nothing leaves the machine; the bare web view program;
+# starting and stopping the programs one at a time.
+app=$(cd "$build/app" && pwd)
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$runs"
+fi
+
 for f in zephra zephra-player lib/zephra-server; do
   [ -x "$app/$f" ] || { echo "missing $app/$f: build the program and the local server first" >&2; exit 1; }
 done

@@ -14,26 +14,11 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source_dir=$(dirname "$here")
-build_dir=${1:-$source_dir/build-bench}
-requests=${2:-21}
+. "$here/server_bench_lib.sh" "$@"
 channels=50000
-
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
-cmake --build "$build_dir" -j2 --target zephra_server zephra_guide_bench >/dev/null
-server="$build_dir/app/lib/zephra-server"
+bench_build zephra_server zephra_guide_bench
 bench="$build_dir/bench/zephra_guide_bench"
 
-work=$(mktemp -d /tmp/zephra-guide-bench-XXXXXX)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
 row() { printf '  %-58s %12s %s\n' "$1" "$2" "${3:-}"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
@@ -56,37 +41,10 @@ row "peak memory growth during the import" "$growth" "MiB   target <= 100"
 row "  reference: resident memory before the import" "$(awk -v r="$rss_kb" 'BEGIN { printf "%.1f", r / 1024 }')" "MiB"
 
 # --- pages ----------------------------------------------------------------------------------
-docroot="$work/lib/Program/www/localhost"
-mkdir -p "$docroot"
-# As bench/server_bench.sh, with the tvg-ids of the guide's channels: the first 2,000 channels
-# (the first pages) have guide data, the rest none.
-awk -v n="$channels" 'BEGIN {
-  print "#EXTM3U"
-  for (i = 1; i <= n; i++) {
-    logo = (i % 2) ? " tvg-logo=\"http://logos.example/" i ".png\"" : ""
-    printf "#EXTINF:-1 tvg-id=\"ch%d.example\" tvg-name=\"Channel %d\"%s group-title=\"Group %d\",Channel %d HD\n", i, i, logo, i % 40, i
-    printf "http://streams.example/live/%d/index.m3u8?token=abc%d&q=hd\n", i, i
-  }
-}' > "$docroot/channels.m3u"
-
-"$server" --port 0 --root "$work/lib" --data "$work/data" --no-window > "$work/out" 2>"$work/err" &
-server_pid=$!
-port=""
-for _ in $(seq 1 200); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1://p' "$work/out")
-  [ -n "$port" ] && break
-  sleep 0.05
-done
-[ -n "$port" ] || { echo "the server did not start:" >&2; cat "$work/err" >&2; exit 1; }
-base="http://127.0.0.1:$port"
-
-median() {
-  local target=$1 times=()
-  for _ in $(seq 1 "$requests"); do
-    times+=("$(curl -s -o /dev/null -w '%{time_total}' "$base/$target")")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'
-}
+# As bench/server_bench.sh: the first 2,000 channels (the first pages) have guide data, the rest
+# none.
+make_playlist "$channels" "$docroot/channels.m3u"
+start_server
 
 # Each of pages 2-10 once: with the guide that is their first view, when nothing is cached yet.
 once() {
@@ -125,5 +83,4 @@ row "query.php page 5 without the guide (reference)" "$without_p5" "s"
 row "query.php page 5 with now/next" "$with_p5" "s   $(ratio "$with_p5" "$without_p5") x   target <= 1.2 x"
 row "guide.php $grid_rows channels x 6 hours ($grid_progs programmes)" "$grid" "s   target <= 0.050 s"
 row "  reference: guide.php page 20 (channels without guide data)" "$grid_none" "s"
-rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$server_pid/status")
-row "server resident memory with list and guide" "$(awk -v kb="$rss" 'BEGIN { printf "%.1f", kb / 1024 }')" "MiB"
+row "server resident memory with list and guide" "$(server_rss_mib)" "MiB"

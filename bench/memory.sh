@@ -13,12 +13,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
 runs=${2:-3}
-app=$(cd "$build/app" && pwd)
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$runs"
-fi
-[ -d "$app/lib/Program/www/localhost/demo" ] || { echo "no demo channels in $app: build zephra_demo_content" >&2; exit 1; }
+[ -d "$build/app/lib/Program/www/localhost/demo" ] || { echo "no demo channels in $build/app: build zephra_demo_content" >&2; exit 1; }
 [ -n "${XDG_RUNTIME_DIR:-}" ] || { XDG_RUNTIME_DIR=$(mktemp -d); export XDG_RUNTIME_DIR; }
 . "$here/app_bench_lib.sh"
 

@@ -10,39 +10,9 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source_dir=$(dirname "$here")
-build_dir=${1:-$source_dir/build-bench}
-requests=${2:-21}
+. "$here/server_bench_lib.sh" "$@"
 channels=50000
-
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
-cmake --build "$build_dir" -j2 --target zephra_server >/dev/null
-server="$build_dir/app/lib/zephra-server"
-
-work=$(mktemp -d /tmp/zephra-server-bench-XXXXXX)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-docroot="$work/lib/Program/www/localhost"
-mkdir -p "$docroot"
-# Realistic entries: attributes, 40 groups, a logo on every other channel, query strings.
-make_playlist() {
-awk -v n="$1" 'BEGIN {
-  print "#EXTM3U"
-  for (i = 1; i <= n; i++) {
-    logo = (i % 2) ? " tvg-logo=\"http://logos.example/" i ".png\"" : ""
-    printf "#EXTINF:-1 tvg-id=\"ch%d.example\" tvg-name=\"Channel %d\"%s group-title=\"Group %d\",Channel %d HD\n", i, i, logo, i % 40, i
-    printf "http://streams.example/live/%d/index.m3u8?token=abc%d&q=hd\n", i, i
-  }
-}' > "$docroot/channels.m3u"
-}
+bench_build zephra_server
 
 now() { date +%s.%N; }
 # Seconds from the server's start to its "listening" line, and to the first directory page that
@@ -68,39 +38,21 @@ startup_times() {
 
 echo "local server start-up (process start to listening / to the first page listing channels), s"
 for n in 10000 50000 200000; do
-  make_playlist "$n"
+  make_playlist "$n" "$docroot/channels.m3u"
   printf '  %-56s %s\n' "$n channels" "$(startup_times)"
 done
 echo
 
-make_playlist "$channels"
+make_playlist "$channels" "$docroot/channels.m3u"
 lines=$(wc -l < "$docroot/channels.m3u")
 
-"$server" --port 0 --root "$work/lib" --data "$work/data" --no-window > "$work/out" 2>"$work/err" &
-server_pid=$!
-port=""
-for _ in $(seq 1 200); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1://p' "$work/out")
-  [ -n "$port" ] && break
-  sleep 0.05
-done
-[ -n "$port" ] || { echo "the server did not start:" >&2; cat "$work/err" >&2; exit 1; }
-base="http://127.0.0.1:$port"
+start_server
 
 # The list is read beside the listening server: wait until the directory lists it.
 for _ in $(seq 1 5000); do
   curl -s "$base/query.php?code=bench&fav=0" | grep -q 'class="play"' && break
 done
 first=$(curl -s -o /dev/null -w '%{time_total}' "$base/query.php?code=bench&fav=0")
-
-# Median of the total request time over loopback, which bounds the server time from above.
-median() {
-  local target=$1 times=()
-  for _ in $(seq 1 "$requests"); do
-    times+=("$(curl -s -o /dev/null -w '%{time_total}' "$base/$target")")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'
-}
 
 # 200 favorites by stream address (ids are opaque; the addresses are known).
 for i in $(seq 1 250 50000); do
@@ -120,8 +72,7 @@ row "query.php one group, median" "$(median 'query.php?code=bench&fav=0&group=Gr
 row "query.php favorites only ($favorites favorites), median" "$(median 'query.php?code=bench&fav=1')" "s"
 row "valid.php add by stream address, median" \
   "$(median 'valid.php?cmd=addFav&code=bench2&method=URL&value=http://streams.example/live/7/index.m3u8?token=abc7&q=hd')" "s"
-rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$server_pid/status")
-row "resident memory with the playlist loaded" "$(awk -v kb="$rss" 'BEGIN { printf "%.1f", kb / 1024 }')" "MiB"
+row "resident memory with the playlist loaded" "$(server_rss_mib)" "MiB"
 
 if [ -x "$here/playlist_parse.sh" ] || [ -f "$here/playlist_parse.sh" ]; then
   echo

@@ -15,11 +15,6 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
 runs=${2:-7}
-app=$(cd "$build/app" && pwd)
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$runs"
-fi
 . "$here/app_bench_lib.sh"
 
 # The bare program with the server absent: the server is started beside it, as the player does.

@@ -18,7 +18,7 @@
 #include <unistd.h>
 #include <wx/app.h>
 
-#include "platform/curl_easy.h"
+#include "common/curl_easy.h"
 #include "platform/event_wait.h"
 
 namespace zephra {
@@ -146,7 +146,9 @@ class WorkerGuard {
   Transfer& m_transfer;
 };
 
-void configure(CurlEasy& curl, const Download& download, Transfer& transfer) {
+// A handle set up for `download`; a refusal of libcurl's fails the download like any other.
+CurlEasy openTransfer(const Download& download, Transfer& transfer) try {
+  CurlEasy curl;
   curl.set(CURLOPT_URL, download.source.c_str());
   curl.set(CURLOPT_PROTOCOLS_STR, "http,https");
   curl.set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -165,6 +167,9 @@ void configure(CurlEasy& curl, const Download& download, Transfer& transfer) {
   curl.set(CURLOPT_NOPROGRESS, 0L);
   curl.set(CURLOPT_XFERINFOFUNCTION, &onTransferInfo);
   curl.set(CURLOPT_XFERINFODATA, static_cast<void*>(&transfer));
+  return curl;
+} catch (const CurlError& error) {
+  throw DownloadError(error.what());
 }
 
 }  // namespace
@@ -179,8 +184,7 @@ void Download::run() {
   TempFile file(targetPath);
   Transfer transfer;
   transfer.file = &file;
-  CurlEasy curl;
-  configure(curl, *this, transfer);
+  CurlEasy curl = openTransfer(*this, transfer);
 
   const auto report = [this](uint32_t progress, uint32_t progressMax, DownloadStage stage, const char* text) {
     if (!onProgress) return true;

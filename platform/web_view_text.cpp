@@ -3,69 +3,24 @@
 #include <cstdint>
 #include <utility>
 
+#include "common/text.h"
+
 namespace zephra::web {
 
 namespace {
 
-// Length of the valid UTF-8 sequence starting at `i` and its code point, or 0 when the bytes
-// there are not valid UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
-size_t utf8Sequence(const std::string& s, size_t i, uint32_t& cp) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b0 = byte(i);
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  }
-  size_t len;
-  uint32_t min;
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
-constexpr char kHex[] = "0123456789ABCDEF";
-
 // One UTF-16 code unit (at most 0xFFFF) as a \uXXXX escape.
 void appendUnit(std::string& out, uint32_t unit) {
   out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+  for (int shift = 12; shift >= 0; shift -= 4) out += text::upperHexDigit(unit >> shift);
 }
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-bool percentDecode(const std::string& text, std::string& out) {
-  std::string decoded;
-  decoded.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      decoded += text[i];
-      continue;
-    }
-    const int hi = i + 2 < text.size() ? hexDigit(text[i + 1]) : -1;
-    const int lo = hi >= 0 ? hexDigit(text[i + 2]) : -1;
-    if (lo < 0) return false;
-    decoded += static_cast<char>(hi * 16 + lo);
-    i += 2;
-  }
-  out = std::move(decoded);
+// Reads percent-encoded text from the page into `out`; false, leaving `out` as it was, when an
+// escape is broken.
+bool percentDecode(const std::string& encoded, std::string& out) {
+  auto decoded = text::strictlyPercentDecoded(encoded);
+  if (!decoded) return false;
+  out = std::move(*decoded);
   return true;
 }
 
@@ -75,7 +30,7 @@ std::string jsStringLiteral(const std::string& text) {
   std::string out = "\"";
   for (size_t i = 0; i < text.size();) {
     uint32_t cp = 0;
-    const size_t len = utf8Sequence(text, i, cp);
+    const size_t len = text::utf8SequenceAt(text, i, cp);
     if (len == 0) {
       appendUnit(out, 0xDC00 + static_cast<unsigned char>(text[i]));
       ++i;
@@ -162,12 +117,9 @@ std::string loadableUrl(const std::string& url) {
   out.reserve(url.size());
   for (size_t i = 0; i < url.size();) {
     uint32_t cp = 0;
-    const size_t len = utf8Sequence(url, i, cp);
+    const size_t len = text::utf8SequenceAt(url, i, cp);
     if (len == 0 || cp == 0) {
-      const unsigned char b = static_cast<unsigned char>(url[i]);
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 0xF];
+      text::appendPercentEscape(out, static_cast<unsigned char>(url[i]));
       ++i;
     } else {
       out.append(url, i, len);

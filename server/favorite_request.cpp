@@ -1,7 +1,7 @@
 #include "server/favorite_request.h"
 
 #include "common/stream_headers.h"
-#include "server/html.h"
+#include "common/text.h"
 
 namespace zephra {
 
@@ -69,7 +69,7 @@ const Channel* findRequestedChannel(const PlaylistSnapshot& playlist,
                                                             : playlist.findByUrl(value);
   };
   if (const Channel* channel = find(command.value)) return channel;
-  const std::string decoded = html::percentDecode(command.value);
+  const std::string decoded = text::percentDecoded(command.value);
   if (decoded != command.value)
     if (const Channel* channel = find(decoded)) return channel;
   if (command.method != AddFavoriteCommand::Method::Url) return nullptr;

@@ -14,11 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class NewerSchema : public SqliteError {
- public:
-  using SqliteError::SqliteError;
-};
-
 bool damaged(const SqliteError& e) { return e.code() == SQLITE_NOTADB || e.code() == SQLITE_CORRUPT; }
 
 // "favorites.sqlite3.damaged-20240131-120000", or with a counter when that name is taken.
@@ -47,7 +42,7 @@ void FavoritesStore::open(const std::string& path) {
     if (fs::is_directory(path, ec)) throw SqliteError("a folder has the database's name", SQLITE_NOTADB);
     openWritable(path);
     return;
-  } catch (const NewerSchema& e) {
+  } catch (const NewerSchemaError& e) {
     m_database.reset();
     std::fprintf(stderr, "zephra-server: favorites left untouched: %s\n", e.what());
     m_notice = "Favorites are unavailable: they were saved by a newer version of the server.";
@@ -120,16 +115,7 @@ bool FavoritesStore::openReadOnly(const std::string& path) {
 void FavoritesStore::migrate() {
   SqliteDatabase& db = *m_database;
   SqliteTransaction tx(db);
-  db.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
-  int version = 0;
-  {
-    auto query = db.prepare("SELECT MAX(version) FROM schema_version");
-    if (query.step()) version = static_cast<int>(query.columnInt(0));
-  }
-  if (version > kSchemaVersion)
-    throw NewerSchema("favorites database has schema version " + std::to_string(version) +
-                      ", newer than this server understands (" +
-                      std::to_string(kSchemaVersion) + ")");
+  const int version = schemaVersion(db, kSchemaVersion, "favorites");
   if (version < 1) {
     db.exec(
         "CREATE TABLE favorites ("

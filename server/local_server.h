@@ -11,6 +11,7 @@
 #include "server/guide/guide_store.h"
 #include "server/http/http_server.h"
 #include "server/package_check.h"
+#include "server/pages.h"
 #include "server/playlist_store.h"
 #include "server/request_guard.h"
 #include "server/sources/channel_directory.h"
@@ -23,7 +24,7 @@ namespace zephra {
 struct LocalServerConfig {
   std::string docRoot;  // lib/Program/www/localhost
   std::string dataDir;  // favorites database folder, outside the document tree
-  std::size_t pageSize = 200;
+  std::size_t pageSize = kDirectoryPageSize;
   PackageLimits packageLimits;
   std::chrono::steady_clock::duration playlistCheckInterval = std::chrono::seconds(1);
   SourceRefreshOptions sources;

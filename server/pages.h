@@ -18,6 +18,7 @@
 
 namespace zephra {
 
+// Channels per page of the directory and of the guide.
 inline constexpr std::size_t kDirectoryPageSize = 200;
 
 // The link commands the player understands: "#1|" plays the stream address that follows, "#2|"

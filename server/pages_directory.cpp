@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/stream_address.h"
+#include "common/text.h"
 #include "server/html.h"
 
 namespace zephra {
@@ -39,18 +40,18 @@ void renderRow(std::string& out, const Row& row, bool saved, const guide::NowNex
                std::int64_t now) {
   out += "<li class=\"channel\">";
   if (showableLogo(row.logo))
-    out += "<img class=\"logo\" src=\"" + html::escape(row.logo) +
+    out += "<img class=\"logo\" src=\"" + text::escapeHtml(row.logo) +
            "\" alt=\"\" loading=\"lazy\" onerror=\"this.remove()\">";
   else
     out += "<span class=\"logo none\"></span>";
-  out += "<span class=\"name\"><a class=\"play\" href=\"" + html::escape(playLink(row.url)) +
-         "\">" + html::escape(row.name) + "</a>";
+  out += "<span class=\"name\"><a class=\"play\" href=\"" + text::escapeHtml(playLink(row.url)) +
+         "\">" + text::escapeHtml(row.name) + "</a>";
   if (nowNext) renderNowNext(out, *nowNext, now);
   out += "</span>";
-  if (!row.group.empty()) out += "<span class=\"group\">" + html::escape(row.group) + "</span>";
-  if (!row.source.empty()) out += "<span class=\"source\">" + html::escape(row.source) + "</span>";
+  if (!row.group.empty()) out += "<span class=\"group\">" + text::escapeHtml(row.group) + "</span>";
+  if (!row.source.empty()) out += "<span class=\"source\">" + text::escapeHtml(row.source) + "</span>";
   out += "<a class=\"fav" + std::string(saved ? " saved" : "") + "\" href=\"" +
-         html::escape(addFavoriteLink(row.id)) + "\">" +
+         text::escapeHtml(addFavoriteLink(row.id)) + "\">" +
          (saved ? "\xE2\x98\x85 saved" : "\xE2\x98\x86 add") + "</a>";
   out += "</li>\n";
 }
@@ -64,7 +65,7 @@ void renderPager(std::string& out, const DirectoryRequest& request, std::size_t 
     }
     DirectoryRequest target = request;
     target.page = page;
-    out += "<a href=\"" + html::escape(directoryAddress(target)) + "\">" + label + "</a>";
+    out += "<a href=\"" + text::escapeHtml(directoryAddress(target)) + "\">" + label + "</a>";
   };
   out += "<nav class=\"pager\">";
   link(1, "\xC2\xAB first", request.page > 1);
@@ -79,18 +80,18 @@ void renderPager(std::string& out, const DirectoryRequest& request, std::size_t 
 void renderControls(std::string& out, const PlaylistSnapshot& playlist,
                     const DirectoryRequest& request) {
   out += "<form class=\"controls\" method=\"get\" action=\"query.php\">";
-  out += "<input type=\"hidden\" name=\"code\" value=\"" + html::escape(request.code) + "\">";
+  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(request.code) + "\">";
   out += "<input type=\"hidden\" name=\"fav\" value=\"" +
          std::string(request.favoritesOnly ? "1" : "0") + "\">";
   out += "<select name=\"group\" class=\"autosubmit\"><option value=\"\">All groups</option>";
   for (const ChannelGroup& group : playlist.groups()) {
-    out += "<option value=\"" + html::escape(group.name) + "\"";
+    out += "<option value=\"" + text::escapeHtml(group.name) + "\"";
     if (group.name == request.group) out += " selected";
-    out += ">" + html::escape(group.name) + " (" + std::to_string(group.count) + ")</option>";
+    out += ">" + text::escapeHtml(group.name) + " (" + std::to_string(group.count) + ")</option>";
   }
   out += "</select>";
   out += "<input type=\"search\" name=\"q\" placeholder=\"Search channels\" value=\"" +
-         html::escape(request.search) + "\">";
+         text::escapeHtml(request.search) + "\">";
   out += "<button type=\"submit\">Search</button>";
   out += "</form>\n";
 }
@@ -101,10 +102,10 @@ std::string playLink(const std::string& url) { return "#1|" + url; }
 std::string addFavoriteLink(const std::string& channelId) { return "#2|" + channelId; }
 
 std::string directoryAddress(const DirectoryRequest& request) {
-  std::string address = "query.php?code=" + html::urlEncode(request.code) +
+  std::string address = "query.php?code=" + text::percentEncoded(request.code) +
                         "&fav=" + (request.favoritesOnly ? "1" : "0");
-  if (!request.group.empty()) address += "&group=" + html::urlEncode(request.group);
-  if (!request.search.empty()) address += "&q=" + html::urlEncode(request.search);
+  if (!request.group.empty()) address += "&group=" + text::percentEncoded(request.group);
+  if (!request.search.empty()) address += "&q=" + text::percentEncoded(request.search);
   if (request.page > 1) address += "&page=" + std::to_string(request.page);
   return address;
 }
@@ -164,20 +165,20 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   std::string out = html::pageStart(title);
   out.reserve(pageRows.size() * 400 + 4096);
   out += "<header><h1>" + title + "</h1>";
-  out += "<a class=\"manage\" href=\"" + html::escape(favoritesManagerAddress(request.code)) +
+  out += "<a class=\"manage\" href=\"" + text::escapeHtml(favoritesManagerAddress(request.code)) +
          "\">Organize favorites</a>";
-  out += "<a class=\"manage\" href=\"" + html::escape(sourcesAddress(request.code)) +
+  out += "<a class=\"manage\" href=\"" + text::escapeHtml(sourcesAddress(request.code)) +
          "\">Channel sources</a>";
   GuideRequest guidePage;
   guidePage.code = request.code;
   guidePage.favoritesOnly = request.favoritesOnly;
-  out += "<a class=\"manage\" href=\"" + html::escape(guideAddress(guidePage)) +
+  out += "<a class=\"manage\" href=\"" + text::escapeHtml(guideAddress(guidePage)) +
          "\">Programme guide</a></header>\n";
   renderControls(out, playlist, request);
 
   if (!playlist.problem().empty() && !request.favoritesOnly) {
     out += "<p class=\"notice\">No channel list could be read (" +
-           html::escape(playlist.problem()) +
+           text::escapeHtml(playlist.problem()) +
            "). Put an EXTM3U playlist named channels.m3u into the server's document folder.</p>\n";
   }
   if (playlist.leftOutCount() > 0 && !request.favoritesOnly) {

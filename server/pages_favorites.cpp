@@ -1,3 +1,4 @@
+#include "common/text.h"
 #include "server/html.h"
 #include "server/pages.h"
 
@@ -8,13 +9,13 @@ std::string renderReply(bool success, const std::string& sentence) {
   // The player reads this field's value: 1 added (or already there), 2 not added.
   out += "<form><input type=\"hidden\" id=\"retVal\" name=\"retVal\" value=\"";
   out += success ? "1" : "2";
-  out += "\"></form>\n<p class=\"reply\">" + html::escape(sentence) + "</p>\n";
+  out += "\"></form>\n<p class=\"reply\">" + text::escapeHtml(sentence) + "</p>\n";
   out += html::pageEnd();
   return out;
 }
 
 std::string favoritesManagerAddress(const std::string& user) {
-  return "favmanage.php?user=" + html::urlEncode(user);
+  return "favmanage.php?user=" + text::percentEncoded(user);
 }
 
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
@@ -22,7 +23,7 @@ std::string renderFavoritesManager(const std::string& user, const std::vector<Fa
   std::string out = html::pageStart("Favorites");
   const std::string self = favoritesManagerAddress(user);
   out += "<header><h1>Favorites</h1><a class=\"manage\" href=\"" +
-         html::escape("query.php?code=" + html::urlEncode(user) + "&fav=0") +
+         text::escapeHtml("query.php?code=" + text::percentEncoded(user) + "&fav=0") +
          "\">All channels</a></header>\n";
   out += html::noticeLine(favoritesNotice);
   if (favorites.empty()) {
@@ -38,21 +39,21 @@ std::string renderFavoritesManager(const std::string& user, const std::vector<Fa
     // The stored name and address are what the user saved; the playlist may have dropped the
     // channel since, which the page says without hiding the favorite.
     const Channel* current = playlist.findById(favorite.channelId);
-    const std::string id = html::urlEncode(favorite.channelId);
+    const std::string id = text::percentEncoded(favorite.channelId);
     out += "<li class=\"channel\">";
     // The playlist's entry plays with the headers it has now; a gone channel as it was saved.
     const std::string played = current ? playValue(*current) : favorite.url;
-    out += "<a class=\"play\" href=\"" + html::escape(playLink(played)) + "\">" +
-           html::escape(favorite.name) + "</a>";
+    out += "<a class=\"play\" href=\"" + text::escapeHtml(playLink(played)) + "\">" +
+           text::escapeHtml(favorite.name) + "</a>";
     if (!current) out += "<span class=\"gone\">no longer in the channel list</span>";
     out += "<span class=\"actions\">";
     if (i > 0)
-      out += "<a class=\"up\" href=\"" + html::escape(self + "&up=" + id) +
+      out += "<a class=\"up\" href=\"" + text::escapeHtml(self + "&up=" + id) +
              "\" title=\"Move up\">\xE2\x86\x91</a>";
     if (i + 1 < favorites.size())
-      out += "<a class=\"down\" href=\"" + html::escape(self + "&down=" + id) +
+      out += "<a class=\"down\" href=\"" + text::escapeHtml(self + "&down=" + id) +
              "\" title=\"Move down\">\xE2\x86\x93</a>";
-    out += "<a class=\"remove\" href=\"" + html::escape(self + "&remove=" + id) +
+    out += "<a class=\"remove\" href=\"" + text::escapeHtml(self + "&remove=" + id) +
            "\">\xE2\x9C\x95 remove</a>";
     out += "</span></li>\n";
   }
@@ -86,7 +87,7 @@ std::string renderInstallResult(const InstallResult& result) {
   std::string out = html::pageStart("Update");
   out += "<form><input type=\"hidden\" id=\"retVal\" name=\"retVal\" value=\"" + value +
          "\"></form>\n";
-  out += "<p class=\"reply\">" + html::escape(sentence) + "</p>\n";
+  out += "<p class=\"reply\">" + text::escapeHtml(sentence) + "</p>\n";
   out += html::pageEnd();
   return out;
 }

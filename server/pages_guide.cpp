@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "server/guide/xmltv_time.h"
+#include "common/text.h"
 #include "server/html.h"
 #include "server/pages.h"
 
@@ -53,17 +54,17 @@ std::string clock(std::int64_t utc) {
 }
 
 void renderDetails(std::string& out, const guide::Airing& a) {
-  out += "<span class=\"info\"><strong>" + html::escape(a.title) + "</strong>";
+  out += "<span class=\"info\"><strong>" + text::escapeHtml(a.title) + "</strong>";
   out += "<span class=\"when\">" + format(a.start, "%a %d %b %H:%M") + " \xE2\x80\x93 " +
          clock(a.stop) + "</span>";
-  if (!a.subTitle.empty()) out += "<span class=\"sub\">" + html::escape(a.subTitle) + "</span>";
+  if (!a.subTitle.empty()) out += "<span class=\"sub\">" + text::escapeHtml(a.subTitle) + "</span>";
   if (!a.episode.empty() || !a.category.empty()) {
-    out += "<span class=\"meta\">" + html::escape(a.episode);
+    out += "<span class=\"meta\">" + text::escapeHtml(a.episode);
     if (!a.episode.empty() && !a.category.empty()) out += " \xC2\xB7 ";
-    out += html::escape(a.category) + "</span>";
+    out += text::escapeHtml(a.category) + "</span>";
   }
   if (!a.description.empty())
-    out += "<span class=\"desc\">" + html::escape(a.description) + "</span>";
+    out += "<span class=\"desc\">" + text::escapeHtml(a.description) + "</span>";
   out += "</span>";
 }
 
@@ -78,21 +79,21 @@ void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t
     out += "<span class=\"now\"><progress max=\"100\" value=\"";
     out += std::to_string(done);
     out += "\"></progress>";
-    out += html::escape(a->title);
+    out += text::escapeHtml(a->title);
     out += "</span>";
   }
   if (const auto& a = nowNext.next) {
     out += "<span class=\"next\"><time>";
     out += clock(a->start);
     out += "</time> ";
-    out += html::escape(a->title);
+    out += text::escapeHtml(a->title);
     out += "</span>";
   }
   out += "</span>";
 }
 
 std::string guideAddress(const GuideRequest& request) {
-  std::string address = "guide.php?code=" + html::urlEncode(request.code) +
+  std::string address = "guide.php?code=" + text::percentEncoded(request.code) +
                         "&fav=" + (request.favoritesOnly ? "1" : "0");
   if (request.start != 0) address += "&t=" + std::to_string(request.start);
   if (request.page > 1) address += "&page=" + std::to_string(request.page);
@@ -109,11 +110,11 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
   DirectoryRequest directory;
   directory.code = request.code;
   directory.favoritesOnly = request.favoritesOnly;
-  out += "<a class=\"manage\" href=\"" + html::escape(directoryAddress(directory)) +
+  out += "<a class=\"manage\" href=\"" + text::escapeHtml(directoryAddress(directory)) +
          "\">Channel list</a></header>\n";
 
   auto link = [&](GuideRequest target, const std::string& label, const char* cls = "") {
-    out += "<a class=\"" + std::string(cls) + "\" href=\"" + html::escape(guideAddress(target)) +
+    out += "<a class=\"" + std::string(cls) + "\" href=\"" + text::escapeHtml(guideAddress(target)) +
            "\">" + label + "</a>";
   };
   out += "<nav class=\"when\">";
@@ -158,8 +159,8 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
   out += "</span></div>\n";
   for (std::size_t i = 0; i < channels.size(); ++i) {
     const Channel& c = *channels[i];
-    out += "<div class=\"row\"><a class=\"play cname\" href=\"" + html::escape(playLink(c.url)) +
-           "\">" + html::escape(c.name) + "</a><span class=\"track\">";
+    out += "<div class=\"row\"><a class=\"play cname\" href=\"" + text::escapeHtml(playLink(c.url)) +
+           "\">" + text::escapeHtml(c.name) + "</a><span class=\"track\">";
     if (i < airings.size()) {
       for (const guide::Airing& a : airings[i]) {
         const std::int64_t left = std::max(a.start, from), right = std::min(a.stop, to);
@@ -169,7 +170,7 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
         out += "\" style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
                "px;width:" + std::to_string(std::max<std::int64_t>(1, (right - left) / 60) *
                                                 kPixelsPerMinute) +
-               "px\"><span class=\"t\">" + clock(a.start) + " " + html::escape(a.title) +
+               "px\"><span class=\"t\">" + clock(a.start) + " " + text::escapeHtml(a.title) +
                "</span>";
         renderDetails(out, a);
         out += "</button>";

@@ -1,5 +1,6 @@
 #include <ctime>
 
+#include "common/text.h"
 #include "server/html.h"
 #include "server/pages.h"
 
@@ -40,27 +41,27 @@ std::string stateOf(const Source& source, bool pending) {
 void actionLink(std::string& out, const std::string& self, const char* action, std::int64_t id,
                 const char* label) {
   out += "<a class=\"" + std::string(action) + "\" href=\"" +
-         html::escape(self + "&" + action + "=" + std::to_string(id)) + "\">" + label + "</a>";
+         text::escapeHtml(self + "&" + action + "=" + std::to_string(id)) + "\">" + label + "</a>";
 }
 
 }  // namespace
 
 std::string sourcesAddress(const std::string& code) {
-  return "sources.php?code=" + html::urlEncode(code);
+  return "sources.php?code=" + text::percentEncoded(code);
 }
 
 std::string renderSources(const SourcesPage& page) {
   const std::string self = sourcesAddress(page.code);
   std::string out = html::pageStart("Channel sources");
   out += "<header><h1>Channel sources</h1><a class=\"manage\" href=\"" +
-         html::escape("query.php?code=" + html::urlEncode(page.code) + "&fav=0") +
+         text::escapeHtml("query.php?code=" + text::percentEncoded(page.code) + "&fav=0") +
          "\">All channels</a></header>\n";
-  if (!page.notice.empty()) out += "<p class=\"notice\">" + html::escape(page.notice) + "</p>\n";
+  if (!page.notice.empty()) out += "<p class=\"notice\">" + text::escapeHtml(page.notice) + "</p>\n";
 
   out += "<ul class=\"sources\">\n<li class=\"source builtin\"><span class=\"kind\">Playlist</span>"
          "<span class=\"name\">channels.m3u</span><span class=\"where\">built in</span>"
          "<span class=\"state\">";
-  out += html::escape(page.builtinProblem.empty()
+  out += text::escapeHtml(page.builtinProblem.empty()
                           ? counted(static_cast<std::int64_t>(page.builtinChannels),
                                     SourceKind::Playlist) + "."
                           : page.builtinProblem + ".");
@@ -71,12 +72,12 @@ std::string renderSources(const SourcesPage& page) {
            (failed ? " failed" : "") + (source.parentId ? " header" : "") + "\">";
     out += "<span class=\"kind\">" +
            std::string(source.kind == SourceKind::Guide ? "Guide" : "Playlist") + "</span>";
-    out += "<span class=\"name\">" + html::escape(source.name) + "</span>";
+    out += "<span class=\"name\">" + text::escapeHtml(source.name) + "</span>";
     // Shown as text, never as a link: the page must not lead anywhere a source chose.
-    out += "<span class=\"where\">" + html::escape(source.location) + "</span>";
+    out += "<span class=\"where\">" + text::escapeHtml(source.location) + "</span>";
     if (source.parentId) out += "<span class=\"origin\">named by its playlist</span>";
     out += "<span class=\"state\">" +
-           html::escape(stateOf(source, page.pending.count(source.id) > 0)) + "</span>";
+           text::escapeHtml(stateOf(source, page.pending.count(source.id) > 0)) + "</span>";
     out += "<span class=\"actions\">";
     if (source.enabled) {
       actionLink(out, self, "refresh", source.id, "refresh now");
@@ -92,16 +93,16 @@ std::string renderSources(const SourcesPage& page) {
   out += "</ul>\n";
 
   out += "<form class=\"add-source\" method=\"get\" action=\"sources.php\">";
-  out += "<input type=\"hidden\" name=\"code\" value=\"" + html::escape(page.code) + "\">";
+  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
   out += "<select name=\"add\"><option value=\"playlist\"";
   if (page.form.kind == SourceKind::Playlist) out += " selected";
   out += ">Playlist</option><option value=\"guide\"";
   if (page.form.kind == SourceKind::Guide) out += " selected";
   out += ">Guide (XMLTV)</option></select>";
   out += "<input type=\"text\" name=\"name\" placeholder=\"Name\" value=\"" +
-         html::escape(page.form.name) + "\">";
+         text::escapeHtml(page.form.name) + "\">";
   out += "<input type=\"text\" name=\"location\" placeholder=\"https://\xE2\x80\xA6 or /path/to/file\" "
-         "value=\"" + html::escape(page.form.location) + "\" required>";
+         "value=\"" + text::escapeHtml(page.form.location) + "\" required>";
   out += "<button type=\"submit\">Add source</button></form>\n";
   out += "<p class=\"count\">Web sources are read again every " +
          std::to_string(page.refreshHours) + " hours; channels of every source that is on are "

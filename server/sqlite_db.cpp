@@ -168,4 +168,18 @@ void SqliteTransaction::commit() {
   m_done = true;
 }
 
+int schemaVersion(SqliteDatabase& db, int understood, const std::string& store) {
+  db.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+  int version = 0;
+  {
+    auto query = db.prepare("SELECT MAX(version) FROM schema_version");
+    if (query.step()) version = static_cast<int>(query.columnInt(0));
+  }
+  if (version > understood)
+    throw NewerSchemaError(store + " database has schema version " + std::to_string(version) +
+                           ", newer than this server understands (" + std::to_string(understood) +
+                           ")");
+  return version;
+}
+
 }  // namespace zephra

@@ -91,4 +91,15 @@ class SqliteTransaction {
   bool m_done = false;
 };
 
+// A store's file was written by a newer server: it is left as it is.
+class NewerSchemaError : public SqliteError {
+ public:
+  using SqliteError::SqliteError;
+};
+
+// The layout version a store's file holds, 0 for a new one (its schema_version table is created
+// then), read inside the caller's migration transaction. Throws NewerSchemaError, naming `store`
+// ("favorites"), for a version above `understood`.
+int schemaVersion(SqliteDatabase& db, int understood, const std::string& store);
+
 }  // namespace zephra

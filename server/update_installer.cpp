@@ -13,6 +13,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/text.h"
 #include "server/file_tree.h"
 #include "server/playlist/m3u_parser.h"
 #include "server/zip_archive.h"
@@ -64,16 +65,6 @@ std::string swapInto(const std::string& staging, const std::string& live, const 
   return old;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 // The "#EXTM3U" header at the start, in UTF-8 (with or without BOM) or UTF-16 with a BOM.
 bool hasExtM3uHeader(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -87,7 +78,7 @@ bool hasExtM3uHeader(const std::string& path) {
     for (std::size_t i = littleEndian ? 2 : 3; i < text.size(); i += 2) narrow += text[i];
     text = narrow;
   }
-  return startsWithNoCase(text, "#EXTM3U");
+  return text::startsWithIgnoringCase(text, "#EXTM3U");
 }
 
 // An update that would leave the directory empty or filled with junk is refused: the new

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "server/html.h"
+#include "common/text.h"
 #include "service/page_frame.h"
 
 #ifndef ZEPHRA_VERSION
@@ -27,9 +27,9 @@ std::string renderUpdateReply(const std::string& clientStamp, const std::string*
   out += "\">";
   if (offer)
     out += "<input type=\"hidden\" id=\"retTime\" name=\"retTime\" value=\"" +
-           html::escape(*publishedStamp) + "\">";
+           text::escapeHtml(*publishedStamp) + "\">";
   out += "</form>\n<p>";
-  out += offer ? "New content is available: " + html::escape(*publishedStamp) + "."
+  out += offer ? "New content is available: " + text::escapeHtml(*publishedStamp) + "."
                : std::string("Your content is up to date.");
   out += "</p>\n" + pageEnd();
   return out;
@@ -38,17 +38,17 @@ std::string renderUpdateReply(const std::string& clientStamp, const std::string*
 std::string renderReportThanks(const std::string& address) {
   std::string out = pageStart("Thank you");
   out += "<h1>Thank you</h1>\n<p>Your report has been received. We will look at the channel";
-  if (!address.empty()) out += " <code>" + html::escape(address) + "</code>";
+  if (!address.empty()) out += " <code>" + text::escapeHtml(address) + "</code>";
   out += " as soon as we can.</p>\n" + pageEnd();
   return out;
 }
 
 std::string renderAbout(const std::string& accountCode) {
   std::string out = pageStart("About Zephra Player");
-  out += "<h1>Zephra Player</h1>\n<p>Version " + html::escape(ZEPHRA_VERSION) + "</p>\n";
+  out += "<h1>Zephra Player</h1>\n<p>Version " + text::escapeHtml(ZEPHRA_VERSION) + "</p>\n";
   out += "<p>A desktop TV player: a channel directory and a media player in one window.</p>\n";
   out += accountCode.empty() ? std::string("<p>No account code is set on this computer.</p>\n")
-                             : "<p>Account: <code>" + html::escape(accountCode) + "</code></p>\n";
+                             : "<p>Account: <code>" + text::escapeHtml(accountCode) + "</code></p>\n";
   out += pageEnd();
   return out;
 }
@@ -100,7 +100,7 @@ void ServicePages::answer(const http::Request& req, http::Response& res) {
     res.setContent(renderReportThanks(address), kHtml);
   } else if (req.path == "/about-soft.php") {
     // The browser percent-encodes blanks and other characters the player left raw.
-    res.setContent(renderAbout(http::percentDecode(http::rawTrailingValue(req.query, "code"))), kHtml);
+    res.setContent(renderAbout(text::percentDecoded(http::rawTrailingValue(req.query, "code"))), kHtml);
   } else if (req.path == "/help-soft.php" || req.path == "/") {
     res.setContent(renderHelp(req.param("topic")), kHtml);
   } else {

@@ -1,5 +1,7 @@
 #include "services/whole_number.h"
 
+#include "common/text.h"
+
 namespace zephra {
 namespace {
 
@@ -7,13 +9,6 @@ namespace {
   // Quote at most a screenful: the text may be an arbitrarily long page value.
   std::string shown = text.size() > 64 ? text.substr(0, 64) + "..." : text;
   throw ConversionError("'" + shown + "' is not a valid integer value");
-}
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -41,7 +36,7 @@ int32_t toWholeNumber(const std::string& text) {
 
   uint64_t magnitude = 0;
   for (; i < n; ++i) {
-    const int d = hex ? hexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+    const int d = hex ? text::hexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
     if (d < 0) fail(text);
     magnitude = magnitude * (hex ? 16 : 10) + static_cast<uint64_t>(d);
     if (magnitude > 0xFFFFFFFFull) fail(text);  // also keeps the accumulator from overflowing

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/text.h"
 #include "server/http/request_target.h"
 #include "service/service_pages.h"
 
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto it = target->params.find(name);
     return it == target->params.end() ? std::string() : it->second;
   };
-  const std::string about = renderAbout(http::percentDecode(http::rawTrailingValue(target->query, "code")));
+  const std::string about = renderAbout(text::percentDecoded(http::rawTrailingValue(target->query, "code")));
   const std::string thanks = renderReportThanks(http::rawTrailingValue(target->query, "url"));
   const std::string help = renderHelp(param("topic"));
   const std::string stamp = param("t");

@@ -46,16 +46,7 @@ GuideStore::GuideStore(const std::string& path) : m_write(path), m_read(path) {
 
 void GuideStore::migrate() {
   SqliteTransaction tx(m_write);
-  m_write.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
-  int version = 0;
-  {
-    auto query = m_write.prepare("SELECT MAX(version) FROM schema_version");
-    if (query.step()) version = static_cast<int>(query.columnInt(0));
-  }
-  if (version > kSchemaVersion)
-    throw SqliteError("guide database has schema version " + std::to_string(version) +
-                      ", newer than this server understands (" + std::to_string(kSchemaVersion) +
-                      ")");
+  const int version = schemaVersion(m_write, kSchemaVersion, "guide");
   if (version < 1) {
     // Channel keys stay the same across imports of a source, so readers holding an older index
     // never see another channel's programmes.

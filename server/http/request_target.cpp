@@ -1,36 +1,8 @@
 #include "server/http/request_target.h"
 
+#include "common/text.h"
+
 namespace zephra::http {
-
-namespace {
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
-
-std::string percentDecode(std::string_view text, bool plusIsSpace) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '%' && i + 2 < text.size()) {
-      const int high = hexValue(text[i + 1]);
-      const int low = hexValue(text[i + 2]);
-      if (high >= 0 && low >= 0) {
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-        continue;
-      }
-    }
-    out += plusIsSpace && c == '+' ? ' ' : c;
-  }
-  return out;
-}
 
 QueryParams parseQuery(std::string_view query) {
   QueryParams params;
@@ -44,7 +16,8 @@ QueryParams parseQuery(std::string_view query) {
       const std::string_view name = part.substr(0, equals);
       const std::string_view value =
           equals == std::string_view::npos ? std::string_view() : part.substr(equals + 1);
-      params.emplace(percentDecode(name, true), percentDecode(value, true));
+      params.emplace(text::percentDecoded(name, text::Plus::AsSpace),
+                     text::percentDecoded(value, text::Plus::AsSpace));
     }
     start = end + 1;
   }
@@ -69,7 +42,7 @@ std::optional<RequestTarget> parseRequestTarget(std::string_view target) {
   if (target.find('#') != std::string_view::npos) return std::nullopt;
   RequestTarget parsed;
   const auto question = target.find('?');
-  parsed.path = percentDecode(target.substr(0, question));
+  parsed.path = text::percentDecoded(target.substr(0, question));
   if (question != std::string_view::npos) {
     parsed.query = std::string(target.substr(question + 1));
     parsed.params = parseQuery(parsed.query);

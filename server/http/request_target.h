@@ -18,11 +18,8 @@ struct RequestTarget {
   QueryParams params;
 };
 
-// "%41" becomes "A"; a "%" not followed by two hex digits stays as it is. With `plusIsSpace`
-// (query parts), "+" becomes a blank.
-std::string percentDecode(std::string_view text, bool plusIsSpace = false);
-
-// "a=1&b=x=y&c" gives a=1, b="x=y", c="": each part splits at its first "=" only.
+// "a=1&b=x=y&c" gives a=1, b="x=y", c="": each part splits at its first "=" only; names and
+// values are percent-decoded with "+" as a blank.
 QueryParams parseQuery(std::string_view query);
 
 // The raw, undecoded rest of `query` after its first "name=" parameter: the whole value a client

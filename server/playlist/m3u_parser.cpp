@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/stream_address.h"
+#include "common/text.h"
 #include "server/playlist/channel_id.h"
 #include "server/playlist/extinf.h"
 #include "server/playlist/text_encoding.h"
@@ -33,16 +34,6 @@ std::string shortened(const std::string& text) {
   std::size_t cut = kMax;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
   return text.substr(0, cut) + "...";
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != prefix[i]) return false;
-  }
-  return true;
 }
 
 // The ids seen so far, as their 64-bit hashes: open addressing in one flat array. A node-based
@@ -138,7 +129,7 @@ class Parser {
   void handleLine(std::string_view raw) {
     std::string_view line = trimBlanks(raw);
     if (line.empty()) return;
-    if (!isValidUtf8(line)) {
+    if (!text::isValidUtf8(line)) {
       m_decoded.clear();
       appendLatin1AsUtf8(line, m_decoded);
       line = m_decoded;
@@ -147,13 +138,13 @@ class Parser {
     m_lineHasControls = hasControlChars(line);
     if (line.front() != '#') {
       handleUrl(line);
-    } else if (startsWithNoCase(line, "#EXTINF:")) {
+    } else if (text::startsWithIgnoringCase(line, "#EXTINF:")) {
       handleExtInf(line.substr(8));
-    } else if (startsWithNoCase(line, "#EXTGRP:")) {
+    } else if (text::startsWithIgnoringCase(line, "#EXTGRP:")) {
       m_pendingGroupFromExtGrp = fieldText(trimBlanks(line.substr(8)));
-    } else if (startsWithNoCase(line, "#EXTVLCOPT:")) {
+    } else if (text::startsWithIgnoringCase(line, "#EXTVLCOPT:")) {
       handleVlcOption(line.substr(11));
-    } else if (startsWithNoCase(line, "#EXTM3U") && !m_lineHasControls) {
+    } else if (text::startsWithIgnoringCase(line, "#EXTM3U") && !m_lineHasControls) {
       handleHeader(line.substr(7));
     }
     // Every other '#' line (#PLAYLIST, comments) has nothing for us.
@@ -171,9 +162,9 @@ class Parser {
 
   // The player options that carry request headers; the others are the player's business.
   void handleVlcOption(std::string_view text) {
-    if (startsWithNoCase(text, "HTTP-USER-AGENT="))
+    if (text::startsWithIgnoringCase(text, "HTTP-USER-AGENT="))
       m_pendingVlcHeaders.userAgent = fieldText(trimBlanks(text.substr(16)));
-    else if (startsWithNoCase(text, "HTTP-REFERRER="))
+    else if (text::startsWithIgnoringCase(text, "HTTP-REFERRER="))
       m_pendingVlcHeaders.referrer = fieldText(trimBlanks(text.substr(14)));
   }
 

@@ -12,8 +12,6 @@ constexpr std::uint16_t kCp1252High[32] = {
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Length in bytes of the control character starting at text[i], 0 when there is none.
@@ -28,46 +26,6 @@ std::size_t controlLength(std::string_view text, std::size_t i) {
 }
 
 }  // namespace
-
-bool isValidUtf8(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* end = p + bytes.size();
-  while (p < end) {
-    // ASCII runs, eight bytes at a time: most playlist lines are pure ASCII.
-    while (end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      if (word & 0x8080808080808080ULL) break;
-      p += 8;
-    }
-    if (p == end) break;
-    const unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    std::size_t length;
-    std::uint32_t min;
-    std::uint32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-      length = 2, min = 0x80, cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      length = 3, min = 0x800, cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      length = 4, min = 0x10000, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (static_cast<std::size_t>(end - p) < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if (!isContinuation(p[k])) return false;
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    p += length;
-  }
-  return true;
-}
 
 void appendUtf8(std::uint32_t cp, std::string& out) {
   if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;

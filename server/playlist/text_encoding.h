@@ -1,5 +1,6 @@
 // Byte-level text helpers for playlists of unknown origin: files come as UTF-8, as Latin-1 from
-// old Windows tools, or as UTF-16 from Notepad, and sometimes as plain garbage.
+// old Windows tools, or as UTF-16 from Notepad, and sometimes as plain garbage. Telling UTF-8
+// from the rest is text::isValidUtf8 (common/text.h).
 #pragma once
 
 #include <cstdint>
@@ -7,10 +8,6 @@
 #include <string_view>
 
 namespace zephra {
-
-// Well-formed UTF-8 only: overlong forms, surrogates and values above U+10FFFF are rejected, so a
-// Latin-1 line is never mistaken for UTF-8 by accident of its byte pattern.
-bool isValidUtf8(std::string_view bytes);
 
 void appendUtf8(std::uint32_t codePoint, std::string& out);
 

@@ -3,21 +3,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <utility>
+#include <memory>
+
+#include "common/curl_easy.h"
 
 namespace zephra {
 
 namespace {
-
-void initCurlOnce() {
-  // curl_global_init is not thread-safe: once, before the first handle.
-  static std::once_flag once;
-  static CURLcode result = CURLE_OK;
-  std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
-  if (result != CURLE_OK)
-    throw FetchError(std::string("libcurl cannot start: ") + curl_easy_strerror(result));
-}
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -60,57 +52,33 @@ std::string megabytes(std::uint64_t bytes) {
   return std::to_string(bytes / (1024 * 1024)) + " MiB";
 }
 
+// A handle set up for `url`; a refusal of libcurl's fails the fetch like any other.
+CurlEasy openFetch(const std::string& url, const FetchLimits& limits, Transfer& transfer) try {
+  CurlEasy curl;
+  curl.set(CURLOPT_URL, url.c_str());
+  curl.set(CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl.set(CURLOPT_FOLLOWLOCATION, 1L);
+  curl.set(CURLOPT_MAXREDIRS, limits.maxRedirects);
+  curl.set(CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl can decode
+  curl.set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
+  curl.set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl.set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
+  curl.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
+  curl.set(CURLOPT_NOSIGNAL, 1L);  // worker thread: no SIGALRM for name look-ups
+  curl.set(CURLOPT_USERAGENT, "zephra-server");
+  curl.set(CURLOPT_WRITEFUNCTION, &writeBody);
+  curl.set(CURLOPT_WRITEDATA, &transfer);
+  curl.set(CURLOPT_XFERINFOFUNCTION, &progress);
+  curl.set(CURLOPT_XFERINFODATA, &transfer);
+  curl.set(CURLOPT_NOPROGRESS, 0L);
+  curl.set(CURLOPT_FAILONERROR, 0L);
+  return curl;
+} catch (const CurlError& error) {
+  throw FetchError(error.what());
+}
+
 }  // namespace
-
-CurlEasy::CurlEasy() : m_error(new char[CURL_ERROR_SIZE]()) {
-  initCurlOnce();
-  m_handle = curl_easy_init();
-  if (!m_handle) throw FetchError("libcurl cannot create a transfer");
-  check(curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_error.get()));
-}
-
-CurlEasy::~CurlEasy() {
-  if (m_handle) curl_easy_cleanup(m_handle);
-}
-
-CurlEasy::CurlEasy(CurlEasy&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)), m_error(std::move(other.m_error)) {}
-
-CurlEasy& CurlEasy::operator=(CurlEasy&& other) noexcept {
-  if (this != &other) {
-    if (m_handle) curl_easy_cleanup(m_handle);
-    m_handle = std::exchange(other.m_handle, nullptr);
-    m_error = std::move(other.m_error);
-  }
-  return *this;
-}
-
-CURLcode CurlEasy::perform() noexcept {
-  m_error[0] = '\0';
-  return curl_easy_perform(m_handle);
-}
-
-long CurlEasy::responseCode() const {
-  long code = 0;
-  curl_easy_getinfo(m_handle, CURLINFO_RESPONSE_CODE, &code);
-  return code;
-}
-
-bool CurlEasy::connected() const {
-  curl_off_t microseconds = 0;
-  curl_easy_getinfo(m_handle, CURLINFO_CONNECT_TIME_T, &microseconds);
-  return microseconds > 0;
-}
-
-std::string CurlEasy::message(CURLcode code) const {
-  if (m_error && m_error[0] != '\0') return m_error.get();
-  return curl_easy_strerror(code);
-}
-
-void CurlEasy::check(CURLcode code) const {
-  if (code != CURLE_OK)
-    throw FetchError(std::string("libcurl refused an option: ") + curl_easy_strerror(code));
-}
 
 std::uint64_t fetchToFile(const std::string& url, const std::string& target,
                           const FetchLimits& limits,
@@ -133,25 +101,7 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
   transfer.limit = limits.maxBytes;
   transfer.cancel = cancel;
 
-  CurlEasy curl;
-  curl.set(CURLOPT_URL, url.c_str());
-  curl.set(CURLOPT_PROTOCOLS_STR, "http,https");
-  curl.set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl.set(CURLOPT_FOLLOWLOCATION, 1L);
-  curl.set(CURLOPT_MAXREDIRS, limits.maxRedirects);
-  curl.set(CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl can decode
-  curl.set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
-  curl.set(CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl.set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
-  curl.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
-  curl.set(CURLOPT_NOSIGNAL, 1L);  // worker thread: no SIGALRM for name look-ups
-  curl.set(CURLOPT_USERAGENT, "zephra-server");
-  curl.set(CURLOPT_WRITEFUNCTION, &writeBody);
-  curl.set(CURLOPT_WRITEDATA, &transfer);
-  curl.set(CURLOPT_XFERINFOFUNCTION, &progress);
-  curl.set(CURLOPT_XFERINFODATA, &transfer);
-  curl.set(CURLOPT_NOPROGRESS, 0L);
-  curl.set(CURLOPT_FAILONERROR, 0L);
+  CurlEasy curl = openFetch(url, limits, transfer);
 
   const CURLcode code = curl.perform();
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)

@@ -6,11 +6,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <stdexcept>
 #include <string>
-
-#include <curl/curl.h>
 
 namespace zephra {
 
@@ -27,33 +24,6 @@ struct FetchLimits {
   // Counted after decompression, so a small gzip bomb cannot fill the disk either.
   std::uint64_t maxBytes = 256ull * 1024 * 1024;
   long maxRedirects = 5;
-};
-
-// Move-only owner of one easy handle. A refused option throws FetchError with curl's own text.
-class CurlEasy {
- public:
-  CurlEasy();
-  ~CurlEasy();
-  CurlEasy(CurlEasy&& other) noexcept;
-  CurlEasy& operator=(CurlEasy&& other) noexcept;
-  CurlEasy(const CurlEasy&) = delete;
-  CurlEasy& operator=(const CurlEasy&) = delete;
-
-  template <typename Value>
-  void set(CURLoption option, Value value) {
-    check(curl_easy_setopt(m_handle, option, value));
-  }
-  CURLcode perform() noexcept;
-  long responseCode() const;
-  bool connected() const;  // whether the transfer reached its server
-  // curl's error buffer when it has something, else its generic text for `code`.
-  std::string message(CURLcode code) const;
-
- private:
-  void check(CURLcode code) const;
-
-  CURL* m_handle = nullptr;
-  std::unique_ptr<char[]> m_error;  // on the heap: curl keeps its address across a move
 };
 
 // Downloads `url` (http or https only, also after redirects; any compression curl knows) into

@@ -1,5 +1,7 @@
 #include "server/sources/source_input.h"
 
+#include "common/text.h"
+
 namespace zephra {
 
 namespace {
@@ -16,35 +18,10 @@ bool hasControlChars(std::string_view text) {
   return false;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 std::size_t schemeLength(std::string_view text) {
-  if (startsWithNoCase(text, "http://")) return 7;
-  if (startsWithNoCase(text, "https://")) return 8;
+  if (text::startsWithIgnoringCase(text, "http://")) return 7;
+  if (text::startsWithIgnoringCase(text, "https://")) return 8;
   return 0;
-}
-
-bool validUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3
-                               : (c >> 3) == 30             ? 4
-                                                            : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += length;
-  }
-  return true;
 }
 
 std::string defaultName(const std::string& location) {
@@ -92,7 +69,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
   }
 
   location = trimmed(location);
-  if (startsWithNoCase(location, "file://")) location.remove_prefix(7);
+  if (text::startsWithIgnoringCase(location, "file://")) location.remove_prefix(7);
   if (location.empty()) {
     why = "give the source's web address or file path";
     return std::nullopt;
@@ -101,7 +78,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
     why = "the address is longer than " + std::to_string(kMaxSourceLocationBytes) + " bytes";
     return std::nullopt;
   }
-  if (hasControlChars(location) || !validUtf8(location)) {
+  if (hasControlChars(location) || !text::isValidUtf8(location)) {
     why = "the address holds characters that cannot be part of one";
     return std::nullopt;
   }
@@ -121,7 +98,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
     why = "the name is longer than " + std::to_string(kMaxSourceNameBytes) + " bytes";
     return std::nullopt;
   }
-  if (hasControlChars(name) || !validUtf8(name)) {
+  if (hasControlChars(name) || !text::isValidUtf8(name)) {
     why = "the name holds control characters or is not UTF-8 text";
     return std::nullopt;
   }

@@ -53,16 +53,7 @@ SourceStore::SourceStore(const std::string& path) : m_db(":memory:") {
 
 void SourceStore::migrate() {
   SqliteTransaction tx(m_db);
-  m_db.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
-  int version = 0;
-  {
-    auto query = m_db.prepare("SELECT MAX(version) FROM schema_version");
-    if (query.step()) version = static_cast<int>(query.columnInt(0));
-  }
-  if (version > kSchemaVersion)
-    throw SqliteError("sources database has schema version " + std::to_string(version) +
-                      ", newer than this server understands (" +
-                      std::to_string(kSchemaVersion) + ")");
+  const int version = schemaVersion(m_db, kSchemaVersion, "sources");
   if (version < 1) {
     // AUTOINCREMENT: an id is never given twice, so a removed source's cached copy and guide
     // can never be taken for a new one's.

@@ -219,11 +219,20 @@ std::string TfrmMain::statusText() const { return sbStatus->GetStatusText(0).ToS
 
 // --- views ---
 
+void TfrmMain::showPlayerView() {
+  tabBrowser->Hide();
+  tabPlayer->Show();
+}
+
+void TfrmMain::showDirectoryView() {
+  tabPlayer->Hide();
+  tabBrowser->Show();
+}
+
 void TfrmMain::imTabBrowserClick(TImageButton*) {
   const std::string flag = cbFav->IsChecked() ? "1" : "0";
   wbApp().navigate(channelDirectoryUrl(LocalBase, AccountCode, flag));
-  tabPlayer->Hide();
-  tabBrowser->Show();
+  showDirectoryView();
   tbVolume->Hide();
   cbFav->Show();
   imPlay->hide();
@@ -234,8 +243,7 @@ void TfrmMain::imTabBrowserClick(TImageButton*) {
 }
 
 void TfrmMain::imTabPlayerClick(TImageButton*) {
-  tabBrowser->Hide();
-  tabPlayer->Show();
+  showPlayerView();
   cbFav->Hide();
   tbVolume->Show();
   imPlay->show();

@@ -182,6 +182,10 @@ class TfrmMain : public wxFrame {
   void bindKeys();
   void waitForServer();
   void openServicePage(const std::string& url);
+  // Switch the client area between the player frame and the directory browser; the buttons
+  // and the volume bar that go with each view are each caller's own.
+  void showPlayerView();
+  void showDirectoryView();
   void setButtonPictures(TImageButton& button, const char* off, const char* on, const char* hover);
   void onClose(wxCloseEvent& event);
   void onQueryEndSession(wxCloseEvent& event);

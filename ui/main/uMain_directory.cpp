@@ -54,8 +54,7 @@ void TfrmMain::mnuReportClick() { openServicePage(reportChannelUrl(RemoteBase, C
 void TfrmMain::openServicePage(const std::string& url) {
   wmApp().stop();
   mnuFullscreen->Enable(false);
-  tabPlayer->Hide();
-  tabBrowser->Show();
+  showDirectoryView();
   // The player was just stopped: the button offers Play when it is next shown.
   PlayIsShown = true;
   installPlayTriple(*imPlay);

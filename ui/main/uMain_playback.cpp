@@ -16,8 +16,7 @@
 namespace zephra {
 
 void TfrmMain::playChannel(const std::string& url) {
-  tabBrowser->Hide();
-  tabPlayer->Show();
+  showPlayerView();
   if (url != CurrentUrl) PreviousUrl = CurrentUrl;
   CurrentUrl = url;
   m_openingName.clear();
@@ -69,8 +68,7 @@ void TfrmMain::imPlayClick(TImageButton*) {
 }
 
 void TfrmMain::imStopClick(TImageButton*) {
-  tabBrowser->Hide();
-  tabPlayer->Show();
+  showPlayerView();
   cbFav->Hide();
   wmApp().stop();
   mnuFullscreen->Enable(false);
@@ -85,8 +83,7 @@ void TfrmMain::imFullScreenClick(TImageButton*) { mnuFullscreenClick(); }
 void TfrmMain::imSoundClick(TImageButton*) { wmApp().setMute(imSound->ToggleState != 0); }
 
 void TfrmMain::mnuPlayClick() {
-  tabBrowser->Hide();
-  tabPlayer->Show();
+  showPlayerView();
   cbFav->Hide();
   imgSound->show();
   tbVolume->Show();
@@ -95,24 +92,21 @@ void TfrmMain::mnuPlayClick() {
 }
 
 void TfrmMain::mnuPauseClick() {
-  tabBrowser->Hide();
-  tabPlayer->Show();
+  showPlayerView();
   cbFav->Hide();
   mnuFullscreen->Enable(false);
   wmApp().pause();
 }
 
 void TfrmMain::mnuStopClick() {
-  tabBrowser->Hide();
-  tabPlayer->Show();
+  showPlayerView();
   cbFav->Hide();
   wmApp().stop();
   mnuFullscreen->Enable(false);
 }
 
 void TfrmMain::mnuFullscreenClick() {
-  tabBrowser->Hide();
-  tabPlayer->Show();
+  showPlayerView();
   wmApp().setFullScreen(true);
 }
 

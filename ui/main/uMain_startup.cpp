@@ -11,6 +11,7 @@
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"
 #include "ui/frames/uFrame.h"
+#include "ui/main/play_button_pictures.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
@@ -68,7 +69,7 @@ void TfrmMain::FormCreate() {
   imTabBrowser->refreshImage();
   setButtonPictures(*imTabPlayer, "btPlayerOff.bmp", "btPlayerOff.bmp", "btPlayerOn.bmp");
   imTabPlayer->refreshImage();
-  setButtonPictures(*imPlay, "btPauseOff.bmp", "btPauseOff.bmp", "btPauseOn.bmp");
+  installPauseTriple(*imPlay);
   imPlay->Active = false;
   imPlay->refreshImage();
   PlayIsShown = false;

@@ -12,25 +12,11 @@
 #include <wx/frame.h>
 #include <wx/webview.h>
 
+#include "common/text.h"
 #include "platform/web_view.h"
 #include "tests/support/wx_test_util.h"
 
 namespace zephra::test {
-
-inline std::string htmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 inline std::string page(const std::string& body, const std::string& title = "test") {
   return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title +
@@ -38,7 +24,7 @@ inline std::string page(const std::string& body, const std::string& title = "tes
 }
 
 inline std::string replyPage(const std::string& value) {
-  return page("<input id=\"retVal\" value=\"" + htmlEscape(value) + "\">");
+  return page("<input id=\"retVal\" value=\"" + text::escapeHtml(value) + "\">");
 }
 
 // One browser in its own shown frame at a fixed place on the screen, with every event recorded.

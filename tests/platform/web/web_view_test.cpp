@@ -49,7 +49,7 @@ class WebViewTest : public ::testing::Test {
       res.set_content(replyPage(req.get_param_value("v")), "text/html; charset=utf-8");
     });
     http.Get("/busy", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(page("<input id=\"retVal\" value=\"" + htmlEscape(req.get_param_value("v")) +
+      res.set_content(page("<input id=\"retVal\" value=\"" + text::escapeHtml(req.get_param_value("v")) +
                            "\">" + kBusyScript),
                       "text/html; charset=utf-8");
     });

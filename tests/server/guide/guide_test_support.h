@@ -1,35 +1,18 @@
 // Shared pieces of the guide tests: private folders, files, and XMLTV snippets.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
+#include "tests/support/temp_dir.h"
+
 namespace zephra::guide::test {
 
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zephra-guide-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  fs::path operator/(const std::string& name) const { return m_path / name; }
-
- private:
-  fs::path m_path;
-};
+using zephra::test::TempDir;
 
 inline std::string writeFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

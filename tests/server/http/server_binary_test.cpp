@@ -7,6 +7,7 @@
 
 #include "tests/server/http/child_process.h"
 #include "tests/server/http/server_test_support.h"
+#include "tests/support/loopback_socket.h"
 
 namespace zephra::test {
 namespace {
@@ -58,22 +59,6 @@ class ServerProgram : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return std::string();
-  }
-
-  static int connectTo(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-      ::close(fd);
-      return -1;
-    }
-    return fd;
-  }
-  static bool sendAll(int fd, const std::string& data) {
-    return ::send(fd, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
   }
 
   TempDir dir;

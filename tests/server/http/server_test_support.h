@@ -23,30 +23,11 @@
 #include <httplib.h>
 
 #include "server/local_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace zephra::test {
 
 namespace fs = std::filesystem;
-
-// A fresh folder under /tmp, removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zephra-server-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
 
 inline void writeFile(const fs::path& path, const std::string& content) {
   fs::create_directories(path.parent_path());
@@ -75,7 +56,7 @@ inline std::string entry(const std::string& name, const std::string& url,
 // routes on a thread.
 class ServerFixture {
  public:
-  explicit ServerFixture(const std::string& playlist, std::size_t pageSize = 200,
+  explicit ServerFixture(const std::string& playlist, std::size_t pageSize = kDirectoryPageSize,
                          PackageLimits limits = {}, SourceRefreshOptions sources = {}) {
     writeFile(docRoot() / "channels.m3u", playlist);
     LocalServerConfig config;

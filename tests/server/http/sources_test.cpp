@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "server/html.h"
+#include "common/text.h"
 #include "server/pages.h"
 #include "server/playlist/m3u_parser.h"
 #include "server/sources/source_fetch.h"
@@ -227,6 +227,10 @@ TEST(SourceInput, AcceptsAddressesAndPathsRefusesTheRest) {
       {"playlist", "x", "http://tv.example/" + std::string(3000, 'a'), false, "", ""},
       {"playlist", std::string(101, 'n'), "http://tv.example/", false, "", ""},
       {"playlist", "line\nbreak", "http://tv.example/", false, "", ""},
+      // Byte patterns that only look like UTF-8: an overlong "<", a surrogate, past U+10FFFF.
+      {"playlist", "a\xC0\xBC", "http://tv.example/", false, "", ""},
+      {"playlist", "\xED\xA0\x80", "http://tv.example/", false, "", ""},
+      {"playlist", "x", "/tmp/\xF4\x90\x80\x80", false, "", ""},
       {"channels", "x", "http://tv.example/", false, "", ""},
       // A name taken from a long file name keeps to the name limit, cut between characters.
       {"playlist", "", "/" + std::string(300, 'f'), true, std::string(100, 'f'),
@@ -277,7 +281,7 @@ TEST(SourcesPage, WebPlaylistIsMergedKeptWhenItFailsAndGoneWhenOff) {
   auto& refresher = server.server().sourceRefresher();
 
   auto added = change(server, "/sources.php?code=u&add=playlist&name=My%20%3Cb%3EProvider&location=" +
-                                  html::urlEncode(provider.url("/list.m3u")));
+                                  text::percentEncoded(provider.url("/list.m3u")));
   ASSERT_TRUE(added);
   EXPECT_EQ(added->status, 303);
   ASSERT_TRUE(refresher.waitIdle(std::chrono::seconds(30)));

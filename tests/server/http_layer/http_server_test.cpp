@@ -1,10 +1,6 @@
 // The real server on 127.0.0.1 against clients that misbehave: slow, idle, oversized, odd ranges.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,42 +13,16 @@
 #include <thread>
 
 #include "server/http/http_server.h"
+#include "tests/support/loopback_socket.h"
 
 namespace zephra::http {
 namespace {
 
 using namespace std::chrono_literals;
 
-int connectTo(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-bool sendAll(int fd, const std::string& data) {
-  return ::send(fd, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
-}
-
-// Everything the server sends until it closes, waiting at most `limit` for each piece.
-std::string readUntilClosed(int fd, std::chrono::milliseconds limit) {
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) break;
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  return text;
-}
+using test::connectTo;
+using test::readUntilClosed;
+using test::sendAll;
 
 // One request sent exactly as written on its own connection; the whole answer, or "".
 std::string roundTrip(int port, const std::string& request) {

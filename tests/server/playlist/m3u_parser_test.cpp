@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "common/text.h"
 #include "server/playlist/channel_id.h"
 #include "server/playlist/text_encoding.h"
 
@@ -235,7 +236,7 @@ TEST(M3uParserTest, WarningsQuoteLongNamesShortenedOnACharacterBoundary) {
   const Playlist p = parseM3u(entry + entry);
   ASSERT_EQ(p.warnings.size(), 1u);
   EXPECT_LT(p.warnings[0].size(), 140u);
-  EXPECT_TRUE(isValidUtf8(p.warnings[0])) << p.warnings[0];
+  EXPECT_TRUE(text::isValidUtf8(p.warnings[0])) << p.warnings[0];
 }
 
 TEST(M3uParserTest, DuplicatesFoundInAListOfBareAddresses) {
@@ -293,7 +294,7 @@ TEST(M3uParserTest, BinaryGarbageYieldsCleanOutputAndFewWarnings) {
   const Playlist p = parseM3u(junk);
   EXPECT_LE(p.warnings.size(), 101u);
   for (const Channel& c : p.channels) {
-    EXPECT_TRUE(isValidUtf8(c.url) && isValidUtf8(c.name) && isValidUtf8(c.group));
+    EXPECT_TRUE(text::isValidUtf8(c.url) && text::isValidUtf8(c.name) && text::isValidUtf8(c.group));
     EXPECT_FALSE(hasControlChars(c.url) || hasControlChars(c.name)) << c.url;
     EXPECT_FALSE(c.url.empty() || c.url[0] == '#');
   }

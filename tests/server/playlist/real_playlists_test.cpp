@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "common/text.h"
 #include "server/playlist/m3u_parser.h"
 #include "server/playlist/text_encoding.h"
 
@@ -56,7 +57,7 @@ TEST_P(RealPlaylistTest, EveryEntryBecomesAUsableChannel) {
     EXPECT_NE(c.url.back(), '\r');
     EXPECT_FALSE(c.name.empty());
     EXPECT_NE(c.name, c.url);
-    EXPECT_TRUE(isValidUtf8(c.name)) << c.name;
+    EXPECT_TRUE(text::isValidUtf8(c.name)) << c.name;
     EXPECT_EQ(c.name.find("user-agent"), std::string::npos) << c.name;
     EXPECT_EQ(c.name.find('"'), std::string::npos) << c.name;
     EXPECT_EQ(c.group, "");  // none of these files has groups or logos

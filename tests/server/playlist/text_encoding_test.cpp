@@ -1,5 +1,7 @@
 #include "server/playlist/text_encoding.h"
 
+#include "common/text.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,7 +25,7 @@ inline void PrintTo(const Utf8Case& c, std::ostream* os) {
 class Utf8ValidityTest : public ::testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8ValidityTest, AcceptsOnlyWellFormedUtf8) {
-  EXPECT_EQ(isValidUtf8(GetParam().bytes), GetParam().valid);
+  EXPECT_EQ(text::isValidUtf8(GetParam().bytes), GetParam().valid);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,10 +64,10 @@ TEST(WordScanTest, FindsSpecialBytesAtEveryOffset) {
       EXPECT_FALSE(hasControlChars(at("\xC2\xA0")));
       EXPECT_FALSE(hasControlChars(at("\xE2\x82\xAC")));  // 0x82 continuing another lead
       EXPECT_FALSE(hasControlChars(at(" ~")));
-      EXPECT_FALSE(isValidUtf8(at("\xE9")));
-      EXPECT_FALSE(isValidUtf8(at("\xC3")));
-      EXPECT_TRUE(isValidUtf8(at("\xC3\xA9")));
-      EXPECT_TRUE(isValidUtf8(at("\xF0\x9F\x93\xBA")));
+      EXPECT_FALSE(text::isValidUtf8(at("\xE9")));
+      EXPECT_FALSE(text::isValidUtf8(at("\xC3")));
+      EXPECT_TRUE(text::isValidUtf8(at("\xC3\xA9")));
+      EXPECT_TRUE(text::isValidUtf8(at("\xF0\x9F\x93\xBA")));
     }
   }
 }
@@ -75,7 +77,7 @@ TEST(Latin1Test, DecodesHighBytesAsWindows1252) {
   appendLatin1AsUtf8("M\xFCnchen \xDF \x80 \x96 \x93q\x94 \xA0|", out);
   EXPECT_EQ(out, "M\xC3\xBCnchen \xC3\x9F \xE2\x82\xAC \xE2\x80\x93 \xE2\x80\x9Cq\xE2\x80\x9D "
                  "\xC2\xA0|");
-  EXPECT_TRUE(isValidUtf8(out));
+  EXPECT_TRUE(text::isValidUtf8(out));
 }
 
 TEST(Latin1Test, UndefinedWindows1252BytesStayControlsThatCleaningRemoves) {
@@ -99,7 +101,7 @@ TEST(Utf16Test, DamagedInputBecomesReplacementCharacters) {
   // lone high surrogate, lone low surrogate, odd trailing byte
   ASSERT_TRUE(decodeUtf16WithBom("\xFF\xFE" "\x00\xD8" "B\0" "\x00\xDC" "C"s, out));
   EXPECT_EQ(out, "\xEF\xBF\xBD" "B" "\xEF\xBF\xBD");
-  EXPECT_TRUE(isValidUtf8(out));
+  EXPECT_TRUE(text::isValidUtf8(out));
 }
 
 TEST(Utf16Test, LeavesTextWithoutByteOrderMarkAlone) {

@@ -1,13 +1,21 @@
-// Move-only owner of one libcurl easy handle. A refused option throws DownloadError with
-// curl's own text; a transfer's outcome is returned, with curl's detailed message beside it.
+// Move-only owner of one libcurl easy handle, for the player's downloader and the local server's
+// source fetcher. A refused option throws CurlError with curl's own text; a transfer's outcome
+// is returned, with curl's detailed message beside it.
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include <curl/curl.h>
 
 namespace zephra {
+
+// libcurl could not start or refused an option; callers turn it into their own error.
+class CurlError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 class CurlEasy {
  public:
@@ -25,6 +33,10 @@ class CurlEasy {
 
   // Runs the transfer on the calling thread until it ends.
   CURLcode perform() noexcept;
+  // The last answer's HTTP status, 0 when none arrived.
+  long responseCode() const;
+  // Whether the transfer reached its server.
+  bool connected() const;
   // The most precise text curl has for `code`: its error buffer, else its generic text.
   std::string message(CURLcode code) const;
 

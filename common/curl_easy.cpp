@@ -1,10 +1,7 @@
-#include "platform/curl_easy.h"
+#include "common/curl_easy.h"
 
-#include <cstring>
 #include <mutex>
 #include <utility>
-
-#include "platform/download.h"
 
 namespace zephra {
 
@@ -13,10 +10,9 @@ namespace {
 // curl_global_init is not thread-safe: done once, before the first handle.
 void initCurlOnce() {
   static std::once_flag once;
-  std::call_once(once, [] {
-    const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (code != CURLE_OK) throw DownloadError(std::string("libcurl cannot start: ") + curl_easy_strerror(code));
-  });
+  static CURLcode result = CURLE_OK;
+  std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+  if (result != CURLE_OK) throw CurlError(std::string("libcurl cannot start: ") + curl_easy_strerror(result));
 }
 
 }  // namespace
@@ -24,7 +20,7 @@ void initCurlOnce() {
 CurlEasy::CurlEasy() : m_error(new char[CURL_ERROR_SIZE]()) {
   initCurlOnce();
   m_handle = curl_easy_init();
-  if (!m_handle) throw DownloadError("libcurl cannot create a transfer");
+  if (!m_handle) throw CurlError("libcurl cannot create a transfer");
   check(curl_easy_setopt(m_handle, CURLOPT_ERRORBUFFER, m_error.get()));
 }
 
@@ -49,13 +45,25 @@ CURLcode CurlEasy::perform() noexcept {
   return curl_easy_perform(m_handle);
 }
 
+long CurlEasy::responseCode() const {
+  long code = 0;
+  curl_easy_getinfo(m_handle, CURLINFO_RESPONSE_CODE, &code);
+  return code;
+}
+
+bool CurlEasy::connected() const {
+  curl_off_t microseconds = 0;
+  curl_easy_getinfo(m_handle, CURLINFO_CONNECT_TIME_T, &microseconds);
+  return microseconds > 0;
+}
+
 std::string CurlEasy::message(CURLcode code) const {
   if (m_error && m_error[0] != '\0') return m_error.get();
   return curl_easy_strerror(code);
 }
 
 void CurlEasy::check(CURLcode code) const {
-  if (code != CURLE_OK) throw DownloadError(std::string("libcurl refused an option: ") + curl_easy_strerror(code));
+  if (code != CURLE_OK) throw CurlError(std::string("libcurl refused an option: ") + curl_easy_strerror(code));
 }
 
 }  // namespace zephra
