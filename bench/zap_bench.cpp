@@ -165,8 +165,8 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
   auto statusChange = player.onStatusChange;
   player.onStatusChange = [&] {
     statusChange();
-    // Only after the new item's MediaChange: leaving a paused channel, the old item reports
-    // "Playing" for a moment (its unpause arrives before its end), which is not this zap's frame.
+    // Only after the new item's MediaChange: a status of the item being left is not this zap's
+    // first frame.
     if (zapping && media != Clock::time_point() && frame == Clock::time_point() && player.status() == "Playing")
       frame = Clock::now();
   };

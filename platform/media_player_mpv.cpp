@@ -185,6 +185,7 @@ void MpvMediaPlayer::shutDown() {
 }
 
 void MpvMediaPlayer::open(const std::string& url, const StreamHeaders& headers) {
+  if (engine().integer("playlist-current-pos") >= 0) m_status.leaving();  // replaced by this one
   std::vector<std::pair<std::string, std::string>> perFile;
   if (!headers.userAgent.empty()) perFile.emplace_back("user-agent", headers.userAgent);
   if (!headers.referrer.empty()) perFile.emplace_back("referrer", headers.referrer);
@@ -206,6 +207,7 @@ void MpvMediaPlayer::pause() { engine().setFlag("pause", true); }
 
 void MpvMediaPlayer::stop() {
   const bool wasOpen = m_mpv && m_mpv->integer("playlist-current-pos") >= 0;
+  if (wasOpen) m_status.leaving();
   if (m_mpv) m_mpv->command({"stop"});
   // An open item reports its end through the event queue; with none, nothing would.
   if (!wasOpen) {

@@ -25,6 +25,7 @@ std::string tidy(const std::string& line) {
 
 void PlayerStatus::opening() {
   m_phase = Phase::Opening;
+  m_leaving = false;
   m_waitingForCache = false;
   m_percent = 0;
   m_networkProblem.clear();
@@ -41,6 +42,7 @@ void PlayerStatus::started() {
 }
 
 void PlayerStatus::ended(PlaybackEnd how, const std::string& error) {
+  m_leaving = false;
   if (m_phase == Phase::Refused) return;
   switch (how) {
     case PlaybackEnd::Redirected:
@@ -60,10 +62,18 @@ void PlayerStatus::ended(PlaybackEnd how, const std::string& error) {
 
 void PlayerStatus::stopped() {
   m_phase = Phase::Stopped;
+  m_leaving = false;
+}
+
+void PlayerStatus::leaving() {
+  if (m_leaving || (m_phase != Phase::Loaded && m_phase != Phase::Playing)) return;
+  m_leavingText = text();
+  m_leaving = true;
 }
 
 void PlayerStatus::refused(const std::string& reason) {
   m_phase = Phase::Refused;
+  m_leaving = false;
   m_refusal = reason;
 }
 
@@ -85,6 +95,7 @@ std::string PlayerStatus::failureReason(const std::string& error) const {
 }
 
 std::string PlayerStatus::text() const {
+  if (m_leaving) return m_leavingText;
   switch (m_phase) {
     case Phase::Stopped:
       return "Stopped";

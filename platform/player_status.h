@@ -20,6 +20,9 @@ class PlayerStatus {
   void ended(PlaybackEnd how, const std::string& error = {});
   // Told to stop while nothing was open.
   void stopped();
+  // The open item is being stopped or replaced: until its end is reported, its text stays as it
+  // is (a pause flag cleared for the next item must not show the old one as playing).
+  void leaving();
   // An address was not handed to the engine; the end of what played before changes nothing.
   void refused(const std::string& reason);
 
@@ -41,6 +44,8 @@ class PlayerStatus {
   std::string failureReason(const std::string& error) const;
 
   Phase m_phase = Phase::Stopped;
+  bool m_leaving = false;
+  std::string m_leavingText;
   bool m_paused = false;
   bool m_waitingForCache = false;
   long m_percent = 0;

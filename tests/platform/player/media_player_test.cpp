@@ -122,9 +122,18 @@ TEST_F(PlayerTest, AnAddressSetWhilePausedStillPlays) {
   ASSERT_TRUE(waitForStatus("Playing"));
   m_player->pause();
   ASSERT_TRUE(waitForStatus("Paused"));
+  m_statuses.clear();
+  // As a channel switch does it: the paused item is stopped and the next one opened.
+  m_player->stop();
   m_player->setUrl(url("second"));
+  m_player->play();
   ASSERT_TRUE(waitForMediaChanges(2));
   ASSERT_TRUE(waitForStatus("Playing")) << m_player->status();
+  // The unpause for the new item reaches the engine before the old item's end: the item being
+  // left must not show as playing on its way out.
+  const auto opening = std::find(m_statuses.begin(), m_statuses.end(), "Opening media...");
+  ASSERT_NE(opening, m_statuses.end());
+  EXPECT_TRUE(std::find(m_statuses.begin(), opening, "Playing") == opening) << ::testing::PrintToString(m_statuses);
 }
 
 TEST_F(PlayerTest, PlayAndStopWithNoAddressAreHarmless) {

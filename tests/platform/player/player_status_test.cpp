@@ -23,6 +23,7 @@ const Step eof = [](PlayerStatus& s) { s.ended(PlaybackEnd::Finished); };
 const Step stopEnd = [](PlayerStatus& s) { s.ended(PlaybackEnd::Stopped); };
 const Step redirect = [](PlayerStatus& s) { s.ended(PlaybackEnd::Redirected); };
 const Step stopIdle = [](PlayerStatus& s) { s.stopped(); };
+const Step leave = [](PlayerStatus& s) { s.leaving(); };
 const Step refuse = [](PlayerStatus& s) { s.refused("not a network stream address"); };
 Step buffered(long percent) {
   return [percent](PlayerStatus& s) { s.setBufferedPercent(percent); };
@@ -66,6 +67,10 @@ TEST(PlayerStatus, TextFollowsTheEngineReports) {
       {"a new address after a refusal", {refuse, open}, "Opening media..."},
       {"redirect keeps opening", {open, redirect}, "Opening media..."},
       {"pause does not hide a stop", {open, load, start, pause, stopEnd}, "Stopped"},
+      {"an item being left keeps its text", {open, load, start, pause, leave, unpause}, "Paused"},
+      {"until its end", {open, load, start, pause, leave, unpause, stopEnd}, "Stopped"},
+      {"the next item is not held by it", {open, load, start, leave, open, load, start}, "Playing"},
+      {"leaving while opening changes nothing", {open, leave, load}, "Buffering (0%)"},
       {"late first frame after a stop is ignored", {open, load, stopEnd, start}, "Stopped"},
       {"late file-loaded after a failure is ignored", {open, fail("loading failed"), load},
        "Cannot open the stream: loading failed"},
