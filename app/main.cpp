@@ -11,7 +11,7 @@
 #include "ui/dialogs/uAbout.h"
 #include "ui/dialogs/uHelp.h"
 #include "ui/dialogs/uUpdate.h"
-#include "ui/main/platform_services.h"
+#include "ui/main/platform_parts.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
@@ -40,7 +40,7 @@ class ZephraApp : public wxApp {
     // Nothing is logged: a failed browser script must not pop up a log window.
     delete wxLog::SetActiveTarget(new wxLogStderr());
 
-    auto* main = new TfrmMain(realPlatformServices());
+    auto* main = new TfrmMain(realPlatformParts());
     SetTopWindow(main);
     // Closing the main window ends the application, although the other three windows (hidden,
     // never closed) are still there.
@@ -48,7 +48,7 @@ class ZephraApp : public wxApp {
       if (event.GetEventObject() == main) ExitMainLoop();
       event.Skip();
     });
-    const WebViewFactory& createWebView = main->services().createWebView;
+    const WebViewFactory& createWebView = main->platform().createWebView;
     frmAbout = new TfrmAbout(createWebView);
     frmHelp = new TfrmHelp(createWebView);
     fmUpdate = new TfmUpdate(createWebView);

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "server/guide/guide_import.h"
+#include "local_server/guide/guide_import.h"
 
 namespace {
 

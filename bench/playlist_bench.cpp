@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "server/playlist/m3u_parser.h"
+#include "local_server/playlist/m3u_parser.h"
 
 namespace {
 

@@ -36,8 +36,8 @@
 #include "platform/media_player_mpv.h"
 #include "platform/mpv_handle.h"
 #include "platform/native_window.h"
-#include "services/service_addresses.h"
-#include "ui/main/platform_services.h"
+#include "player_logic/service_addresses.h"
+#include "ui/main/platform_parts.h"
 #include "ui/main/uMain.h"
 
 namespace {
@@ -134,7 +134,7 @@ class PageScripts {
 int run(const std::string& appDir, const std::string& localBase, int rounds) {
   zephra::MediaPlayerOptions playerOptions;
   playerOptions.audioOutput = "null";
-  zephra::PlatformServices services = zephra::realPlatformServices(playerOptions);
+  zephra::PlatformParts services = zephra::realPlatformParts(playerOptions);
   services.findWindow = [](const std::string&) { return true; };  // the script started the server
   services.appDir = [&] { return appDir; };
   services.loadRemoteBase = [](const std::string&) { return std::string("http://127.0.0.1:9/"); };

@@ -9,10 +9,10 @@ sh scripts/install-deps.sh
 sh scripts/build.sh
 build=${ZEPHRA_BUILD_DIR:-build}
 app=$build/app
-service=$build/service/zephra-service
+service=$build/remote_service/zephra-service
 data=$build/service-data
 
-"$service" publish "$build/service/demo-content" --data "$data"
+"$service" publish "$build/remote_service/demo-content" --data "$data"
 log=$(mktemp)
 "$service" --port 0 --data "$data" >"$log" &
 service_pid=$!

@@ -3,7 +3,7 @@
 #include <wx/settings.h>
 #include <wx/sizer.h>
 
-#include "services/service_addresses.h"
+#include "player_logic/service_addresses.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {

@@ -9,8 +9,8 @@
 #include <wx/settings.h>
 #include <wx/stattext.h>
 
-#include "services/content_stamp.h"
-#include "services/service_addresses.h"
+#include "player_logic/content_stamp.h"
+#include "player_logic/service_addresses.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {

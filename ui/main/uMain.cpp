@@ -10,7 +10,7 @@
 
 #include "common/zephra_constants.h"
 #include "platform/check_box_look.h"
-#include "services/service_addresses.h"
+#include "player_logic/service_addresses.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"
 #include "ui/controls/graphic_picture.h"
@@ -38,11 +38,11 @@ std::unique_ptr<TImageButton> imageButton(GraphicHost& host, int left, int top, 
 
 }  // namespace
 
-TfrmMain::TfrmMain(PlatformServices services)
+TfrmMain::TfrmMain(PlatformParts platform)
     : wxFrame(nullptr, wxID_ANY, kApplicationTitle, wxPoint(192, 114), wxDefaultSize, kMainWindowStyle),
       tmrWait(this),
       tmrServerRestart(this),
-      m_services(std::move(services)) {
+      m_platform(std::move(platform)) {
   frmMain = this;
   // Own colours only: children such as the status bar keep the system's look.
   SetOwnBackgroundColour(*wxBLACK);
@@ -135,8 +135,8 @@ void TfrmMain::createControls() {
   imFullScreen = imageButton(*m_graphics, 196, 509, 119, 30);
   imgSound = imageButton(*m_graphics, 654, 499, 27, 24);
 
-  tabPlayer = new TFrame1(m_client, 8, 61, 703, 428, m_services.createMediaPlayer);
-  tabBrowser = new TFrame2(m_client, 8, 61, 703, 428, m_services.createWebView);
+  tabPlayer = new TFrame1(m_client, 8, 61, 703, 428, m_platform.createMediaPlayer);
+  tabBrowser = new TFrame2(m_client, 8, 61, 703, 428, m_platform.createWebView);
 
   sbStatus = new wxStatusBar(m_client, wxID_ANY, wxSTB_SHOW_TIPS | wxSTB_ELLIPSIZE_END | wxFULL_REPAINT_ON_RESIZE);
   sbStatus->SetSize(0, 557, kClientWidth, 19);
@@ -148,7 +148,7 @@ void TfrmMain::createControls() {
 
   // The hidden browsers sit above the top edge: out of sight, yet visible to the toolkit, so
   // that they still load pages and raise their events.
-  wbQuery = m_services.createWebView(m_client, 16, -40, 20, 14);
+  wbQuery = m_platform.createWebView(m_client, 16, -40, 20, 14);
 
   cbFav = new wxCheckBox(m_client, wxID_ANY, "Show Favorite Only", wxPoint(595, 41), wxSize(114, 14));
   cbFav->SetBackgroundColour(wxColour(37, 37, 37));
@@ -162,7 +162,7 @@ void TfrmMain::createControls() {
     cbFav->SetFont(smaller);
   }
 
-  wbUpdate = m_services.createWebView(m_client, 16, -40, 28, 14);
+  wbUpdate = m_platform.createWebView(m_client, 16, -40, 28, 14);
 
   tbVolume = new TExTrackBar(m_client, 623, 527, 86, 17, 15);
   tbVolume->setShowSelRange(false);
@@ -284,7 +284,7 @@ void TfrmMain::enableButton() {
 void TfrmMain::Exit1Click() { Close(); }
 
 void TfrmMain::FormCloseQuery(bool& CanClose) {
-  const int answer = m_services.messageBox(this, "Are you sure want to close Application ?", "Confirmation",
+  const int answer = m_platform.messageBox(this, "Are you sure want to close Application ?", "Confirmation",
                                            wxYES_NO | wxYES_DEFAULT | wxICON_QUESTION);
   if (answer != wxID_YES) {
     CanClose = false;
@@ -331,7 +331,7 @@ void TfrmMain::FormDestroy() {
   if (m_mouseFilterInstalled) {
     m_mouseFilterInstalled = false;
     try {
-      m_services.removeMouseFilter();
+      m_platform.removeMouseFilter();
     } catch (...) {
       // Nothing left to do about a filter that will not go: the process is ending.
     }
@@ -347,7 +347,7 @@ void TfrmMain::handleEscapedError(const std::exception_ptr& error) {
     ignoreException(error);
     return;
   }
-  m_services.messageBox(nullptr, defaultErrorReportText(errorMessage(error)), kApplicationTitle,
+  m_platform.messageBox(nullptr, defaultErrorReportText(errorMessage(error)), kApplicationTitle,
                         wxOK | wxICON_ERROR);
 }
 

@@ -20,7 +20,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
-#include "ui/main/platform_services.h"
+#include "ui/main/platform_parts.h"
 
 class wxCheckBox;
 class wxCloseEvent;
@@ -42,7 +42,7 @@ class TfrmMain : public wxFrame {
  public:
   // Creates the window hidden and runs the start-up sequence (FormCreate). An error that ends the
   // sequence early is reported by the application's error handling; the window exists either way.
-  explicit TfrmMain(PlatformServices services);
+  explicit TfrmMain(PlatformParts platform);
   ~TfrmMain() override;
 
   // --- state ---
@@ -103,7 +103,7 @@ class TfrmMain : public wxFrame {
   // The client panel the graphic controls are painted on (tests click and hit-test on it).
   wxPanel* clientPanel() const { return m_client; }
   GraphicHost& graphicHost() { return *m_graphics; }
-  const PlatformServices& services() const { return m_services; }
+  const PlatformParts& platform() const { return m_platform; }
 
   // --- start-up and shutdown ---
   void FormCreate();
@@ -190,7 +190,7 @@ class TfrmMain : public wxFrame {
   void onClose(wxCloseEvent& event);
   void onQueryEndSession(wxCloseEvent& event);
 
-  PlatformServices m_services;
+  PlatformParts m_platform;
   wxPanel* m_client = nullptr;
   std::unique_ptr<GraphicHost> m_graphics;  // the destructor releases the graphic controls first
   bool m_ignoreExceptionInstalled = false;

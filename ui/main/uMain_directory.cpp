@@ -2,8 +2,8 @@
 #include <wx/checkbox.h>
 #include <wx/menuitem.h>
 
-#include "services/link_command.h"
-#include "services/service_addresses.h"
+#include "player_logic/link_command.h"
+#include "player_logic/service_addresses.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"
 #include "ui/frames/uFrame.h"

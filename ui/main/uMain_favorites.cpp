@@ -5,8 +5,8 @@
 // player's status texts; whichever writes last is what the user sees.
 #include <wx/menuitem.h>
 
-#include "services/reply_reader.h"
-#include "services/service_addresses.h"
+#include "player_logic/reply_reader.h"
+#include "player_logic/service_addresses.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {

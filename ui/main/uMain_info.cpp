@@ -3,7 +3,7 @@
 
 #include <wx/msgdlg.h>
 
-#include "services/reply_reader.h"
+#include "player_logic/reply_reader.h"
 #include "ui/dialogs/uAbout.h"
 #include "ui/dialogs/uHelp.h"
 #include "ui/dialogs/uUpdate.h"
@@ -13,7 +13,7 @@ namespace zephra {
 
 void TfrmMain::wbUpdateNavigateComplete2() {
   if (readReplyNumber(*wbUpdate) != 1) return;
-  const int answer = m_services.messageBox(this, "New updates Available.\r\nDo you want to download the new updates?",
+  const int answer = m_platform.messageBox(this, "New updates Available.\r\nDo you want to download the new updates?",
                                            "Application updates", wxYES_NO | wxYES_DEFAULT | wxICON_NONE);
   if (answer != wxID_YES) return;
   const std::string stamp = readReplyText(*wbUpdate, kReplyTimeId);

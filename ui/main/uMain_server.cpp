@@ -16,7 +16,7 @@ void TfrmMain::wbAppConnectionFailed(const std::string& url) {
   if (tmrServerRestart.IsRunning()) return;                       // started already, still waiting
   // Its window is there: it runs and merely did not answer this once; starting another would
   // only find it and leave.
-  if (m_services.findWindow(kLocalServerWindowTitle)) return;
+  if (m_platform.findWindow(kLocalServerWindowTitle)) return;
   const auto now = std::chrono::steady_clock::now();
   if (m_lastServerRestart && now - *m_lastServerRestart < kRestartInterval) {
     setStatusText("The channel list cannot be reached: the local server does not answer.");
@@ -26,12 +26,12 @@ void TfrmMain::wbAppConnectionFailed(const std::string& url) {
   // The page again without any link command in its address, so nothing is replayed.
   m_reloadAfterRestart = url.substr(0, url.find('#'));
   try {
-    m_services.startScript(AppDir + "lib/serv.sh", AppDir + "lib/");
+    m_platform.startScript(AppDir + "lib/serv.sh", AppDir + "lib/");
   } catch (...) {
     // As at start-up: a server that does not come up shows as the page that cannot be reached.
   }
   setStatusText("Starting the local server again...");
-  tmrServerRestart.StartOnce(m_services.serverWaitMs);
+  tmrServerRestart.StartOnce(m_platform.serverWaitMs);
 }
 
 void TfrmMain::tmrServerRestartTimer() {

@@ -6,8 +6,8 @@
 #include <wx/menu.h>
 
 #include "common/zephra_constants.h"
-#include "services/content_stamp.h"
-#include "services/service_addresses.h"
+#include "player_logic/content_stamp.h"
+#include "player_logic/service_addresses.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"
 #include "ui/frames/uFrame.h"
@@ -18,25 +18,25 @@ namespace zephra {
 
 void TfrmMain::FormCreate() {
   // A running local server shows a top-level window with its title; only without one do we start it.
-  const bool serverFound = m_services.findWindow(kLocalServerWindowTitle);
-  AppDir = m_services.appDir();
+  const bool serverFound = m_platform.findWindow(kLocalServerWindowTitle);
+  AppDir = m_platform.appDir();
   // Start it and give it time to come up before the directory page asks it for anything.
   if (!serverFound) {
     try {
-      m_services.startScript(AppDir + "lib/serv.sh", AppDir + "lib/");
+      m_platform.startScript(AppDir + "lib/serv.sh", AppDir + "lib/");
     } catch (...) {
       // Not examined: a server that does not come up shows as an unreachable directory page.
     }
     ServerReady = false;
-    tmrWait.Start(m_services.serverWaitMs);
+    tmrWait.Start(m_platform.serverWaitMs);
     waitForServer();
   }
-  RemoteBase = m_services.loadRemoteBase(AppDir);
+  RemoteBase = m_platform.loadRemoteBase(AppDir);
   // The window opens on the directory view.
   tabPlayer->Hide();
   // Never fails: any problem means no account code.
   try {
-    AccountCode = m_services.loadAccountCode();
+    AccountCode = m_platform.loadAccountCode();
   } catch (...) {
     AccountCode.clear();
   }
@@ -54,7 +54,7 @@ void TfrmMain::FormCreate() {
   tbVolume->Hide();
   // Without the filter the browsers merely show their context menu: not worth stopping for.
   try {
-    m_mouseFilterInstalled = m_services.installMouseFilter();
+    m_mouseFilterInstalled = m_platform.installMouseFilter();
   } catch (...) {
   }
   // The engine's own volume setting; a player that cannot answer ends the sequence here, while

@@ -4,7 +4,7 @@
 // the channel's link goes.
 #include <optional>
 
-#include "services/link_command.h"
+#include "player_logic/link_command.h"
 #include "ui/main/channel_zap.h"
 #include "ui/main/uMain.h"
 

@@ -93,7 +93,7 @@ elseif(CASE STREQUAL "LinuxConfigureListsNoWinSources")
   # Every Linux-only file of the program is picked by the seam, none compiled on every system.
   list(JOIN _linux_suffixes "|" alternatives)
   file(GLOB_RECURSE program_sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.cpp)
-  list(FILTER program_sources INCLUDE REGEX "^(app|common|platform|server|service|services|ui)/")
+  list(FILTER program_sources INCLUDE REGEX "^(app|common|platform|local_server|remote_service|player_logic|ui)/")
   list(FILTER program_sources INCLUDE REGEX "_(${alternatives})\\.cpp$")
   foreach(source IN LISTS program_sources)
     if(NOT source IN_LIST linux_sources)

@@ -10,7 +10,7 @@
 #include <wx/app.h>
 
 #include "platform/web_view.h"
-#include "services/link_command.h"
+#include "player_logic/link_command.h"
 #include "tests/platform/web/web_test_support.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wx_test_util.h"

@@ -33,7 +33,7 @@ class InfoWindowsTest : public MainWindowTest {
   }
 
   TfrmMain& openWithInfoWindows() {
-    PlatformServices services = doubles.services();
+    PlatformParts services = doubles.services();
     services.createWebView = &createWebView;
     TfrmMain& frm = open(std::move(services));
     frm.Show();

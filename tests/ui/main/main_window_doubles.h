@@ -19,7 +19,7 @@
 
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
-#include "ui/main/platform_services.h"
+#include "ui/main/platform_parts.h"
 #include "ui/main/uMain.h"
 
 namespace zephra::test {
@@ -133,8 +133,8 @@ struct PlatformDoubles {
   bool playerReadsFail = false;
   bool playerCreationFails = false;
 
-  PlatformServices services() {
-    PlatformServices s;
+  PlatformParts services() {
+    PlatformParts s;
     s.findWindow = [this](const std::string& title) {
       searchedTitles.push_back(title);
       return serverWindowPresent;
@@ -232,7 +232,7 @@ class MainWindowTest : public ::testing::Test {
   std::filesystem::path picturesDir() const { return m_root / "pictures"; }
 
   TfrmMain& open() { return open(doubles.services()); }
-  TfrmMain& open(PlatformServices services) {
+  TfrmMain& open(PlatformParts services) {
     closeWindow();
     m_window = new TfrmMain(std::move(services));
     return *m_window;

@@ -9,7 +9,7 @@
 #include <wx/menu.h>
 
 #include "common/zephra_constants.h"
-#include "services/service_addresses.h"
+#include "player_logic/service_addresses.h"
 #include "tests/ui/main/main_window_doubles.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"

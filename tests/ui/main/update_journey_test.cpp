@@ -5,7 +5,7 @@
 #include <optional>
 #include <regex>
 
-#include "tests/server/http/child_process.h"
+#include "tests/local_server/child_process.h"
 #include "tests/ui/main/program_fixture.h"
 
 #ifndef ZEPHRA_SERVICE_BINARY

@@ -13,8 +13,8 @@
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
-#include "services/content_stamp.h"
-#include "services/service_addresses.h"
+#include "player_logic/content_stamp.h"
+#include "player_logic/service_addresses.h"
 #include "tests/support/wx_test_util.h"
 #include "tests/ui/main/main_window_doubles.h"
 #include "tests/ui/main/remote_service_double.h"
@@ -53,7 +53,7 @@ class UpdatesTest : public MainWindowTest {
   }
 
   // The main window and the Updates window, both on `services`.
-  TfrmMain& openWithUpdates(PlatformServices services) {
+  TfrmMain& openWithUpdates(PlatformParts services) {
     WebViewFactory factory = services.createWebView;
     TfrmMain& frm = open(std::move(services));
     fmUpdate = new TfmUpdate(factory);
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UpdatesTest, RealBrowserReplyOffersTheUpdateAndHandsOverTheStamp) {
   remote.setReply("<html><body><input id=\"retVal\" value=\"1\"><input id=\"retTime\" value=\"v 2&amp;x\">"
                   "</body></html>");
-  PlatformServices services = doubles.services();
+  PlatformParts services = doubles.services();
   services.createWebView = &createWebView;
   TfrmMain& frm = openWithUpdates(std::move(services));
   std::string stampWhenShown;

@@ -3,7 +3,7 @@
 #include <wx/checkbox.h>
 #include <wx/menu.h>
 
-#include "services/service_addresses.h"
+#include "player_logic/service_addresses.h"
 #include "tests/ui/main/main_window_doubles.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/controls/XTrakBar.h"

@@ -24,13 +24,13 @@
 #include <wx/menu.h>
 #include <wx/webview.h>
 
-#include "services/service_addresses.h"
+#include "player_logic/service_addresses.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wx_test_util.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
-#include "ui/main/platform_services.h"
+#include "ui/main/platform_parts.h"
 #include "ui/main/uMain.h"
 
 namespace zephra::test {
@@ -166,7 +166,7 @@ class EndToEndTest : public ::testing::Test {
 
     MediaPlayerOptions player;
     player.audioOutput = "null";  // no sound card here
-    PlatformServices services = realPlatformServices(player);
+    PlatformParts services = realPlatformParts(player);
     services.findWindow = [](const std::string&) { return true; };  // started above, not by the window
     services.appDir = [this] { return (m_root / "app").string() + "/"; };
     services.loadRemoteBase = [this](const std::string&) { return remote.base(); };

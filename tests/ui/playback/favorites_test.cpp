@@ -2,7 +2,7 @@
 // service page in the directory view.
 #include <gtest/gtest.h>
 
-#include "services/service_addresses.h"
+#include "player_logic/service_addresses.h"
 #include "tests/ui/playback/playback_fixture.h"
 
 namespace zephra::test {

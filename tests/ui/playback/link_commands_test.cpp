@@ -1,7 +1,7 @@
 // Link commands as the main window sees them: what a navigation of the directory browser starts.
 #include <gtest/gtest.h>
 
-#include "services/service_addresses.h"
+#include "player_logic/service_addresses.h"
 #include "tests/ui/playback/playback_fixture.h"
 
 namespace zephra::test {

@@ -46,7 +46,7 @@ class PlaybackTest : public MainWindowTest {
   // Opens the window on browsers that raise the before-navigate event for the program's own
   // navigations as well, as the real browser does.
   TfrmMain& open() {
-    PlatformServices services = doubles.services();
+    PlatformParts services = doubles.services();
     services.createWebView = [](wxWindow* parent, int left, int top, int width, int height) {
       auto view = std::make_unique<NavigatingWebView>();
       view->parent = parent;

@@ -40,7 +40,7 @@ class ServerRestartTest : public ::testing::Test {
 
     MediaPlayerOptions player;
     player.audioOutput = "null";
-    PlatformServices services = realPlatformServices(player);
+    PlatformParts services = realPlatformParts(player);
     services.appDir = [this] { return m_app.string() + "/"; };
     services.loadRemoteBase = [this](const std::string&) { return remote.base(); };
     services.loadAccountCode = [] { return std::string("restart"); };

@@ -1,0 +1,26 @@
+#include "common/html/html.h"
+
+#include "common/text.h"
+
+namespace zephra::html {
+
+std::string pageStart(std::string_view title) {
+  std::string out;
+  out += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
+  out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">";
+  out += "<title>" + text::escapeHtml(title) + "</title>";
+  // Absolute paths: the pages live at the root, and an update package may bring its own assets.
+  out += "<link rel=\"stylesheet\" href=\"/assets/zephra.css\">";
+  out += "<script src=\"/assets/zephra.js\" defer></script>";
+  out += "</head>\n<body>\n";
+  return out;
+}
+
+std::string pageEnd() { return "</body></html>\n"; }
+
+std::string noticeLine(std::string_view text) {
+  if (text.empty()) return {};
+  return "<p class=\"notice\">" + text::escapeHtml(text) + "</p>\n";
+}
+
+}  // namespace zephra::html

@@ -1,0 +1,33 @@
+// Any request target, split by the HTTP layer's parser as the service gets it: no value taken
+// from it can open a tag in the pages that show it.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "common/text.h"
+#include "common/http/request_target.h"
+#include "remote_service/service_pages.h"
+
+using namespace zephra;
+using namespace zephra::service;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const auto target = http::parseRequestTarget(text);
+  if (!target) return 0;  // answered 400 before any page sees it
+  auto param = [&](const char* name) {
+    const auto it = target->params.find(name);
+    return it == target->params.end() ? std::string() : it->second;
+  };
+  const std::string about = renderAbout(text::percentDecoded(http::rawTrailingValue(target->query, "code")));
+  const std::string thanks = renderReportThanks(http::rawTrailingValue(target->query, "url"));
+  const std::string help = renderHelp(param("topic"));
+  const std::string stamp = param("t");
+  const std::string reply = renderUpdateReply(stamp, &stamp);
+  // Our own markup has a fixed number of tags; an escaped value adds none.
+  if (about.find("<script") != std::string::npos || thanks.find("<script") != std::string::npos ||
+      help.find("<script") != std::string::npos || reply.find("retTime") != std::string::npos)
+    std::abort();
+  return 0;
+}

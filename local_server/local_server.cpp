@@ -1,0 +1,358 @@
+#include "local_server/local_server.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <stdexcept>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "local_server/favorite_request.h"
+#include "local_server/sources/guide_store_importer.h"
+#include "local_server/sources/source_input.h"
+#include "common/html/html.h"
+#include "local_server/pages.h"
+#include "local_server/static_files.h"
+
+namespace zephra {
+
+namespace {
+
+// The guide database holds nothing that cannot be read again from the guides, so a data folder
+// that cannot be written (read-only application folder, full disk) gets a private folder for
+// the run instead of stopping the server.
+std::string guideDatabasePath(const std::string& dataDir, const char* name) {
+  const std::filesystem::path wanted = std::filesystem::path(dataDir) / name;
+  std::error_code ec;
+  std::filesystem::create_directories(dataDir, ec);
+  if (::access(dataDir.c_str(), W_OK) == 0) return wanted.string();
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string pattern = std::string(runtime && *runtime ? runtime : "/tmp") + "/zephra-guide-XXXXXX";
+  if (!::mkdtemp(pattern.data())) return wanted.string();
+  std::fprintf(stderr, "zephra-server: %s cannot be written; the guide is kept in %s for this run\n",
+               dataDir.c_str(), pattern.c_str());
+  return (std::filesystem::path(pattern) / name).string();
+}
+
+constexpr const char* kHtml = "text/html; charset=utf-8";
+
+// Pages change with every favorite and update; the browser must ask again on each reload.
+void sendPage(http::Response& res, std::string body) {
+  res.setHeader("Cache-Control", "no-store");
+  res.setContent(std::move(body), kHtml);
+}
+
+std::size_t pageNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9) return 1;
+  std::size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 1;
+    value = value * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return value == 0 ? 1 : value;
+}
+
+// Runs before anything reads the document tree: an install cut short by a crash is finished
+// first, so the stores never see a half-swapped tree.
+std::string prepareFolders(const LocalServerConfig& config) {
+  UpdateInstaller::recover(config.docRoot);
+  // The favorites store makes the data folder; one it cannot make costs the favorites only.
+  return (std::filesystem::path(config.dataDir) / LocalServer::kDatabaseName).string();
+}
+
+std::string errorPage(int status) {
+  std::string text = status == 404   ? "Not found."
+                     : status == 403 ? "This server answers only its own computer and its own pages."
+                                     : "The request could not be served.";
+  return html::pageStart("Error " + std::to_string(status)) + "<p class=\"notice\">" + text +
+         "</p>\n" + html::pageEnd();
+}
+
+void serveFile(const std::string& path, http::Response& res) {
+  // Opened per response and sent by the kernel as the client takes it, so a large stream is
+  // never held in memory; the HTTP layer answers Range requests.
+  if (!res.sendFile(path, contentTypeFor(path))) res.status = 404;
+}
+
+}  // namespace
+
+LocalServer::LocalServer(LocalServerConfig config)
+    : m_config(std::move(config)),
+      m_favorites(prepareFolders(m_config)),
+      m_guide(guideDatabasePath(m_config.dataDir, kGuideDatabaseName)),
+      m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
+      m_builtinPlaylist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
+      m_sourceStore((std::filesystem::path(m_config.dataDir) / kSourcesDatabaseName).string()),
+      m_guideImporter(std::make_unique<GuideStoreImporter>(m_guide)),
+      m_sourceRefresher(m_sourceStore,
+                        (std::filesystem::path(m_config.dataDir) / kSourcesCacheName).string(),
+                        m_config.sources, m_guideImporter.get()),
+      m_playlist(m_builtinPlaylist, m_sourceRefresher),
+      m_installer(m_config.docRoot, m_config.packageLimits),
+      m_pageToken((std::filesystem::path(m_config.dataDir) / kPageTokenName).string()),
+      m_http([this](const http::Request& req, http::Response& res) { answer(req, res); },
+             m_config.http) {
+  registerRoutes();
+  // Read now rather than at the first request, but beside the listening server: a long list
+  // must not keep every page waiting, and the player's first page comes at once.
+  m_builtinPlaylist.startLoading();
+  m_sourceRefresher.start();
+}
+
+LocalServer::~LocalServer() {
+  stop();
+  m_sourceRefresher.stop();
+}
+
+int LocalServer::bind(const std::string& host, int port) {
+  try {
+    m_port = m_http.bind(host, port);
+  } catch (const http::Error& e) {
+    throw std::runtime_error(e.what());
+  }
+  return m_port;
+}
+
+bool LocalServer::run() { return m_http.run(); }
+void LocalServer::stop() { m_http.stop(); }
+bool LocalServer::isRunning() const { return m_http.isRunning(); }
+
+void LocalServer::handleDirectory(const http::Request& req, http::Response& res) {
+  DirectoryRequest request;
+  request.code = req.param("code");
+  request.favoritesOnly = req.param("fav") == "1";
+  request.group = req.param("group");
+  request.search = req.param("q");
+  request.page = pageNumber(req.param("page"));
+  const auto playlist = m_playlist.snapshotIfLoaded();
+  if (!playlist) return sendPage(res, renderDirectoryLoading());
+  std::vector<Favorite> favorites;
+  if (request.favoritesOnly) favorites = m_favorites.list(request.code);
+  const std::int64_t now = std::time(nullptr);
+  const NowNextSource nowNext{
+      [&](const std::vector<const Channel*>& rows) { return m_guide.nowNext(rows, now); }, now};
+  sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
+                                m_config.pageSize, nowNext, m_favorites.notice()));
+}
+
+void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
+  GuideRequest request;
+  request.code = req.param("code");
+  request.favoritesOnly = req.param("fav") == "1";
+  request.page = pageNumber(req.param("page"));
+  const std::int64_t now = std::time(nullptr);
+  // Starts on a half hour; without a time, half an hour before the current one.
+  const std::string t = req.param("t");
+  std::int64_t start = now - now % 1800 - 1800;
+  if (!t.empty() && t.size() <= 12 && t.find_first_not_of("0123456789") == std::string::npos)
+    start = std::stoll(t) / 1800 * 1800;
+
+  const auto playlist = m_playlist.snapshotIfLoaded();
+  if (!playlist) return sendPage(res, renderDirectoryLoading());
+  std::vector<const Channel*> rows;
+  if (request.favoritesOnly) {
+    for (const Favorite& favorite : m_favorites.list(request.code))
+      if (const Channel* channel = playlist->findById(favorite.channelId)) rows.push_back(channel);
+  } else {
+    for (const Channel& channel : playlist->channels()) rows.push_back(&channel);
+  }
+  const std::size_t total = rows.size(), pageSize = m_config.pageSize;
+  const std::size_t pages = std::max<std::size_t>(1, (total + pageSize - 1) / pageSize);
+  request.page = std::min(request.page, pages);
+  const std::size_t first = (request.page - 1) * pageSize;
+  std::vector<const Channel*> shown(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                                    rows.begin() + static_cast<std::ptrdiff_t>(
+                                                       std::min(total, first + pageSize)));
+  const auto airings = m_guide.airings(shown, start, start + kGuideHours * 3600);
+  GuideRequest shownRequest = request;
+  shownRequest.start = start;
+  sendPage(res, renderGuide(shownRequest, shown, airings, total, pageSize, now));
+}
+
+void LocalServer::handleAddFavorite(const http::Request& req, http::Response& res) {
+  std::string why;
+  const auto command = parseAddFavorite(req.target, req.params, why);
+  if (!command) {
+    sendPage(res, renderReply(false, "Favorite not added: " + why + "."));
+    return;
+  }
+  const auto playlist = m_playlist.snapshot();
+  const Channel* channel = findRequestedChannel(*playlist, *command);
+  if (!channel) {
+    sendPage(res, renderReply(false, command->method == AddFavoriteCommand::Method::Id
+                                         ? "Favorite not added: no channel has this id."
+                                         : "Favorite not added: no channel has this address."));
+    return;
+  }
+  bool added = false;
+  try {
+    added = m_favorites.add(command->code, Favorite{channel->id, channel->name, playValue(*channel)});
+  } catch (const std::exception& e) {
+    // The player learns the outcome only from retVal; an error page without it would leave it
+    // waiting, so a favorite that could not be saved is an ordinary failure reply.
+    std::fprintf(stderr, "zephra-server: favorite not saved: %s\n", e.what());
+    sendPage(res, renderReply(false, "Favorite not added: the favorites could not be saved."));
+    return;
+  }
+  sendPage(res, renderReply(true, added ? "\"" + channel->name + "\" added to your favorites."
+                                        : "\"" + channel->name + "\" is already a favorite."));
+}
+
+void LocalServer::handleFavoritesManager(const http::Request& req, http::Response& res) {
+  const std::string user = req.param("user");
+  // Changes are made by following a link, then the browser is sent back to the plain list, so
+  // reloading the page never repeats a change.
+  bool changed = true;
+  if (req.hasParam("remove"))
+    m_favorites.remove(user, req.param("remove"));
+  else if (req.hasParam("up"))
+    m_favorites.move(user, req.param("up"), -1);
+  else if (req.hasParam("down"))
+    m_favorites.move(user, req.param("down"), +1);
+  else
+    changed = false;
+  if (changed) {
+    res.redirect(favoritesManagerAddress(user), 303);
+    res.setHeader("Cache-Control", "no-store");
+    return;
+  }
+  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot(), m_favorites.notice()));
+}
+
+void LocalServer::handleInstall(const http::Request&, http::Response& res) {
+  const InstallResult result = m_installer.install();
+  if (result.outcome == InstallResult::Outcome::Installed) m_playlist.invalidate();
+  sendPage(res, renderInstallResult(result));
+}
+
+void LocalServer::handleSources(const http::Request& req, http::Response& res) {
+  auto sourceId = [&req](const char* name) -> std::int64_t {
+    const std::string text = req.param(name);
+    if (text.empty() || text.size() > 18) return -1;
+    std::int64_t value = 0;
+    for (char c : text) {
+      if (c < '0' || c > '9') return -1;
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  };
+  SourcesPage page;
+  page.code = req.param("code");
+  // As on the favorites page: a change is followed by a redirect to the plain page, so a reload
+  // never repeats it. A refused addition is shown with its reason and changes nothing.
+  bool changed = true;
+  std::vector<std::int64_t> dropped;
+  if (req.hasParam("add")) {
+    std::string why;
+    if (const auto input =
+            parseSourceInput(req.param("add"), req.param("name"), req.param("location"), why)) {
+      if (const auto id = m_sourceStore.add(input->kind, input->name, input->location))
+        m_sourceRefresher.refreshNow(*id);
+      else
+        why = "this address is a source already";
+      page.form = *input;
+    } else {
+      page.form.kind = req.param("add") == "guide" ? SourceKind::Guide : SourceKind::Playlist;
+      page.form.name = req.param("name");
+      page.form.location = req.param("location");
+    }
+    if (!why.empty()) {
+      page.notice = "Source not added: " + why + ".";
+      changed = false;
+    }
+  } else if (req.hasParam("remove")) {
+    dropped = m_sourceStore.remove(sourceId("remove"));
+  } else if (req.hasParam("off")) {
+    if (m_sourceStore.setEnabled(sourceId("off"), false)) dropped.push_back(sourceId("off"));
+  } else if (req.hasParam("on")) {
+    if (m_sourceStore.setEnabled(sourceId("on"), true)) m_sourceRefresher.refreshNow(sourceId("on"));
+  } else if (req.hasParam("refresh")) {
+    if (req.param("refresh") == "all")
+      m_sourceRefresher.refreshNow();
+    else if (sourceId("refresh") > 0)
+      m_sourceRefresher.refreshNow(sourceId("refresh"));
+  } else {
+    changed = false;
+  }
+  if (changed) {
+    m_sourceRefresher.sourcesChanged(std::move(dropped));
+    res.redirect(sourcesAddress(page.code), 303);
+    res.setHeader("Cache-Control", "no-store");
+    return;
+  }
+  page.sources = m_sourceStore.list();
+  for (const Source& source : page.sources)
+    if (m_sourceRefresher.isPending(source.id)) page.pending.insert(source.id);
+  const auto builtin = m_builtinPlaylist.snapshot();
+  page.builtinChannels = builtin->channels().size();
+  page.builtinProblem = builtin->problem();
+  page.refreshHours = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::hours>(m_config.sources.interval).count());
+  sendPage(res, renderSources(page));
+}
+
+void LocalServer::handleFile(const http::Request& req, http::Response& res) {
+  if (req.path == "/") {
+    if (const auto index = resolveStaticPath(m_config.docRoot, "/index.html")) {
+      serveFile(*index, res);
+      return;
+    }
+    res.redirect("/query.php?code=&fav=0", 302);
+    return;
+  }
+  // Everything else is a file of the document tree, or nothing.
+  const auto file = resolveStaticPath(m_config.docRoot, req.path);
+  if (!file) {
+    res.status = 404;
+    return;
+  }
+  serveFile(*file, res);
+}
+
+void LocalServer::answer(const http::Request& req, http::Response& res) {
+  if (req.method != "GET" && req.method != "HEAD") {
+    res.status = 405;
+    res.setHeader("Allow", "GET, HEAD");
+  } else if (!loopbackHost(req.header("Host"))) {
+    res.status = 403;
+  } else if (changesStoredData(req) &&
+             (!m_pageToken.carriedBy(req) || fromAnotherOrigin(req, m_port))) {
+    res.status = 403;
+    // The player reads only retVal; a refusal still gets one.
+    if (req.path == "/valid.php")
+      sendPage(res, renderReply(false, "Favorite not added: the request did not come from the "
+                                       "player or its pages."));
+  } else {
+    try {
+      m_router.dispatch(req, res);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "zephra-server: %s: %s\n", req.path.c_str(), e.what());
+      res = http::Response();
+      res.status = 500;
+    }
+    // Only pages of this computer get the cookie; a refused request learns nothing.
+    res.addHeader("Set-Cookie", m_pageToken.setCookie());
+  }
+  if (res.status >= 400 && res.body.empty() && !res.file) {
+    res.setHeader("Cache-Control", "no-store");
+    res.setContent(errorPage(res.status), kHtml);
+  }
+}
+
+void LocalServer::registerRoutes() {
+  auto route = [this](void (LocalServer::*handler)(const http::Request&, http::Response&)) {
+    return [this, handler](const http::Request& req, http::Response& res) {
+      (this->*handler)(req, res);
+    };
+  };
+  m_router.add("/query.php", route(&LocalServer::handleDirectory));
+  m_router.add("/valid.php", route(&LocalServer::handleAddFavorite));
+  m_router.add("/favmanage.php", route(&LocalServer::handleFavoritesManager));
+  m_router.add("/locup.php", route(&LocalServer::handleInstall));
+  m_router.add("/sources.php", route(&LocalServer::handleSources));
+  m_router.add("/guide.php", route(&LocalServer::handleGuide));
+  m_router.setFallback(route(&LocalServer::handleFile));
+}
+
+}  // namespace zephra

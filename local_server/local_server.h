@@ -1,0 +1,98 @@
+// The local server: the directory, favorites and update pages plus the static files of the
+// document tree, on one HTTP server. Owns every store the pages use.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "local_server/favorites_store.h"
+#include "local_server/guide/builtin_guide.h"
+#include "local_server/guide/guide_store.h"
+#include "common/http/http_server.h"
+#include "common/package/package_check.h"
+#include "local_server/pages.h"
+#include "local_server/playlist_store.h"
+#include "local_server/request_guard.h"
+#include "local_server/sources/channel_directory.h"
+#include "local_server/sources/source_refresher.h"
+#include "local_server/sources/source_store.h"
+#include "local_server/update_installer.h"
+
+namespace zephra {
+
+struct LocalServerConfig {
+  std::string docRoot;  // lib/Program/www/localhost
+  std::string dataDir;  // favorites database folder, outside the document tree
+  std::size_t pageSize = kDirectoryPageSize;
+  PackageLimits packageLimits;
+  std::chrono::steady_clock::duration playlistCheckInterval = std::chrono::seconds(1);
+  SourceRefreshOptions sources;
+  std::chrono::steady_clock::duration guideCheckInterval = std::chrono::seconds(2);
+  http::ServerOptions http;
+};
+
+class LocalServer {
+ public:
+  // Finishes an install a crash interrupted, opens the favorites and sources databases (creating
+  // the data folder), reads or makes the page cookie, reads the playlist, registers the routes
+  // and starts refreshing the sources in the background. Nothing is bound yet.
+  explicit LocalServer(LocalServerConfig config);
+  ~LocalServer();
+  LocalServer(const LocalServer&) = delete;
+  LocalServer& operator=(const LocalServer&) = delete;
+
+  // Binds `host`:`port` (0 picks a free port) and returns the port; throws std::runtime_error
+  // when the address cannot be bound.
+  int bind(const std::string& host, int port);
+  // Serves until stop(); returns false when serving failed.
+  bool run();
+  // Safe from any thread, also before run() has started serving.
+  void stop();
+  bool isRunning() const;
+  // Returns once the channel list read in the background at construction is there; pages answer
+  // a short loading notice until then. For callers that need the whole list at once.
+  void waitForChannelList() { m_playlist.snapshot(); }
+  // Every guide source's programmes (the built-in guide.xml and the sources' guides).
+  guide::GuideStore& guide() { return m_guide; }
+
+  static constexpr const char* kPlaylistName = "channels.m3u";
+  static constexpr const char* kDatabaseName = "favorites.sqlite3";
+  static constexpr const char* kGuideDatabaseName = "guide.sqlite3";
+  static constexpr const char* kPageTokenName = "page-token";
+  static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
+  static constexpr const char* kSourcesCacheName = "sources";  // last good copies
+
+  // The sources' refresher, for tests that wait for it.
+  SourceRefresher& sourceRefresher() { return m_sourceRefresher; }
+
+ private:
+  // Every request comes here first: method, Host and origin checks, then the route.
+  void answer(const http::Request& req, http::Response& res);
+  void registerRoutes();
+
+  void handleDirectory(const http::Request& req, http::Response& res);         // query.php
+  void handleAddFavorite(const http::Request& req, http::Response& res);       // valid.php
+  void handleFavoritesManager(const http::Request& req, http::Response& res);  // favmanage.php
+  void handleInstall(const http::Request& req, http::Response& res);           // locup.php
+  void handleSources(const http::Request& req, http::Response& res);           // sources.php
+  void handleGuide(const http::Request& req, http::Response& res);             // guide.php
+  void handleFile(const http::Request& req, http::Response& res);              // the rest
+
+  LocalServerConfig m_config;
+  FavoritesStore m_favorites;
+  guide::GuideStore m_guide;
+  guide::BuiltinGuide m_builtinGuide;
+  PlaylistStore m_builtinPlaylist;  // channels.m3u
+  SourceStore m_sourceStore;
+  std::unique_ptr<GuideImporter> m_guideImporter;
+  SourceRefresher m_sourceRefresher;
+  ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
+  UpdateInstaller m_installer;
+  PageToken m_pageToken;
+  http::Router m_router;
+  http::Server m_http;
+  int m_port = 0;
+};
+
+}  // namespace zephra

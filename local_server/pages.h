@@ -1,0 +1,105 @@
+// The HTML pages of the server, rendered from plain values so they can be checked without HTTP.
+// Every playlist or request value is escaped where it enters the page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "local_server/favorites_store.h"
+#include "local_server/guide/guide_store.h"
+#include "local_server/playlist_store.h"
+#include "local_server/sources/source_input.h"
+#include "local_server/update_installer.h"
+
+namespace zephra {
+
+// Channels per page of the directory and of the guide.
+inline constexpr std::size_t kDirectoryPageSize = 200;
+
+// The link commands the player understands: "#1|" plays the stream address that follows, "#2|"
+// adds the channel id that follows to the favorites. The value goes in exactly as the playlist
+// has it (never percent-encoded): the player passes it on untouched.
+std::string playLink(const std::string& url);
+std::string addFavoriteLink(const std::string& channelId);
+
+// query.php
+struct DirectoryRequest {
+  std::string code;
+  bool favoritesOnly = false;
+  std::string group;   // empty: all groups
+  std::string search;  // case-insensitive part of the channel name; empty: no search
+  std::size_t page = 1;
+};
+
+// Builds the query.php address for a request (page links, group and search form targets).
+std::string directoryAddress(const DirectoryRequest& request);
+
+// What is on now and next for the channels of one page, index-aligned (a null channel is a
+// favorite no longer in the list), and the time it is asked for (UTC seconds).
+struct NowNextSource {
+  std::function<std::vector<guide::NowNext>(const std::vector<const Channel*>&)> lookup;
+  std::int64_t now = 0;
+};
+
+// `favorites` is the account's list in stored order (used when favoritesOnly); `favoriteIds`
+// marks channels already saved. With `nowNext`, each row shows its now and next programme;
+// `favoritesNotice`, when not empty, is shown as one line.
+std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryRequest& request,
+                            const std::vector<Favorite>& favorites,
+                            const std::unordered_set<std::string>& favoriteIds,
+                            std::size_t pageSize = kDirectoryPageSize,
+                            const NowNextSource& nowNext = {},
+                            const std::string& favoritesNotice = {});
+// The line under a channel's name: now on air with its progress, and what comes next.
+void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now);
+
+// guide.php: channels (rows, directory order) against time (columns), from `start` for `hours`.
+struct GuideRequest {
+  std::string code;
+  bool favoritesOnly = false;
+  std::int64_t start = 0;  // UTC seconds, on a half hour
+  std::size_t page = 1;
+};
+inline constexpr int kGuideHours = 6;
+std::string guideAddress(const GuideRequest& request);
+// `channels` are the rows of the requested page, `airings` index-aligned with them; `total` is
+// the number of rows of every page.
+std::string renderGuide(const GuideRequest& request, const std::vector<const Channel*>& channels,
+                        const std::vector<std::vector<guide::Airing>>& airings, std::size_t total,
+                        std::size_t pageSize, std::int64_t now);
+
+// The directory while the server is still reading its channel list: a short notice that asks
+// the browser to come back in a second.
+std::string renderDirectoryLoading();
+
+// valid.php reply: retVal 1 on success, 2 on failure, with a sentence for a human reader.
+std::string renderReply(bool success, const std::string& sentence);
+
+// favmanage.php
+std::string favoritesManagerAddress(const std::string& user);
+std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
+                                   const PlaylistSnapshot& playlist, const std::string& favoritesNotice = {});
+
+// sources.php
+struct SourcesPage {
+  std::string code;  // account, for the way back to the channels
+  std::vector<Source> sources;
+  std::set<std::int64_t> pending;  // being refreshed or waiting for it
+  std::size_t builtinChannels = 0;
+  std::string builtinProblem;
+  std::string notice;  // why the last change was refused
+  SourceInput form;    // what the add form shows (the refused entry)
+  long refreshHours = 12;
+};
+std::string sourcesAddress(const std::string& code);
+std::string renderSources(const SourcesPage& page);
+
+// locup.php
+std::string renderInstallResult(const InstallResult& result);
+
+}  // namespace zephra

@@ -1,0 +1,114 @@
+#include <ctime>
+
+#include "common/text.h"
+#include "common/html/html.h"
+#include "local_server/pages.h"
+
+namespace zephra {
+
+namespace {
+
+std::string localTime(std::int64_t unixSeconds) {
+  const std::time_t when = static_cast<std::time_t>(unixSeconds);
+  std::tm parts{};
+  if (!::localtime_r(&when, &parts)) return "?";
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+  return text;
+}
+
+std::string counted(std::int64_t count, SourceKind kind) {
+  const char* noun = kind == SourceKind::Guide ? (count == 1 ? " programme" : " programmes")
+                                               : (count == 1 ? " channel" : " channels");
+  return std::to_string(count) + noun;
+}
+
+std::string stateOf(const Source& source, bool pending) {
+  if (!source.enabled) return "Off.";
+  if (pending) return "Refreshing\xE2\x80\xA6";
+  if (source.lastAttempt == 0) return "Not read yet.";
+  if (source.lastError.empty())
+    return "Refreshed " + localTime(source.lastSuccess) + ": " +
+           counted(source.lastCount, source.kind) + ".";
+  std::string text = "Refresh of " + localTime(source.lastAttempt) + " failed: " +
+                     source.lastError + ".";
+  if (source.lastSuccess != 0)
+    text += " Still in use: the copy of " + localTime(source.lastSuccess) + " (" +
+            counted(source.lastCount, source.kind) + ").";
+  return text;
+}
+
+void actionLink(std::string& out, const std::string& self, const char* action, std::int64_t id,
+                const char* label) {
+  out += "<a class=\"" + std::string(action) + "\" href=\"" +
+         text::escapeHtml(self + "&" + action + "=" + std::to_string(id)) + "\">" + label + "</a>";
+}
+
+}  // namespace
+
+std::string sourcesAddress(const std::string& code) {
+  return "sources.php?code=" + text::percentEncoded(code);
+}
+
+std::string renderSources(const SourcesPage& page) {
+  const std::string self = sourcesAddress(page.code);
+  std::string out = html::pageStart("Channel sources");
+  out += "<header><h1>Channel sources</h1><a class=\"manage\" href=\"" +
+         text::escapeHtml("query.php?code=" + text::percentEncoded(page.code) + "&fav=0") +
+         "\">All channels</a></header>\n";
+  if (!page.notice.empty()) out += "<p class=\"notice\">" + text::escapeHtml(page.notice) + "</p>\n";
+
+  out += "<ul class=\"sources\">\n<li class=\"source builtin\"><span class=\"kind\">Playlist</span>"
+         "<span class=\"name\">channels.m3u</span><span class=\"where\">built in</span>"
+         "<span class=\"state\">";
+  out += text::escapeHtml(page.builtinProblem.empty()
+                          ? counted(static_cast<std::int64_t>(page.builtinChannels),
+                                    SourceKind::Playlist) + "."
+                          : page.builtinProblem + ".");
+  out += "</span></li>\n";
+  for (const Source& source : page.sources) {
+    const bool failed = source.enabled && !source.lastError.empty();
+    out += "<li class=\"source" + std::string(source.enabled ? "" : " off") +
+           (failed ? " failed" : "") + (source.parentId ? " header" : "") + "\">";
+    out += "<span class=\"kind\">" +
+           std::string(source.kind == SourceKind::Guide ? "Guide" : "Playlist") + "</span>";
+    out += "<span class=\"name\">" + text::escapeHtml(source.name) + "</span>";
+    // Shown as text, never as a link: the page must not lead anywhere a source chose.
+    out += "<span class=\"where\">" + text::escapeHtml(source.location) + "</span>";
+    if (source.parentId) out += "<span class=\"origin\">named by its playlist</span>";
+    out += "<span class=\"state\">" +
+           text::escapeHtml(stateOf(source, page.pending.count(source.id) > 0)) + "</span>";
+    out += "<span class=\"actions\">";
+    if (source.enabled) {
+      actionLink(out, self, "refresh", source.id, "refresh now");
+      actionLink(out, self, "off", source.id, "turn off");
+    } else {
+      actionLink(out, self, "on", source.id, "turn on");
+    }
+    // A guide named by its playlist comes back with the playlist's next refresh; it can only
+    // be turned off.
+    if (!source.parentId) actionLink(out, self, "remove", source.id, "\xE2\x9C\x95 remove");
+    out += "</span></li>\n";
+  }
+  out += "</ul>\n";
+
+  out += "<form class=\"add-source\" method=\"get\" action=\"sources.php\">";
+  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
+  out += "<select name=\"add\"><option value=\"playlist\"";
+  if (page.form.kind == SourceKind::Playlist) out += " selected";
+  out += ">Playlist</option><option value=\"guide\"";
+  if (page.form.kind == SourceKind::Guide) out += " selected";
+  out += ">Guide (XMLTV)</option></select>";
+  out += "<input type=\"text\" name=\"name\" placeholder=\"Name\" value=\"" +
+         text::escapeHtml(page.form.name) + "\">";
+  out += "<input type=\"text\" name=\"location\" placeholder=\"https://\xE2\x80\xA6 or /path/to/file\" "
+         "value=\"" + text::escapeHtml(page.form.location) + "\" required>";
+  out += "<button type=\"submit\">Add source</button></form>\n";
+  out += "<p class=\"count\">Web sources are read again every " +
+         std::to_string(page.refreshHours) + " hours; channels of every source that is on are "
+         "listed together.</p>\n";
+  out += html::pageEnd();
+  return out;
+}
+
+}  // namespace zephra

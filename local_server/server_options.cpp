@@ -1,0 +1,68 @@
+#include "local_server/server_options.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+namespace zephra {
+
+std::optional<ServerOptions> parseServerOptions(const std::vector<std::string>& args,
+                                                std::string& error) {
+  ServerOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) {
+        error = arg + " needs a value";
+        return std::nullopt;
+      }
+      return args[++i];
+    };
+    if (arg == "--port") {
+      const auto text = value();
+      if (!text) return std::nullopt;
+      if (text->empty() || text->size() > 5 ||
+          text->find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(*text) > 65535) {
+        error = "--port needs a number from 0 to 65535";
+        return std::nullopt;
+      }
+      options.port = std::stoi(*text);
+    } else if (arg == "--root") {
+      const auto text = value();
+      if (!text) return std::nullopt;
+      options.root = *text;
+    } else if (arg == "--data") {
+      const auto text = value();
+      if (!text) return std::nullopt;
+      options.data = *text;
+    } else if (arg == "--no-window") {
+      options.window = false;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else {
+      error = "unknown option " + arg;
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+std::string serverUsage() {
+  return "usage: zephra-server [--port N] [--root LIBDIR] [--data DIR] [--no-window]\n"
+         "  --port N      listen on 127.0.0.1:N (0 = any free port, printed on stdout)\n"
+         "  --root LIBDIR the lib/ folder holding Program/www/localhost (default: this\n"
+         "                program's folder)\n"
+         "  --data DIR    favorites database folder (default: LIBDIR/Program/data)\n"
+         "  --no-window   do not create the presence window for the player\n";
+}
+
+std::string executableFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::filesystem::current_path().string();
+  return exe.parent_path().string();
+}
+
+}  // namespace zephra

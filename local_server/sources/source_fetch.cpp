@@ -1,0 +1,136 @@
+#include "local_server/sources/source_fetch.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common/curl_easy.h"
+
+namespace zephra {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+struct Transfer {
+  std::FILE* file = nullptr;
+  std::uint64_t written = 0;
+  std::uint64_t limit = 0;
+  bool tooLarge = false;
+  bool writeFailed = false;
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& transfer = *static_cast<Transfer*>(user);
+  const std::size_t bytes = size * count;
+  if (transfer.written + bytes > transfer.limit) {
+    transfer.tooLarge = true;
+    return 0;  // any short count aborts the transfer
+  }
+  if (std::fwrite(data, 1, bytes, transfer.file) != bytes) {
+    transfer.writeFailed = true;
+    return 0;
+  }
+  transfer.written += bytes;
+  return bytes;
+}
+
+int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto& transfer = *static_cast<Transfer*>(user);
+  return transfer.cancel && transfer.cancel->load() ? 1 : 0;
+}
+
+std::string seconds(std::chrono::seconds span) {
+  return std::to_string(span.count()) + (span.count() == 1 ? " second" : " seconds");
+}
+
+std::string megabytes(std::uint64_t bytes) {
+  return std::to_string(bytes / (1024 * 1024)) + " MiB";
+}
+
+// A handle set up for `url`; a refusal of libcurl's fails the fetch like any other.
+CurlEasy openFetch(const std::string& url, const FetchLimits& limits, Transfer& transfer) try {
+  CurlEasy curl;
+  curl.set(CURLOPT_URL, url.c_str());
+  curl.set(CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl.set(CURLOPT_FOLLOWLOCATION, 1L);
+  curl.set(CURLOPT_MAXREDIRS, limits.maxRedirects);
+  curl.set(CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl can decode
+  curl.set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
+  curl.set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl.set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
+  curl.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
+  curl.set(CURLOPT_NOSIGNAL, 1L);  // worker thread: no SIGALRM for name look-ups
+  curl.set(CURLOPT_USERAGENT, "zephra-server");
+  curl.set(CURLOPT_WRITEFUNCTION, &writeBody);
+  curl.set(CURLOPT_WRITEDATA, &transfer);
+  curl.set(CURLOPT_XFERINFOFUNCTION, &progress);
+  curl.set(CURLOPT_XFERINFODATA, &transfer);
+  curl.set(CURLOPT_NOPROGRESS, 0L);
+  curl.set(CURLOPT_FAILONERROR, 0L);
+  return curl;
+} catch (const CurlError& error) {
+  throw FetchError(error.what());
+}
+
+}  // namespace
+
+std::uint64_t fetchToFile(const std::string& url, const std::string& target,
+                          const FetchLimits& limits,
+                          const std::function<void(const std::string& path)>& accept,
+                          const std::atomic<bool>* cancel) {
+  const std::string part = target + ".part";
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(part.c_str(), "wbe"));
+  if (!file) throw FetchError("cannot write " + part + ": " + std::strerror(errno));
+  // Whatever happens below, no half download stays behind.
+  struct PartRemover {
+    const std::string& path;
+    bool keep = false;
+    ~PartRemover() {
+      if (!keep) std::remove(path.c_str());
+    }
+  } remover{part};
+
+  Transfer transfer;
+  transfer.file = file.get();
+  transfer.limit = limits.maxBytes;
+  transfer.cancel = cancel;
+
+  CurlEasy curl = openFetch(url, limits, transfer);
+
+  const CURLcode code = curl.perform();
+  if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+    throw FetchError("the source is larger than " + megabytes(limits.maxBytes));
+  if (transfer.writeFailed) throw FetchError("cannot write " + part + ": " + std::strerror(errno));
+  if (code == CURLE_ABORTED_BY_CALLBACK) throw FetchError("cancelled");
+  if (code == CURLE_OPERATION_TIMEDOUT) {
+    if (curl.responseCode() == 0 && transfer.written == 0)
+      throw FetchError(curl.connected() ? "no answer within " + seconds(limits.stallTimeout)
+                                        : "no connection within " + seconds(limits.connectTimeout));
+    throw FetchError("the transfer stalled for " + seconds(limits.stallTimeout));
+  }
+  if (code == CURLE_TOO_MANY_REDIRECTS)
+    throw FetchError("more than " + std::to_string(limits.maxRedirects) + " redirections");
+  if (code == CURLE_UNSUPPORTED_PROTOCOL)
+    throw FetchError("only http and https addresses can be downloaded");
+  if (code != CURLE_OK) throw FetchError(curl.message(code));
+  const long status = curl.responseCode();
+  if (status < 200 || status >= 300)
+    throw FetchError("the server answered " + std::to_string(status) +
+                     (status == 404 ? " (not found)" : status == 403 ? " (forbidden)" : ""));
+  if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
+    throw FetchError("cannot write " + part + ": " + std::strerror(errno));
+  file.reset();
+  if (accept) accept(part);
+  if (std::rename(part.c_str(), target.c_str()) != 0)
+    throw FetchError("cannot store " + target + ": " + std::strerror(errno));
+  remover.keep = true;
+  return transfer.written;
+}
+
+}  // namespace zephra

@@ -1,0 +1,109 @@
+#include "local_server/sources/source_input.h"
+
+#include "common/text.h"
+
+namespace zephra {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+bool hasControlChars(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+  return false;
+}
+
+std::size_t schemeLength(std::string_view text) {
+  if (text::startsWithIgnoringCase(text, "http://")) return 7;
+  if (text::startsWithIgnoringCase(text, "https://")) return 8;
+  return 0;
+}
+
+std::string defaultName(const std::string& location) {
+  std::string name;
+  if (const std::size_t scheme = schemeLength(location)) {
+    const std::size_t end = location.find_first_of("/?#", scheme);
+    name = location.substr(scheme, end == std::string::npos ? end : end - scheme);
+    const std::size_t at = name.rfind('@');  // never show credentials written into the address
+    if (at != std::string::npos) name.erase(0, at + 1);
+  } else {
+    name = location.substr(location.find_last_of('/') + 1);
+    if (name.empty()) name = location;
+  }
+  // A long host or file name must not slip past the limit a typed name keeps to; cut between
+  // characters.
+  if (name.size() > kMaxSourceNameBytes) {
+    std::size_t cut = kMaxSourceNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return name;
+}
+
+}  // namespace
+
+bool isWebAddress(std::string_view text) {
+  const std::size_t scheme = schemeLength(text);
+  if (scheme == 0 || text.size() > kMaxSourceLocationBytes) return false;
+  for (char c : text)
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return false;
+  const std::size_t hostEnd = text.find_first_of("/?#", scheme);
+  return (hostEnd == std::string_view::npos ? text.size() : hostEnd) > scheme;
+}
+
+std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_view name,
+                                            std::string_view location, std::string& why) {
+  SourceInput input;
+  if (kind == "playlist") {
+    input.kind = SourceKind::Playlist;
+  } else if (kind == "guide") {
+    input.kind = SourceKind::Guide;
+  } else {
+    why = "choose a playlist or a guide";
+    return std::nullopt;
+  }
+
+  location = trimmed(location);
+  if (text::startsWithIgnoringCase(location, "file://")) location.remove_prefix(7);
+  if (location.empty()) {
+    why = "give the source's web address or file path";
+    return std::nullopt;
+  }
+  if (location.size() > kMaxSourceLocationBytes) {
+    why = "the address is longer than " + std::to_string(kMaxSourceLocationBytes) + " bytes";
+    return std::nullopt;
+  }
+  if (hasControlChars(location) || !text::isValidUtf8(location)) {
+    why = "the address holds characters that cannot be part of one";
+    return std::nullopt;
+  }
+  if (schemeLength(location) != 0) {
+    if (!isWebAddress(location)) {
+      why = "a web address has a host name and no blanks";
+      return std::nullopt;
+    }
+  } else if (location.front() != '/') {
+    why = "give a web address (http:// or https://) or a file's full path (starting with /)";
+    return std::nullopt;
+  }
+  input.location = std::string(location);
+
+  name = trimmed(name);
+  if (name.size() > kMaxSourceNameBytes) {
+    why = "the name is longer than " + std::to_string(kMaxSourceNameBytes) + " bytes";
+    return std::nullopt;
+  }
+  if (hasControlChars(name) || !text::isValidUtf8(name)) {
+    why = "the name holds control characters or is not UTF-8 text";
+    return std::nullopt;
+  }
+  input.name = name.empty() ? defaultName(input.location) : std::string(name);
+  return input;
+}
+
+}  // namespace zephra

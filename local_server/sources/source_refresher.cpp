@@ -1,0 +1,297 @@
+#include "local_server/sources/source_refresher.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <utility>
+
+#include "local_server/sources/source_input.h"
+
+namespace zephra {
+
+namespace {
+
+std::int64_t unixNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+// The first bytes of a file, for telling a web page from a playlist.
+std::string head(const std::string& path) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[1024];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  if (n > 0) text.assign(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
+}
+
+// A login or error page sent with status 200 instead of the list.
+bool looksLikeHtml(const std::string& path) {
+  std::string text = head(path);
+  std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  while (start < text.size() && std::strchr(" \t\r\n", text[start])) ++start;
+  if (start >= text.size() || text[start] != '<') return false;
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text.find("<html") != std::string::npos || text.find("<!doctype") != std::string::npos ||
+         text.find("<head") != std::string::npos || text.find("<body") != std::string::npos;
+}
+
+Playlist checkedPlaylist(const std::string& path, bool web) {
+  if (looksLikeHtml(path))
+    throw FetchError(web ? "the address sent a web page, not a playlist"
+                         : "the file is a web page, not a playlist");
+  Playlist playlist = loadM3uFile(path);
+  if (playlist.channels.empty())
+    throw FetchError("no channels in it: not an EXTM3U playlist with stream addresses");
+  return playlist;
+}
+
+void requireRegularFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw FetchError("no file at " + path);
+  if (!S_ISREG(st.st_mode)) throw FetchError(path + " is not a regular file");
+}
+
+bool sameEntries(const SourceChannels& a, const SourceChannels& b) {
+  return std::equal(a.entries.begin(), a.entries.end(), b.entries.begin(), b.entries.end(),
+                    [](const SourceChannels::Entry& x, const SourceChannels::Entry& y) {
+                      return x.sourceId == y.sourceId && x.name == y.name &&
+                             x.playlist == y.playlist;
+                    });
+}
+
+}  // namespace
+
+std::string guideKey(std::int64_t sourceId) { return "source-" + std::to_string(sourceId); }
+
+SourceRefresher::SourceRefresher(SourceStore& store, std::string cacheDir,
+                                 SourceRefreshOptions options, GuideImporter* guides)
+    : m_store(store),
+      m_cacheDir(std::move(cacheDir)),
+      m_options(options),
+      m_guides(guides),
+      m_channels(std::make_shared<SourceChannels>()) {
+  // A folder that cannot be made fails each refresh that would write there, not the server.
+  std::error_code ec;
+  std::filesystem::create_directories(m_cacheDir, ec);
+}
+
+SourceRefresher::~SourceRefresher() { stop(); }
+
+void SourceRefresher::start() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_thread.joinable() || m_stopping) return;
+  m_working = true;
+  m_thread = std::thread([this] { run(); });
+}
+
+void SourceRefresher::stop() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stopping = true;
+  }
+  m_cancel = true;
+  m_wake.notify_all();
+  if (m_thread.joinable()) m_thread.join();
+  m_idle.notify_all();
+}
+
+std::shared_ptr<const SourceChannels> SourceRefresher::channels() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_channels;
+}
+
+void SourceRefresher::sourcesChanged(std::vector<std::int64_t> dropped) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_changed = true;
+    m_dropped.insert(m_dropped.end(), dropped.begin(), dropped.end());
+  }
+  m_wake.notify_all();
+}
+
+void SourceRefresher::refreshNow(std::int64_t id) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (id == 0)
+      m_refreshAll = true;
+    else
+      m_requested.insert(id);
+  }
+  m_wake.notify_all();
+}
+
+bool SourceRefresher::isPending(std::int64_t id) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_busy == id || m_requested.count(id) > 0 || m_refreshAll;
+}
+
+bool SourceRefresher::waitIdle(std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_idle.wait_for(lock, timeout, [this] {
+    return !m_thread.joinable() ||
+           (!m_working && !m_changed && !m_refreshAll && m_requested.empty());
+  });
+}
+
+std::string SourceRefresher::cachePath(std::int64_t id, SourceKind kind) const {
+  return m_cacheDir + "/source-" + std::to_string(id) +
+         (kind == SourceKind::Guide ? ".xml" : ".m3u");
+}
+
+void SourceRefresher::run() {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  while (!m_stopping) {
+    m_working = true;
+    m_changed = false;
+    std::vector<std::int64_t> dropped = std::exchange(m_dropped, {});
+    lock.unlock();
+
+    std::vector<Source> sources;
+    try {
+      if (!dropped.empty()) dropSources(dropped);
+      sources = m_store.list();
+      reconcile(sources);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "zephra-server: sources: %s\n", e.what());
+    }
+
+    lock.lock();
+    if (m_refreshAll) {
+      for (const Source& source : sources)
+        if (source.enabled) m_requested.insert(source.id);
+      m_refreshAll = false;
+    }
+    const std::int64_t now = unixNow();
+    std::int64_t sleepSeconds = m_options.interval.count();
+    const Source* next = nullptr;
+    for (const Source& source : sources) {
+      if (!source.enabled) continue;
+      const std::int64_t wait = source.lastError.empty()
+                                    ? m_options.interval.count()
+                                    : std::min(m_options.interval, m_options.retryAfterFailure).count();
+      const std::int64_t dueAt = source.lastAttempt + wait;
+      // A clock put back must not postpone a refresh by the same amount.
+      if (m_requested.count(source.id) || now >= dueAt || source.lastAttempt > now) {
+        next = &source;
+        break;
+      }
+      sleepSeconds = std::min(sleepSeconds, dueAt - now);
+    }
+    if (!next) {
+      m_requested.clear();  // only disabled or removed sources were asked for
+      m_working = false;
+      m_idle.notify_all();
+      m_wake.wait_for(lock, std::chrono::seconds(std::max<std::int64_t>(1, sleepSeconds)), [this] {
+        return m_stopping || m_changed || m_refreshAll || !m_requested.empty();
+      });
+      continue;
+    }
+    const Source source = *next;
+    m_requested.erase(source.id);
+    m_busy = source.id;
+    lock.unlock();
+    refreshOne(source);
+    lock.lock();
+    m_busy = 0;
+  }
+  m_working = false;
+  m_idle.notify_all();
+}
+
+void SourceRefresher::refreshOne(const Source& source) {
+  try {
+    const std::int64_t count = source.kind == SourceKind::Playlist ? refreshPlaylist(source)
+                                                                   : refreshGuide(source);
+    m_store.recordSuccess(source.id, unixNow(), count);
+  } catch (const std::exception& e) {
+    if (m_cancel) return;  // stopping: the source keeps the state of its last real attempt
+    try {
+      m_store.recordFailure(source.id, unixNow(), e.what());
+    } catch (const std::exception& stored) {
+      std::fprintf(stderr, "zephra-server: sources: %s\n", stored.what());
+    }
+  }
+}
+
+std::int64_t SourceRefresher::refreshPlaylist(const Source& source) {
+  Playlist playlist;
+  if (source.isWeb()) {
+    fetchToFile(source.location, cachePath(source.id, source.kind), m_options.limits,
+                [&playlist](const std::string& path) { playlist = checkedPlaylist(path, true); },
+                &m_cancel);
+  } else {
+    playlist = checkedPlaylist(source.location, false);
+  }
+  // A playlist may name its guide, but only on the web: a header must never make the server
+  // read a file of this computer.
+  std::vector<std::string> guides;
+  for (const std::string& address : playlist.guideAddresses)
+    if (isWebAddress(address)) guides.push_back(address);
+  dropSources(m_store.syncHeaderGuides(source.id, guides));
+  const auto count = static_cast<std::int64_t>(playlist.channels.size());
+  m_playlists[source.id] = std::make_shared<const Playlist>(std::move(playlist));
+  return count;
+}
+
+std::int64_t SourceRefresher::refreshGuide(const Source& source) {
+  if (!m_guides) throw FetchError("this server has no programme guide reader");
+  const std::string key = guideKey(source.id);
+  std::size_t programmes = 0;
+  if (source.isWeb()) {
+    fetchToFile(source.location, cachePath(source.id, source.kind), m_options.limits,
+                [&](const std::string& path) { programmes = m_guides->importGuide(key, path); },
+                &m_cancel);
+  } else {
+    requireRegularFile(source.location);
+    programmes = m_guides->importGuide(key, source.location);
+  }
+  return static_cast<std::int64_t>(programmes);
+}
+
+void SourceRefresher::dropSources(const std::vector<std::int64_t>& ids) {
+  for (std::int64_t id : ids) {
+    if (m_guides) m_guides->forgetGuide(guideKey(id));
+    if (m_store.find(id)) continue;  // only turned off: its copy serves when it is back on
+    std::error_code ec;
+    std::filesystem::remove(cachePath(id, SourceKind::Playlist), ec);
+    std::filesystem::remove(cachePath(id, SourceKind::Guide), ec);
+    m_playlists.erase(id);
+  }
+}
+
+void SourceRefresher::reconcile(const std::vector<Source>& sources) {
+  auto fresh = std::make_shared<SourceChannels>();
+  std::map<std::int64_t, std::shared_ptr<const Playlist>> kept;
+  for (const Source& source : sources) {
+    if (source.kind != SourceKind::Playlist || !source.enabled) continue;
+    auto found = m_playlists.find(source.id);
+    std::shared_ptr<const Playlist> playlist;
+    if (found != m_playlists.end()) {
+      playlist = found->second;
+    } else {
+      // First sight since start or since it was turned on: the last good copy, read at once.
+      const std::string path = source.isWeb() ? cachePath(source.id, source.kind) : source.location;
+      try {
+        if (source.isWeb() && !std::filesystem::exists(path)) continue;
+        playlist = std::make_shared<const Playlist>(checkedPlaylist(path, source.isWeb()));
+      } catch (const std::exception&) {
+        continue;  // the next refresh says why
+      }
+    }
+    kept[source.id] = playlist;
+    fresh->entries.push_back(SourceChannels::Entry{source.id, source.name, playlist});
+  }
+  m_playlists = std::move(kept);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!sameEntries(*fresh, *m_channels)) m_channels = std::move(fresh);
+}
+
+}  // namespace zephra

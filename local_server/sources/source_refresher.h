@@ -1,0 +1,117 @@
+// Keeps the sources current: reads every enabled source at start (the last good copy of a web
+// source, a file source from its path), downloads web sources again when they are older than the
+// refresh interval or when asked, on one background thread, so pages never wait for a source.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "local_server/playlist/m3u_parser.h"
+#include "local_server/sources/source_fetch.h"
+#include "local_server/sources/source_store.h"
+
+namespace zephra {
+
+// Where a guide source's file goes once it is downloaded or found (GuideStoreImporter passes it
+// to the programme guide's importer); calls come from the refresher's thread only.
+class GuideImporter {
+ public:
+  virtual ~GuideImporter() = default;
+  // Replaces guide `key`'s programmes with those of the XMLTV file at `path`; returns how many
+  // were read. Throws std::exception with a message in plain words; the old guide then stays.
+  virtual std::size_t importGuide(const std::string& key, const std::string& path) = 0;
+  virtual void forgetGuide(const std::string& key) = 0;
+};
+
+// The guide key of a source: "source-<id>".
+std::string guideKey(std::int64_t sourceId);
+
+// The channels of the enabled playlist sources, in source order. Immutable once published.
+struct SourceChannels {
+  struct Entry {
+    std::int64_t sourceId = 0;
+    std::string name;
+    std::shared_ptr<const Playlist> playlist;
+  };
+  std::vector<Entry> entries;
+};
+
+struct SourceRefreshOptions {
+  std::chrono::seconds interval = std::chrono::hours(12);
+  // A failed source is tried again sooner than a good one, but not more often than this.
+  std::chrono::seconds retryAfterFailure = std::chrono::hours(1);
+  FetchLimits limits;
+};
+
+class SourceRefresher {
+ public:
+  // `cacheDir` holds the last good copy of every web source. `guides` may be null: guide sources
+  // are then kept but not read.
+  SourceRefresher(SourceStore& store, std::string cacheDir, SourceRefreshOptions options,
+                  GuideImporter* guides);
+  ~SourceRefresher();
+  SourceRefresher(const SourceRefresher&) = delete;
+  SourceRefresher& operator=(const SourceRefresher&) = delete;
+
+  void start();
+  // Cancels a running download and joins the thread. Safe to call twice.
+  void stop();
+
+  // Current channels of the sources; the pointer changes whenever they change.
+  std::shared_ptr<const SourceChannels> channels() const;
+
+  // After the page added, removed, enabled or disabled a source. `dropped`: sources removed or
+  // turned off, whose guides are forgotten (and, once removed, their copies deleted).
+  void sourcesChanged(std::vector<std::int64_t> dropped = {});
+  // Refreshes this source (0: every enabled one) as soon as the thread is free.
+  void refreshNow(std::int64_t id = 0);
+  // Whether the source is being read or waits for a requested refresh.
+  bool isPending(std::int64_t id) const;
+  // Blocks until nothing is pending or the timeout passed; true when idle (for tests and tools).
+  bool waitIdle(std::chrono::milliseconds timeout) const;
+
+ private:
+  void run();
+  void refreshOne(const Source& source);
+  std::int64_t refreshPlaylist(const Source& source);
+  std::int64_t refreshGuide(const Source& source);
+  // Reads the cached copies of sources not in memory yet, drops what is no longer enabled, and
+  // publishes the result.
+  void reconcile(const std::vector<Source>& sources);
+  void dropSources(const std::vector<std::int64_t>& ids);
+  std::string cachePath(std::int64_t id, SourceKind kind) const;
+
+  SourceStore& m_store;
+  const std::string m_cacheDir;
+  const SourceRefreshOptions m_options;
+  GuideImporter* const m_guides;
+
+  // Only the worker thread touches m_playlists.
+  std::map<std::int64_t, std::shared_ptr<const Playlist>> m_playlists;
+
+  mutable std::mutex m_mutex;  // guards the fields below
+  mutable std::condition_variable m_wake;
+  mutable std::condition_variable m_idle;
+  std::shared_ptr<const SourceChannels> m_channels;
+  std::set<std::int64_t> m_requested;
+  std::vector<std::int64_t> m_dropped;
+  bool m_refreshAll = false;
+  bool m_changed = true;
+  bool m_working = false;  // between waking up and waiting again
+  std::int64_t m_busy = 0;
+  bool m_stopping = false;
+
+  std::atomic<bool> m_cancel{false};
+  std::thread m_thread;
+};
+
+}  // namespace zephra

@@ -1,0 +1,236 @@
+#include "local_server/update_installer.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "common/text.h"
+#include "local_server/file_tree.h"
+#include "local_server/playlist/m3u_parser.h"
+#include "common/storage/zip_archive.h"
+
+namespace fs = std::filesystem;
+
+namespace zephra {
+
+namespace {
+
+constexpr const char* kPackageRelative = "update/update.zip";
+
+std::string withoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string sibling(const std::string& docRoot, const char* suffix) {
+  const fs::path root(withoutTrailingSlash(docRoot));
+  return (root.parent_path() / ("." + root.filename().string() + suffix)).string();
+}
+
+[[noreturn]] void throwErrno(const std::string& what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Closes the descriptor on every path out of writeEntry().
+struct FileDescriptor {
+  int fd;
+  ~FileDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Swaps two paths in one step when the kernel and file system can; otherwise moves the live
+// tree aside and the new one in, a window that recover() closes after a crash. Returns where
+// the previous tree is now.
+std::string swapInto(const std::string& staging, const std::string& live, const std::string& old) {
+  if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, live.c_str(), RENAME_EXCHANGE) == 0)
+    return staging;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) throwErrno("exchange " + live);
+  if (::rename(live.c_str(), old.c_str()) != 0) throwErrno("rename " + live);
+  if (::rename(staging.c_str(), live.c_str()) != 0) {
+    const int saved = errno;
+    ::rename(old.c_str(), live.c_str());
+    errno = saved;
+    throwErrno("rename " + staging);
+  }
+  return old;
+}
+
+// The "#EXTM3U" header at the start, in UTF-8 (with or without BOM) or UTF-16 with a BOM.
+bool hasExtM3uHeader(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char head[32] = {};
+  in.read(head, sizeof head);
+  std::string text(head, static_cast<std::size_t>(in.gcount()));
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  const bool littleEndian = text.rfind("\xFF\xFE", 0) == 0;
+  if (littleEndian || text.rfind("\xFE\xFF", 0) == 0) {
+    std::string narrow;
+    for (std::size_t i = littleEndian ? 2 : 3; i < text.size(); i += 2) narrow += text[i];
+    text = narrow;
+  }
+  return text::startsWithIgnoringCase(text, "#EXTM3U");
+}
+
+// An update that would leave the directory empty or filled with junk is refused: the new
+// channel list must be a playlist with at least one entry.
+void checkChannelList(const std::string& path) {
+  Playlist playlist;
+  try {
+    playlist = loadM3uFile(path);
+  } catch (const PlaylistError& e) {
+    throw PackageRejected(std::string("channels.m3u cannot be read: ") + e.what());
+  }
+  if (!hasExtM3uHeader(path)) throw PackageRejected("channels.m3u is not an EXTM3U playlist");
+  if (playlist.channels.empty())
+    throw PackageRejected("channels.m3u holds no channel the player could use");
+}
+
+}  // namespace
+
+UpdateInstaller::UpdateInstaller(std::string docRoot, PackageLimits limits)
+    : m_docRoot(withoutTrailingSlash(std::move(docRoot))), m_limits(limits) {}
+
+std::string UpdateInstaller::packagePath() const { return m_docRoot + "/" + kPackageRelative; }
+std::string UpdateInstaller::stagingPath(const std::string& docRoot) {
+  return sibling(docRoot, ".staging");
+}
+std::string UpdateInstaller::oldPath(const std::string& docRoot) { return sibling(docRoot, ".old"); }
+
+void UpdateInstaller::recover(const std::string& docRoot) {
+  const std::string live = withoutTrailingSlash(docRoot);
+  const std::string old = oldPath(live);
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(live, ec)) && fs::is_directory(fs::symlink_status(old, ec)))
+    fs::rename(old, live, ec);
+  fs::remove_all(stagingPath(live), ec);
+  fs::remove_all(old, ec);
+}
+
+std::size_t UpdateInstaller::extract(const ZipArchive& archive,
+                                     const std::vector<PlannedEntry>& plan,
+                                     const std::string& staging) {
+  std::size_t files = 0;
+  for (const PlannedEntry& entry : plan) {
+    // A folder of the tree may be a symbolic link (put there by hand); writing through it would
+    // land outside the tree.
+    if (!parentsAreRealFolders(staging, entry.directory ? entry.path + "/" : entry.path))
+      throw PackageRejected("entry \"" + entry.path + "\" would pass through a link");
+    if (entry.directory) {
+      makeFoldersInside(staging, entry.path);
+      continue;
+    }
+    const auto slash = entry.path.rfind('/');
+    if (slash != std::string::npos) makeFoldersInside(staging, entry.path.substr(0, slash));
+
+    // Written under a temporary name and renamed over the target: the target may be a hard
+    // link shared with the live tree, which must not change.
+    const std::string target = staging + "/" + entry.path;
+    const std::string part = target + ".zephra-part";
+    ::unlink(part.c_str());
+    FileDescriptor out{::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                              0644)};
+    if (out.fd < 0) throwErrno("create " + part);
+    std::uint64_t written = 0;
+    bool tooLong = false;
+    try {
+      archive.read(entry.index, [&](const char* data, std::size_t size) {
+        written += size;
+        // The declared size was checked against the limits; data beyond it means a lying header.
+        if (written > entry.size) {
+          tooLong = true;
+          return false;
+        }
+        while (size > 0) {
+          const ssize_t n = ::write(out.fd, data, size);
+          if (n < 0) {
+            if (errno == EINTR) continue;
+            throwErrno("write " + part);
+          }
+          data += n;
+          size -= static_cast<std::size_t>(n);
+        }
+        return true;
+      });
+    } catch (const ZipError& e) {
+      throw PackageRejected("entry \"" + entry.path + "\" is damaged: " + e.what());
+    }
+    if (tooLong || written != entry.size)
+      throw PackageRejected("entry \"" + entry.path + "\" does not match its declared size");
+    // On disk before the swap: after a power loss the new tree must not hold empty files
+    // while the old one is already gone.
+    if (::fsync(out.fd) != 0) throwErrno("sync " + part);
+    if (::close(std::exchange(out.fd, -1)) != 0) throwErrno("close " + part);
+
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      throw PackageRejected("entry \"" + entry.path + "\" would replace a folder");
+    if (::rename(part.c_str(), target.c_str()) != 0) throwErrno("rename " + part);
+    ++files;
+  }
+  return files;
+}
+
+InstallResult UpdateInstaller::install() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  InstallResult result;
+  const std::string package = packagePath();
+
+  struct stat st {};
+  if (::lstat(package.c_str(), &st) != 0) {
+    result.outcome = InstallResult::Outcome::NoPackage;
+    return result;
+  }
+  auto rejected = [&](std::string why) {
+    result.outcome = InstallResult::Outcome::Rejected;
+    result.reason = std::move(why);
+    return result;
+  };
+  if (!S_ISREG(st.st_mode)) return rejected("the package is not a regular file");
+  if (static_cast<std::uint64_t>(st.st_size) > m_limits.maxPackageBytes)
+    return rejected("the package is too large");
+
+  const std::string staging = stagingPath(m_docRoot);
+  const std::string old = oldPath(m_docRoot);
+  std::error_code ignored;
+  try {
+    ZipArchive archive(package);
+    const auto plan = planInstall(archive, m_limits);
+
+    fs::remove_all(staging, ignored);
+    fs::remove_all(old, ignored);
+    linkCopyTree(m_docRoot, staging, kPackageRelative);
+    result.files = extract(archive, plan, staging);
+    for (const PlannedEntry& entry : plan)
+      if (!entry.directory && entry.path == "channels.m3u") checkChannelList(staging + "/" + entry.path);
+    const std::string previous = swapInto(staging, m_docRoot, old);
+    fs::remove_all(previous, ignored);
+    // The archive may have brought a package of its own; installing it again at the next
+    // request would be a surprise, so none is left behind.
+    ::unlink(package.c_str());
+    result.outcome = InstallResult::Outcome::Installed;
+    return result;
+  } catch (const ZipError& e) {
+    fs::remove_all(staging, ignored);
+    return rejected(std::string("damaged archive: ") + e.what());
+  } catch (const PackageRejected& e) {
+    fs::remove_all(staging, ignored);
+    return rejected(e.what());
+  } catch (const std::exception& e) {
+    fs::remove_all(staging, ignored);
+    result.outcome = InstallResult::Outcome::Failed;
+    result.reason = e.what();
+    return result;
+  }
+}
+
+}  // namespace zephra

@@ -1,0 +1,55 @@
+#include "player_logic/settings.h"
+
+#include <cstdlib>
+
+#include "common/zephra_constants.h"
+#include "player_logic/first_line.h"
+
+namespace zephra {
+namespace {
+
+// First line of a small text file with surrounding white space removed; "" on any problem.
+std::string firstLineTrimmed(const std::string& path) {
+  try {
+    const std::string line = readFirstLine(path);
+    const char* ws = " \t\r\n\f\v";
+    const size_t begin = line.find_first_not_of(ws);
+    if (begin == std::string::npos) return {};
+    return line.substr(begin, line.find_last_not_of(ws) - begin + 1);
+  } catch (...) {
+    return {};
+  }
+}
+
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+std::string accountCodePath() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  if (xdg && *xdg == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) return {};
+    base = std::string(home) + "/.config";
+  }
+  return base + "/zephra-player/account";
+}
+
+std::string loadAccountCode() {
+  const std::string path = accountCodePath();
+  return path.empty() ? std::string() : loadAccountCode(path);
+}
+
+std::string loadAccountCode(const std::string& path) { return firstLineTrimmed(path); }
+
+std::string loadRemoteBase(const std::string& appDir) {
+  std::string base = firstLineTrimmed(appDir + "remotebase.txt");
+  if (!startsWith(base, "http://") && !startsWith(base, "https://")) base = kDefaultRemoteBase;
+  if (base.empty() || base.back() != '/') base += '/';
+  return base;
+}
+
+}  // namespace zephra

@@ -1,0 +1,112 @@
+#include "remote_service/service_pages.h"
+
+#include <cstdio>
+
+#include "common/text.h"
+#include "remote_service/page_frame.h"
+
+#ifndef ZEPHRA_VERSION
+#error "ZEPHRA_VERSION must name the product version"
+#endif
+
+namespace zephra::service {
+
+namespace {
+
+constexpr const char* kHtml = "text/html; charset=utf-8";
+
+}  // namespace
+
+std::string renderUpdateReply(const std::string& clientStamp, const std::string* publishedStamp) {
+  const bool offer = publishedStamp && *publishedStamp != clientStamp;
+  std::string out = pageStart(offer ? "Update available" : "No update");
+  // The player reads both fields' values: retVal 1 offers the update, retTime is the stamp
+  // it records once the package is installed.
+  out += "<form><input type=\"hidden\" id=\"retVal\" name=\"retVal\" value=\"";
+  out += offer ? "1" : "0";
+  out += "\">";
+  if (offer)
+    out += "<input type=\"hidden\" id=\"retTime\" name=\"retTime\" value=\"" +
+           text::escapeHtml(*publishedStamp) + "\">";
+  out += "</form>\n<p>";
+  out += offer ? "New content is available: " + text::escapeHtml(*publishedStamp) + "."
+               : std::string("Your content is up to date.");
+  out += "</p>\n" + pageEnd();
+  return out;
+}
+
+std::string renderReportThanks(const std::string& address) {
+  std::string out = pageStart("Thank you");
+  out += "<h1>Thank you</h1>\n<p>Your report has been received. We will look at the channel";
+  if (!address.empty()) out += " <code>" + text::escapeHtml(address) + "</code>";
+  out += " as soon as we can.</p>\n" + pageEnd();
+  return out;
+}
+
+std::string renderAbout(const std::string& accountCode) {
+  std::string out = pageStart("About Zephra Player");
+  out += "<h1>Zephra Player</h1>\n<p>Version " + text::escapeHtml(ZEPHRA_VERSION) + "</p>\n";
+  out += "<p>A desktop TV player: a channel directory and a media player in one window.</p>\n";
+  out += accountCode.empty() ? std::string("<p>No account code is set on this computer.</p>\n")
+                             : "<p>Account: <code>" + text::escapeHtml(accountCode) + "</code></p>\n";
+  out += pageEnd();
+  return out;
+}
+
+std::string renderError(int status) {
+  std::string out = pageStart("Error " + std::to_string(status));
+  out += status == 404 ? "<p>Not found.</p>\n" : "<p>The request could not be served.</p>\n";
+  return out + pageEnd();
+}
+
+std::string accessLogLine(const http::Request& req, int status) {
+  std::string line = req.clientAddress + " " + req.method + " ";
+  for (const unsigned char c : req.target) {
+    if (c > 0x20 && c < 0x7f && c != '\\') {
+      line += static_cast<char>(c);
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      line += "\\x";
+      line += kHex[c >> 4];
+      line += kHex[c & 15];
+    }
+  }
+  return line + " " + std::to_string(status);
+}
+
+ServicePages::ServicePages(Publisher& publisher, ReportStore& reports)
+    : m_publisher(publisher), m_reports(reports) {}
+
+void ServicePages::answer(const http::Request& req, http::Response& res) {
+  res.setHeader("Cache-Control", "no-store");
+  if (req.method != "GET" && req.method != "HEAD") {
+    res.status = 405;
+    res.setHeader("Allow", "GET, HEAD");
+    res.setContent(renderError(405), kHtml);
+  } else if (req.path == "/update.php") {
+    const auto release = m_publisher.current();
+    res.setContent(renderUpdateReply(req.param("t"), release ? &release->stamp : nullptr), kHtml);
+  } else if (req.path == "/update/update.zip") {
+    // The file is opened here, once: a publish that prunes this release afterwards cannot cut
+    // the download short.
+    const auto release = m_publisher.current();
+    if (!release || !res.sendFile(release->packagePath, "application/zip")) {
+      res.status = 404;
+      res.setContent(renderError(404), kHtml);
+    }
+  } else if (req.path == "/report-soft.php") {
+    const std::string address = http::rawTrailingValue(req.query, "url");
+    m_reports.add(address, req.clientAddress, req.header("User-Agent"));
+    res.setContent(renderReportThanks(address), kHtml);
+  } else if (req.path == "/about-soft.php") {
+    // The browser percent-encodes blanks and other characters the player left raw.
+    res.setContent(renderAbout(text::percentDecoded(http::rawTrailingValue(req.query, "code"))), kHtml);
+  } else if (req.path == "/help-soft.php" || req.path == "/") {
+    res.setContent(renderHelp(req.param("topic")), kHtml);
+  } else {
+    res.status = 404;
+    res.setContent(renderError(404), kHtml);
+  }
+}
+
+}  // namespace zephra::service

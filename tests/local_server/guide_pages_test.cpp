@@ -1,0 +1,151 @@
+// The guide on the pages: now and next in the directory, the guide grid, and guide.xml in the
+// document root as the built-in source, through real requests against the real routes.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "tests/local_server/server_test_support.h"
+
+namespace zephra::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::int64_t kNow = static_cast<std::int64_t>(std::time(nullptr)) / 60 * 60;
+
+std::string at(std::int64_t minutes) {
+  const std::time_t t = static_cast<std::time_t>(kNow + minutes * 60);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
+  return text;
+}
+
+std::string show(const std::string& channel, int from, int to, const std::string& title,
+                 const std::string& desc = "") {
+  return "<programme channel=\"" + channel + "\" start=\"" + at(from) + "\" stop=\"" + at(to) +
+         "\"><title>" + title + "</title><desc>" + desc + "</desc></programme>\n";
+}
+
+const std::string kPlaylist =
+    "#EXTM3U\n"
+    "#EXTINF:-1 tvg-id=\"news.example\",News\nhttp://s.example/news.ts\n"
+    "#EXTINF:-1,Film Four\nhttp://s.example/film.ts\n"  // matched by name only
+    "#EXTINF:-1 tvg-id=\"none.example\",Quiet\nhttp://s.example/quiet.ts\n";
+
+const std::string kGuide =
+    "<?xml version=\"1.0\"?><tv>"
+    "<channel id=\"news.example\"><display-name>News</display-name></channel>"
+    "<channel id=\"film.example\"><display-name>FILM four</display-name></channel>" +
+    show("news.example", -30, 30, "&lt;script&gt;alert(1)&lt;/script&gt; \"Breaking\" 'news'",
+         "<![CDATA[<img src=x onerror=alert(2)>]]>") +
+    show("news.example", 30, 60, "Weather") + show("film.example", -90, 60, "Long Film") +
+    show("film.example", 60, 150, "Second Film") + "</tv>";
+
+// Rows of the directory in page order: the text of each <li class="channel">.
+std::vector<std::string> rows(const std::string& page) {
+  std::vector<std::string> out;
+  const std::regex row("<li class=\"channel\">(.*?)</li>");
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), row); it != std::sregex_iterator();
+       ++it)
+    out.push_back((*it)[1].str());
+  return out;
+}
+
+bool waitForGuide(ServerFixture& server, const std::string& text) {
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (server.body("/query.php?code=&fav=0").find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+TEST(GuidePages, NowAndNextUnderEachChannelHostileTitlesInert) {
+  ServerFixture server(kPlaylist);
+  writeFile(server.docRoot() / "guide.xml", kGuide);
+  ASSERT_TRUE(waitForGuide(server, "Weather"));
+  const auto page = rows(server.body("/query.php?code=&fav=0"));
+  ASSERT_EQ(page.size(), 3u);
+  EXPECT_NE(page[0].find("&lt;script&gt;alert(1)&lt;/script&gt; &quot;Breaking&quot; &#39;news&#39;"),
+            std::string::npos)
+      << page[0];
+  EXPECT_TRUE(std::regex_search(page[0], std::regex("<progress max=\"100\" value=\"5[01]\">")))
+      << page[0];  // half of it run
+  EXPECT_NE(page[0].find("class=\"next\""), std::string::npos);
+  EXPECT_NE(page[1].find("Long Film"), std::string::npos) << page[1];
+  EXPECT_NE(page[1].find("Second Film"), std::string::npos);
+  EXPECT_EQ(page[2].find("class=\"epg\""), std::string::npos) << page[2];
+  EXPECT_EQ(hrefsOf(server.body("/query.php?code=&fav=0"), "play").size(), 3u);
+
+  const std::string grid = server.body("/guide.php?code=&fav=0");
+  EXPECT_EQ(grid.find("<script>alert"), std::string::npos);
+  EXPECT_EQ(grid.find("<img src=x"), std::string::npos);
+  EXPECT_NE(grid.find("&lt;img src=x onerror=alert(2)&gt;"), std::string::npos);
+  EXPECT_EQ(hrefsOf(grid, "play cname"),
+            (std::vector<std::string>{"#1|http://s.example/news.ts", "#1|http://s.example/film.ts",
+                                      "#1|http://s.example/quiet.ts"}));
+  EXPECT_NE(grid.find("class=\"nowline\""), std::string::npos);
+}
+
+TEST(GuidePages, GridScrollsByTimeAndShowsFavoritesOnly) {
+  ServerFixture server(kPlaylist);
+  writeFile(server.docRoot() / "guide.xml", kGuide);
+  ASSERT_TRUE(waitForGuide(server, "Weather"));
+  const auto count = [](const std::string& page, const std::string& text) {
+    std::size_t n = 0;
+    for (auto at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) ++n;
+    return n;
+  };
+  const std::int64_t half = kNow - kNow % 1800;
+  const struct {
+    std::string target;
+    std::size_t programmes;
+    bool nowLine;
+  } cases[] = {
+      {"/guide.php?code=&fav=0", 4, true},
+      {"/guide.php?code=&fav=0&t=" + std::to_string(half + 12 * 3600), 0, false},
+      {"/guide.php?code=&fav=0&t=" + std::to_string(half - 7 * 3600), 1, false},  // the long film
+      {"/guide.php?code=&fav=0&t=junk", 4, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    const std::string page = server.body(c.target);
+    EXPECT_EQ(count(page, "<button type=\"button\" class=\"prog"), c.programmes);
+    EXPECT_EQ(page.find("class=\"nowline\"") != std::string::npos, c.nowLine);
+  }
+  const std::string film = hrefsOf(server.body("/query.php?code=&fav=0"), "fav")[1].substr(3);
+  EXPECT_EQ(retVal(server.body("/valid.php?cmd=addFav&code=u&method=ID&value=" + film)), "1");
+  const std::string favorites = server.body("/guide.php?code=u&fav=1");
+  EXPECT_EQ(hrefsOf(favorites, "play cname"),
+            std::vector<std::string>{"#1|http://s.example/film.ts"});
+  EXPECT_EQ(count(favorites, "class=\"prog"), 2u);
+}
+
+// A broken or foreign guide.xml leaves the previous guide on the pages; removing it ends it.
+TEST(GuidePages, BuiltinGuideChangesAndBreakage) {
+  ServerFixture server(kPlaylist);
+  writeFile(server.docRoot() / "guide.xml", kGuide);
+  ASSERT_TRUE(waitForGuide(server, "Weather"));
+  for (const std::string& bad : {kGuide.substr(0, kGuide.size() / 2),
+                                 std::string("<html><body>Error 404</body></html>")}) {
+    writeFile(server.docRoot() / "guide.xml", bad);
+    // A later good file for another channel name proves the broken one was looked at.
+    std::this_thread::sleep_for(200ms);
+    EXPECT_NE(server.body("/query.php?code=&fav=0").find("Weather"), std::string::npos);
+  }
+  writeFile(server.docRoot() / "guide.xml",
+            "<tv>" + show("news.example", -5, 55, "Replaced") + "</tv>");
+  ASSERT_TRUE(waitForGuide(server, "Replaced"));
+  EXPECT_EQ(server.body("/query.php?code=&fav=0").find("Weather"), std::string::npos);
+  fs::remove(server.docRoot() / "guide.xml");
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (std::chrono::steady_clock::now() < deadline &&
+         server.body("/query.php?code=&fav=0").find("Replaced") != std::string::npos)
+    std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(server.body("/query.php?code=&fav=0").find("class=\"epg\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zephra::test

@@ -1,0 +1,160 @@
+// The page cookie in the real web view: the player's own requests, built and sent the way the
+// player sends them (a hidden browser for valid.php, the Updates window's browser, which showed
+// a page of the remote service before, for locup.php), still change favorites and install
+// updates, while pages of other sites reaching for the same addresses change nothing.
+#include <gtest/gtest.h>
+
+#include "player_logic/service_addresses.h"
+#include "tests/platform/web/web_test_support.h"
+#include "tests/local_server/server_test_support.h"
+#include "tests/local_server/zip_builder.h"
+#include "tests/support/loopback_server.h"
+
+namespace zephra::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kPlaylist = "#EXTM3U\n" + entry("Alpha", "http://s.example/alpha.ts") +
+                              entry("Beta", "http://s.example/beta.ts") +
+                              entry("Gamma", "http://s.example/gamma.ts");
+
+std::string idOf(ServerFixture& server, const std::string& url) {
+  const std::string page = server.body("/query.php?code=&fav=0");
+  const auto urls = hrefsOf(page, "play");
+  const auto ids = hrefsOf(page, "fav");
+  for (std::size_t i = 0; i < urls.size() && i < ids.size(); ++i)
+    if (urls[i] == "#1|" + url) return ids[i].substr(3);
+  throw std::runtime_error("no channel " + url);
+}
+
+std::vector<std::string> favorites(ServerFixture& server, const std::string& account) {
+  std::vector<std::string> urls;
+  for (const std::string& link : hrefsOf(server.body("/favmanage.php?user=" + account), "play"))
+    urls.push_back(link.substr(3));
+  return urls;
+}
+
+TEST(PageCookieInTheWebView, PlayerRequestsPassAndForeignPagesAreRefused) {
+  ServerFixture server(kPlaylist);
+  const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+  const std::string alpha = idOf(server, "http://s.example/alpha.ts");
+  const std::string beta = idOf(server, "http://s.example/beta.ts");
+  const std::string gamma = idOf(server, "http://s.example/gamma.ts");
+
+  // A web site with pages that fire at the local server: sub-resources, and a top-level
+  // navigation. Served once as another site ("localhost") and once as another web app on the
+  // same address (127.0.0.1, another port), which counts as the same site for cookies.
+  LoopbackServer site;
+  const std::string attacks =
+      "<img src=\"" + local + "valid.php?cmd=addFav&code=w&method=ID&value=" + gamma + "\">" +
+      "<img src=\"" + local + "favmanage.php?user=w&remove=" + alpha + "\">" +
+      "<img src=\"" + local + "locup.php\">";
+  site.http().Get("/remote.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(page("<p>update notes</p>"), "text/html");
+  });
+  site.http().Get("/evil.html", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(page(attacks), "text/html");
+  });
+  site.http().Get("/jump.html", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(page("<script>location.href='" + local + "favmanage.php?user=w&remove=" +
+                         alpha + "';</script>"),
+                    "text/html");
+  });
+  site.start();
+  const std::string siteBases[] = {"http://localhost:" + std::to_string(site.port()) + "/",
+                                   site.base()};
+
+  // The player: its directory view shows our page first, which sets the cookie.
+  BrowserHost app;
+  ASSERT_TRUE(app.load(channelDirectoryUrl(local, "w", "0")));
+  BrowserHost query(0, 500, 200, 100);
+  for (const std::string& id : {alpha, beta}) {
+    ASSERT_TRUE(query.load(addFavoriteByIdUrl(local, "w", id)));
+    EXPECT_EQ(query.view->readElementValue("retVal"), "1");
+  }
+  ASSERT_TRUE(query.load(addFavoriteByUrlUrl(local, "u", "http://s.example/gamma.ts")));
+  EXPECT_EQ(query.view->readElementValue("retVal"), "1");
+  EXPECT_EQ(favorites(server, "u"), std::vector<std::string>{"http://s.example/gamma.ts"});
+  const std::vector<std::string> both{"http://s.example/alpha.ts", "http://s.example/beta.ts"};
+  ASSERT_EQ(favorites(server, "w"), both);
+
+  // Pages of other sites, with the cookie in the browsers' jar all along.
+  ZipBuilder(server.docRoot() / "update" / "update.zip")
+      .file("channels.m3u", "#EXTM3U\n" + entry("Updated", "http://n.example/1"))
+      .close();
+  BrowserHost foreign(660, 0, 320, 240);
+  for (const std::string& base : siteBases) {
+    SCOPED_TRACE(base);
+    ASSERT_TRUE(foreign.load(base + "evil.html"));
+    const int before = foreign.documentCompletes;
+    ASSERT_TRUE(foreign.load(base + "jump.html"));
+    // The jump's own page completes first; then the page it navigates to.
+    EXPECT_TRUE(pumpUntil([&] { return foreign.documentCompletes >= before + 2; }, 10s));
+    EXPECT_EQ(favorites(server, "w"), both);
+    EXPECT_TRUE(fs::exists(server.docRoot() / "update" / "update.zip"));
+  }
+
+  // The Updates window: a page of the remote service first, then the install request.
+  BrowserHost info(0, 620, 320, 200);
+  ASSERT_TRUE(info.load(siteBases[0] + "remote.html"));
+  ASSERT_TRUE(info.load(localUpdateInstallUrl(local)));
+  EXPECT_FALSE(fs::exists(server.docRoot() / "update" / "update.zip"));
+  EXPECT_NE(server.body("/query.php?code=&fav=0").find("Updated"), std::string::npos);
+
+  // A click in our own favorites page removes, as before.
+  ASSERT_TRUE(app.load(favoritesManagerUrl(local, "w")));
+  ASSERT_TRUE(app.runScript("document.querySelector('a.remove').click();"));
+  EXPECT_TRUE(pumpUntil([&] { return favorites(server, "w").size() == 1; }, 10s));
+  EXPECT_EQ(favorites(server, "w"), std::vector<std::string>{both[1]});
+}
+
+// The demo channels with the demo guide, as a fresh build has them, in the real web view: the
+// now/next line under the names, and the guide grid whose programmes open their details.
+TEST(GuideInTheWebView, DemoChannelsShowNowNextAndTheGrid) {
+  std::string playlist = readFile(ZEPHRA_DEMO_DIR "/channels.m3u.in");
+  for (auto at = playlist.find("@BASE@"); at != std::string::npos; at = playlist.find("@BASE@"))
+    playlist.replace(at, 6, "http://127.0.0.1:1");
+  ServerFixture server(playlist);
+  const std::string command = "bash " ZEPHRA_DEMO_DIR "/make_demo_guide.sh '" +
+                              server.docRoot().string() + "' >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  // The pages' own script and style, as the staged document tree has them.
+  fs::copy(ZEPHRA_DEMO_DIR "/../www/assets", server.docRoot() / "assets",
+           fs::copy_options::recursive);
+  ASSERT_TRUE(pumpUntil(
+      [&] { return server.body("/query.php?code=&fav=0").find("class=\"epg\"") != std::string::npos; },
+      20s));
+  const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+  const std::string probe =
+      "var old = document.getElementById('probe'); if (old) old.remove();"
+      "var p = document.createElement('input'); p.id = 'probe'; p.value = (function () { %s })();"
+      "document.body.appendChild(p);";
+  auto measure = [&](BrowserHost& host, const std::string& body) {
+    std::string script = probe;
+    script.replace(script.find("%s"), 2, body);
+    EXPECT_TRUE(host.runScript(script));
+    return host.view->readElementValue("probe");
+  };
+
+  BrowserHost browser(0, 0, 900, 600);
+  ASSERT_TRUE(browser.load(local + "query.php?code=&fav=0"));
+  // Every demo channel has a programme on now, drawn (not hidden), with its progress bar.
+  EXPECT_EQ(measure(browser,
+                    "var n = 0; document.querySelectorAll('.channel .epg .now').forEach(function (e) {"
+                    "  if (e.offsetHeight > 0 && e.querySelector('progress')) n++; }); return n;"),
+            "5");
+  EXPECT_EQ(measure(browser, "return document.querySelectorAll('.epg .next time').length;"), "5");
+
+  ASSERT_TRUE(browser.load(local + "guide.php?code=&fav=0"));
+  EXPECT_EQ(measure(browser, "return document.querySelectorAll('.grid a.play').length;"), "5");
+  EXPECT_EQ(measure(browser, "return document.querySelector('.nowline') ? 'yes' : 'no';"), "yes");
+  EXPECT_EQ(measure(browser,
+                    "var b = document.querySelector('.prog.onair'); b.click();"
+                    "var d = document.getElementById('details');"
+                    "return (!d.hidden && d.textContent.indexOf('A demo programme') >= 0) ? 'shown' : 'no';"),
+            "shown");
+}
+
+}  // namespace
+}  // namespace zephra::test
