@@ -12,6 +12,12 @@ inline constexpr const char* kApplicationTitle = "Zephra Player";
 inline constexpr const char* kLocalServerHost = "127.0.0.1";
 inline constexpr int kLocalServerPort = 8480;
 
+// Every request to the local server carries this cookie. Its value is a secret the server keeps
+// in this file of its data folder (lib/Program/data/, user-only) and never sends: the player
+// reads it from there and hands it to its browsers and its media engine itself.
+inline constexpr const char* kLocalServerCookieName = "zephra_page";
+inline constexpr const char* kLocalServerSecretFile = "page-token";
+
 // Title of the local server's (unmapped) presence window. The player looks for a top-level
 // window with exactly this title to tell whether the server already runs.
 inline constexpr const char* kLocalServerWindowTitle = "Zephra Local Server";

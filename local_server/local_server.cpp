@@ -14,6 +14,7 @@
 #include "common/html/html.h"
 #include "local_server/pages.h"
 #include "local_server/static_files.h"
+#include "platform/instance_lock.h"
 
 namespace zephra {
 
@@ -90,7 +91,9 @@ LocalServer::LocalServer(LocalServerConfig config)
                         m_config.sources, m_guideImporter.get()),
       m_playlist(m_builtinPlaylist, m_sourceRefresher),
       m_installer(m_config.docRoot, m_config.packageLimits),
-      m_pageToken((std::filesystem::path(m_config.dataDir) / kPageTokenName).string()),
+      m_pageToken((std::filesystem::path(m_config.dataDir) / kPageTokenName).string(),
+                  secretFallbackPath(m_config.dataDir)),
+      m_formToken(),
       m_http([this](const http::Request& req, http::Response& res) { answer(req, res); },
              m_config.http) {
   registerRoutes();
@@ -217,7 +220,8 @@ void LocalServer::handleFavoritesManager(const http::Request& req, http::Respons
     res.setHeader("Cache-Control", "no-store");
     return;
   }
-  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot(), m_favorites.notice()));
+  sendPage(res, renderFavoritesManager(user, m_favorites.list(user), *m_playlist.snapshot(),
+                                       m_formToken.value(), m_favorites.notice()));
 }
 
 void LocalServer::handleInstall(const http::Request&, http::Response& res) {
@@ -239,6 +243,7 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
   };
   SourcesPage page;
   page.code = req.param("code");
+  page.formToken = m_formToken.value();
   // As on the favorites page: a change is followed by a redirect to the plain page, so a reload
   // never repeats it. A refused addition is shown with its reason and changes nothing.
   bool changed = true;
@@ -316,13 +321,16 @@ void LocalServer::answer(const http::Request& req, http::Response& res) {
     res.setHeader("Allow", "GET, HEAD");
   } else if (!loopbackHost(req.header("Host"))) {
     res.status = 403;
-  } else if (changesStoredData(req) &&
-             (!m_pageToken.carriedBy(req) || fromAnotherOrigin(req, m_port))) {
+  } else if (const Admission admission = admit(req, m_pageToken, m_formToken, m_port);
+             admission != Admission::Serve) {
     res.status = 403;
-    // The player reads only retVal; a refusal still gets one.
-    if (req.path == "/valid.php")
+    res.setHeader("Cache-Control", "no-store");
+    // The player reads only retVal; its refusal still gets one.
+    if (req.path == "/valid.php" && admission != Admission::NoCookie)
       sendPage(res, renderReply(false, "Favorite not added: the request did not come from the "
                                        "player or its pages."));
+    else
+      res.setContent(refusalText(admission), "text/plain; charset=utf-8");
   } else {
     try {
       m_router.dispatch(req, res);
@@ -331,8 +339,6 @@ void LocalServer::answer(const http::Request& req, http::Response& res) {
       res = http::Response();
       res.status = 500;
     }
-    // Only pages of this computer get the cookie; a refused request learns nothing.
-    res.addHeader("Set-Cookie", m_pageToken.setCookie());
   }
   if (res.status >= 400 && res.body.empty() && !res.file) {
     res.setHeader("Cache-Control", "no-store");

@@ -59,7 +59,7 @@ class LocalServer {
   static constexpr const char* kPlaylistName = "channels.m3u";
   static constexpr const char* kDatabaseName = "favorites.sqlite3";
   static constexpr const char* kGuideDatabaseName = "guide.sqlite3";
-  static constexpr const char* kPageTokenName = "page-token";
+  static constexpr const char* kPageTokenName = kLocalServerSecretFile;
   static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
   static constexpr const char* kSourcesCacheName = "sources";  // last good copies
 
@@ -89,7 +89,8 @@ class LocalServer {
   SourceRefresher m_sourceRefresher;
   ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
   UpdateInstaller m_installer;
-  PageToken m_pageToken;
+  PageToken m_pageToken;  // every request carries it
+  FormToken m_formToken;  // our pages' change links and forms carry it
   http::Router m_router;
   http::Server m_http;
   int m_port = 0;

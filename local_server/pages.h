@@ -80,10 +80,11 @@ std::string renderDirectoryLoading();
 // valid.php reply: retVal 1 on success, 2 on failure, with a sentence for a human reader.
 std::string renderReply(bool success, const std::string& sentence);
 
-// favmanage.php
+// favmanage.php; its move and remove links carry `formToken` (kFormTokenParam).
 std::string favoritesManagerAddress(const std::string& user);
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
-                                   const PlaylistSnapshot& playlist, const std::string& favoritesNotice = {});
+                                   const PlaylistSnapshot& playlist, const std::string& formToken,
+                                   const std::string& favoritesNotice = {});
 
 // sources.php
 struct SourcesPage {
@@ -95,6 +96,7 @@ struct SourcesPage {
   std::string notice;  // why the last change was refused
   SourceInput form;    // what the add form shows (the refused entry)
   long refreshHours = 12;
+  std::string formToken;  // carried by every change link and the add form (kFormTokenParam)
 };
 std::string sourcesAddress(const std::string& code);
 std::string renderSources(const SourcesPage& page);

@@ -5,6 +5,7 @@
 #include "common/stream_address.h"
 #include "common/text.h"
 #include "common/html/html.h"
+#include "local_server/request_guard.h"
 
 namespace zephra {
 
@@ -17,16 +18,29 @@ struct Row {
   const Channel* channel = nullptr;  // null for a favorite no longer in the list
 };
 
-// Logos are shown only from addresses a page may load without surprises: our own files
-// (relative paths), http(s) and inline images. Anything else (javascript:, file:) is dropped.
+// A picture file by its address alone: no query, fragment or escapes, a picture's extension.
+bool plainPictureFile(const std::string& logo) {
+  if (logo.find_first_of("?#%\\") != std::string::npos) return false;
+  const std::string folded = foldAsciiCase(logo);
+  for (const char* extension : {".png", ".jpg", ".jpeg", ".gif", ".webp", ".svg", ".ico", ".bmp"}) {
+    const std::string_view ending(extension);
+    if (folded.size() > ending.size() &&
+        folded.compare(folded.size() - ending.size(), ending.size(), ending) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Logos are shown only from addresses a page may load without surprises: http(s) and inline
+// images. Anything else (javascript:, file:) is dropped. A logo that loads from this computer
+// (relative, or any loopback spelling) is shown only when it names a picture file: a playlist
+// must not make our page request "sources.php?remove=1" or "locup.php" as a picture.
 bool showableLogo(const std::string& logo) {
   if (logo.empty()) return false;
   const std::string folded = foldAsciiCase(logo.substr(0, 11));
-  if (folded.rfind("http://", 0) == 0 || folded.rfind("https://", 0) == 0) return true;
   if (folded.rfind("data:image/", 0) == 0) return true;
-  const auto colon = logo.find(':');
-  const auto slash = logo.find('/');
-  return colon == std::string::npos || (slash != std::string::npos && slash < colon);
+  if (loadsFromThisComputer(logo)) return plainPictureFile(logo);
+  return folded.rfind("http://", 0) == 0 || folded.rfind("https://", 0) == 0;
 }
 
 bool matches(const Row& row, const std::string& foldedName, const DirectoryRequest& request,

@@ -1,6 +1,7 @@
 #include "common/text.h"
 #include "common/html/html.h"
 #include "local_server/pages.h"
+#include "local_server/request_guard.h"
 
 namespace zephra {
 
@@ -19,9 +20,11 @@ std::string favoritesManagerAddress(const std::string& user) {
 }
 
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
-                                   const PlaylistSnapshot& playlist, const std::string& favoritesNotice) {
+                                   const PlaylistSnapshot& playlist, const std::string& formToken,
+                                   const std::string& favoritesNotice) {
   std::string out = html::pageStart("Favorites");
-  const std::string self = favoritesManagerAddress(user);
+  const std::string self = favoritesManagerAddress(user) + "&" + kFormTokenParam + "=" +
+                           text::percentEncoded(formToken);
   out += "<header><h1>Favorites</h1><a class=\"manage\" href=\"" +
          text::escapeHtml("query.php?code=" + text::percentEncoded(user) + "&fav=0") +
          "\">All channels</a></header>\n";

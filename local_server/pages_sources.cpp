@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/html/html.h"
 #include "local_server/pages.h"
+#include "local_server/request_guard.h"
 
 namespace zephra {
 
@@ -51,7 +52,8 @@ std::string sourcesAddress(const std::string& code) {
 }
 
 std::string renderSources(const SourcesPage& page) {
-  const std::string self = sourcesAddress(page.code);
+  const std::string self = sourcesAddress(page.code) + "&" + kFormTokenParam + "=" +
+                           text::percentEncoded(page.formToken);
   std::string out = html::pageStart("Channel sources");
   out += "<header><h1>Channel sources</h1><a class=\"manage\" href=\"" +
          text::escapeHtml("query.php?code=" + text::percentEncoded(page.code) + "&fav=0") +
@@ -94,6 +96,8 @@ std::string renderSources(const SourcesPage& page) {
 
   out += "<form class=\"add-source\" method=\"get\" action=\"sources.php\">";
   out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
+  out += "<input type=\"hidden\" name=\"" + std::string(kFormTokenParam) + "\" value=\"" +
+         text::escapeHtml(page.formToken) + "\">";
   out += "<select name=\"add\"><option value=\"playlist\"";
   if (page.form.kind == SourceKind::Playlist) out += " selected";
   out += ">Playlist</option><option value=\"guide\"";

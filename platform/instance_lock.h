@@ -13,6 +13,10 @@ namespace zephra {
 // data folder's absolute path, so each data folder has its own.
 std::string instanceLockPath(const std::string& dataDir);
 
+// Where the server of `dataDir` keeps its page secret when the data folder cannot be written:
+// beside its lock, in the user's private runtime folder, named from the same path.
+std::string secretFallbackPath(const std::string& dataDir);
+
 class InstanceLock {
  public:
   // Tries to take the lock at `path` (creating the file). Check held() afterwards. Throws

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace zephra {
@@ -29,6 +30,11 @@ std::string instanceLockPath(const std::string& dataDir) {
   return ((ec ? std::filesystem::path("/tmp") : temp) /
           ("zephra-server-" + std::to_string(::getuid()) + "-" + std::string(name + 14)))
       .string();
+}
+
+std::string secretFallbackPath(const std::string& dataDir) {
+  std::string path = instanceLockPath(dataDir);
+  return path.substr(0, path.size() - std::string_view(".lock").size()) + ".secret";
 }
 
 InstanceLock::InstanceLock(const std::string& path) {

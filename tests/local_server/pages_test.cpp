@@ -7,6 +7,7 @@
 
 #include "local_server/playlist/m3u_parser.h"
 #include "common/storage/sqlite_db.h"
+#include "common/text.h"
 #include "tests/local_server/server_test_support.h"
 
 namespace zephra::test {
@@ -346,13 +347,16 @@ TEST(HostCheck, EveryTargetIsChecked) {
   };
   for (const char* host : {"127.0.0.1:8480", "LOCALHOST", "[::1]:8480"})
     for (const std::string& target : served)
-      EXPECT_EQ(rawStatus(server.port(), target, host, server.cookieHeader()), 200)
+      EXPECT_EQ(rawStatus(server.port(), target, host,
+                          server.cookieHeader() + "Sec-Fetch-Dest: document\r\n"),
+                200)
           << host << " " << target;
 }
 
-// Any web site open in a browser on this computer can point an <img> at 127.0.0.1; the requests
-// that change favorites or install an update need the page cookie, which such a page's
-// requests never carry (SameSite=Strict), and must not say they come from another origin.
+// Every change needs the page cookie (which no other program has), must be a top-level
+// navigation (a playlist's logo makes our own page load "sources.php?remove=1" as a picture,
+// with our cookie and origin), must not come from another origin, and, from our own pages,
+// must carry their form token.
 TEST(FavoritesManager, ChangesComeOnlyFromThePlayerAndOurOwnPages) {
   ServerFixture server(kPlaylist);
   const std::string alpha = idOf(kPlaylist, "Alpha News");
@@ -363,60 +367,92 @@ TEST(FavoritesManager, ChangesComeOnlyFromThePlayerAndOurOwnPages) {
   const std::string local = "127.0.0.1:" + std::to_string(server.port());
   const std::vector<std::string> both{"http://s.example/alpha.ts", "http://s.example/beta.ts"};
   const std::string cookie = server.cookieHeader();
+  const std::string navigation = cookie + "Sec-Fetch-Dest: document\r\n";
+  const std::string token = "&token=" + server.formToken();
 
   const std::string foreign[] = {
-      "",  // no proof at all: an <img> of any page, or a request of another program
-      "Cookie: zephra_page=0123\r\n",
-      cookie + "Referer: http://evil.example/page.html\r\n",
-      cookie + "Referer: https://127.0.0.1.evil.example/\r\n",
-      cookie + "Referer: http://127.0.0.1:" + std::to_string(server.port() + 1) + "/app\r\n",
-      cookie + "Sec-Fetch-Site: cross-site\r\n",
-      cookie + "Sec-Fetch-Site: same-site\r\n",
+      "",  // no proof at all: another program on this computer
+      "Cookie: zephra_page=0123\r\nSec-Fetch-Dest: document\r\n",
+      navigation + "Referer: http://evil.example/page.html\r\n",
+      navigation + "Referer: https://127.0.0.1.evil.example/\r\n",
+      navigation + "Referer: http://127.0.0.1:" + std::to_string(server.port() + 1) + "/app\r\n",
+      navigation + "Sec-Fetch-Site: cross-site\r\n",
+      navigation + "Sec-Fetch-Site: same-site\r\n",
+      // Our own directory page loading a playlist's "logo": cookie, our origin, not a page.
+      cookie + "Sec-Fetch-Site: same-origin\r\n",
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: image\r\n",
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: script\r\n",
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: style\r\n",
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: font\r\n",
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: video\r\n",
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: empty\r\n",  // fetch, XHR
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: iframe\r\n",
+      cookie + "Sec-Fetch-Site: same-origin\r\nSec-Fetch-Dest: Document\r\n",
   };
   for (const std::string& headers : foreign) {
     for (const std::string& target : std::vector<std::string>{
-             "/favmanage.php?user=w&remove=" + alpha, "/favmanage.php?user=w&down=" + alpha,
-          "/locup.php", "/valid.php?cmd=addFav&code=w&method=ID&value=" + gamma})
+             "/favmanage.php?user=w&remove=" + alpha + token,
+             "/favmanage.php?user=w&down=" + alpha + token, "/locup.php",
+             "/valid.php?cmd=addFav&code=w&method=ID&value=" + gamma,
+             "/sources.php?code=&refresh=all" + token})
       EXPECT_EQ(rawStatus(server.port(), target, local, headers), 403) << target << headers;
   }
+  // Our pages' links without their token: what a playlist's text could name.
+  for (const std::string& target :
+       {"/favmanage.php?user=w&remove=" + alpha, "/favmanage.php?user=w&up=" + beta,
+        "/favmanage.php?user=w&remove=" + alpha + "&token=" + std::string(64, 'a')})
+    EXPECT_EQ(rawStatus(server.port(), target, local, navigation), 403) << target;
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")), both);
-  // Reading stays open to everyone on this computer.
-  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w", local, foreign[0]), 200);
+  // Reading needs the cookie as well.
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w", local, foreign[0]), 403);
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w", local, cookie), 200);
 
   // A click in our own page, and the player's own request (it names no origin).
-  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&down=" + alpha, local,
-                      cookie + "Referer: http://" + local + "/favmanage.php?user=w\r\n"
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&down=" + alpha + token, local,
+                      navigation + "Referer: http://" + local + "/favmanage.php?user=w\r\n"
                       "Sec-Fetch-Site: same-origin\r\n"),
             303);
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")),
             (std::vector<std::string>{both[1], both[0]}));
-  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&remove=" + alpha, local,
-                      cookie + "Sec-Fetch-Site: none\r\n"),
+  EXPECT_EQ(rawStatus(server.port(), "/favmanage.php?user=w&remove=" + alpha + token, local,
+                      navigation + "Sec-Fetch-Site: none\r\n"),
             303);
   EXPECT_EQ(playUrls(server.body("/favmanage.php?user=w")), std::vector<std::string>{both[1]});
+  EXPECT_EQ(rawStatus(server.port(), "/valid.php?cmd=addFav&code=w&method=ID&value=" + gamma,
+                      local, navigation + "Sec-Fetch-Site: none\r\n"),
+            200);
+  // The page's own links carry the token.
+  for (const std::string& link : hrefsOf(server.body("/favmanage.php?user=w"), "remove"))
+    EXPECT_NE(link.find(token), std::string::npos) << link;
 }
 
-// The cookie is set on every page and stays the same across restarts, so a browser that holds
-// it keeps working after the player restarted the server.
-TEST(PageCookie, SetOnPagesAndKeptAcrossRestarts) {
+// The server never hands out its secret; without it, nothing is served, whatever the target.
+// The secret stays the same across restarts, so the player's browsers keep working after the
+// player restarted the server.
+TEST(PageCookie, NeverSentRequiredEverywhereAndKeptAcrossRestarts) {
   std::string first;
   TempDir data;
   for (int run = 0; run < 2; ++run) {
     ServerFixture server(kPlaylist);
-    auto page = server.get("/query.php?code=&fav=0");
-    ASSERT_TRUE(page);
-    const std::string setCookie = page->get_header_value("Set-Cookie");
-    EXPECT_EQ(setCookie, server.cookie() + "; Path=/; SameSite=Strict; HttpOnly");
+    writeFile(server.docRoot() / "assets" / "zephra.css", "body {}");
+    writeFile(server.docRoot() / "demo" / "a.ts", "TS");
+    for (const char* target : {"/query.php?code=&fav=0", "/assets/zephra.css", "/demo/a.ts",
+                               "/favmanage.php?user=", "/sources.php", "/guide.php", "/nothing"}) {
+      httplib::Client stranger("127.0.0.1", server.port());
+      auto refused = stranger.Get(target);
+      ASSERT_TRUE(refused) << target;
+      EXPECT_EQ(refused->status, 403) << target;
+      EXPECT_EQ(refused->body, "Refused: this server answers only Zephra Player.\n");
+      EXPECT_FALSE(refused->has_header("Set-Cookie")) << target;
+      auto served = server.get(target);
+      ASSERT_TRUE(served) << target;
+      EXPECT_NE(served->status, 403) << target;
+      EXPECT_FALSE(served->has_header("Set-Cookie")) << target;
+    }
     EXPECT_EQ(server.cookie().size(), std::string("zephra_page=").size() + 64);
     EXPECT_EQ(fs::status(server.dataDir() / LocalServer::kPageTokenName).permissions() &
                   (fs::perms::group_all | fs::perms::others_all),
               fs::perms::none);
-    // A page reached under a foreign name learns nothing.
-    httplib::Client foreign("127.0.0.1", server.port());
-    auto refused = foreign.Get("/query.php?code=&fav=0", {{"Host", "evil.example"}});
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->status, 403);
-    EXPECT_FALSE(refused->has_header("Set-Cookie"));
     if (run == 0) {
       first = server.cookie();
       fs::create_directories(data.path());
@@ -429,6 +465,55 @@ TEST(PageCookie, SetOnPagesAndKeptAcrossRestarts) {
   writeFile(kept, "garbage\n");
   EXPECT_NE(std::string(kPageCookieName) + "=" + PageToken(kept).value(), first);
   EXPECT_EQ(PageToken(kept).value().size(), 64u);
+}
+
+// A playlist's logo that would make our page load something from this computer is left out,
+// in every spelling a browser accepts; pictures of the document tree and of the web stay.
+TEST(DirectoryPage, LogosThatLoadFromThisComputerAreLeftOut) {
+  const struct {
+    const char* logo;
+    bool shown;
+  } cases[] = {
+      {"sources.php?code=&remove=1", false},
+      {"sources.php?code=&off=3", false},
+      {"sources.php?code=&add=playlist&location=http://evil.example/l", false},
+      {"sources.php?code=&refresh=all", false},
+      {"valid.php?cmd=addFav&code=&method=ID&value=1", false},
+      {"locup.php", false},
+      {"/locup.php", false},
+      {"./favmanage.php?user=&remove=1", false},
+      {"//127.0.0.1:8480/locup.php", false},
+      {"http://localhost:8480/locup.php", false},
+      {"HTTP://LocalHost.:8480/locup.php", false},
+      {"http://127.1:8480/locup.php", false},
+      {"http://2130706433:8480/locup.php", false},
+      {"http://0x7f000001:8480/locup.php", false},
+      {"http://0177.0.0.1:8480/locup.php", false},
+      {"http://[::1]:8480/locup.php", false},
+      {"http://0.0.0.0:8480/locup.php", false},
+      {"http://x@127.0.0.1:8480/locup.php", false},
+      {"http:\\\\127.0.0.1:8480\\locup.php", false},
+      {"http:locup.php", false},
+      {"https:127.0.0.1:8480/locup.php", false},
+      {"http://a.localhost:8480/locup.php", false},
+      {"http://%31%32%37.0.0.1:8480/locup.php", false},
+      {"http://127.0.0.1:8480/demo/logos/x.png?remove=1", false},
+      {"logos/x.png", true},
+      {"http://127.0.0.1:8480/demo/logos/testcard.png", true},
+      {"http://logos.example/1.png", true},
+      {"http://127.0.0.1.example/a.php", true},
+      {"https://10.0.0.1/a.php?x=1", true},
+      {"data:image/png;base64,AAAA", true},
+  };
+  std::string playlist = "#EXTM3U\n";
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    playlist += entry("C" + std::to_string(i), "http://s.example/" + std::to_string(i) + ".ts", "",
+                      cases[i].logo);
+  ServerFixture server(playlist);
+  const std::string page = server.body("/query.php?code=&fav=0");
+  for (const auto& c : cases)
+    EXPECT_EQ(page.find("src=\"" + text::escapeHtml(c.logo) + "\"") != std::string::npos, c.shown)
+        << c.logo;
 }
 
 TEST(FavoritesConcurrency, ParallelAdditionsAllLand) {

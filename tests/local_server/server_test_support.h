@@ -23,6 +23,7 @@
 #include <httplib.h>
 
 #include "local_server/local_server.h"
+#include "tests/support/page_cookie.h"
 #include "tests/support/temp_dir.h"
 
 namespace zephra::test {
@@ -88,19 +89,23 @@ class ServerFixture {
   int port() const { return m_port; }
   LocalServer& server() { return *m_server; }
 
-  // The page cookie the server set for the player's browsers, as a Cookie header value.
-  std::string cookie() const {
-    std::string token = readFile(dataDir() / LocalServer::kPageTokenName);
-    while (!token.empty() && token.back() == '\n') token.pop_back();
-    return std::string(kPageCookieName) + "=" + token;
-  }
+  // The page cookie the player puts in its browsers, as a Cookie header value.
+  std::string cookie() const { return pageCookie(dataDir()); }
   std::string cookieHeader() const { return "Cookie: " + cookie() + "\r\n"; }
+  // The form token our own pages put into their change links and forms.
+  std::string formToken() {
+    std::smatch match;
+    const std::string page = body("/sources.php");
+    if (!std::regex_search(page, match, std::regex("name=\"token\" value=\"([0-9a-f]+)\"")))
+      throw std::runtime_error("no form token on the sources page");
+    return match[1].str();
+  }
 
   // GET of a request target sent byte for byte as given (the player never escapes anything),
-  // with the page cookie, as the player's browsers send it.
+  // with the page cookie, as the player's browsers send it for a navigation.
   httplib::Result get(const std::string& target) {
     httplib::Client client("127.0.0.1", m_port);
-    client.set_default_headers({{"Cookie", cookie()}});
+    client.set_default_headers({{"Cookie", cookie()}, {"Sec-Fetch-Dest", "document"}});
     client.set_connection_timeout(5);
     client.set_read_timeout(10);
     client.set_url_encode(false);

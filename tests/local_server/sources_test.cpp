@@ -253,10 +253,13 @@ TEST(SourceInput, AcceptsAddressesAndPathsRefusesTheRest) {
 
 // The page's own requests, as the player's browser sends them after a click on our page.
 httplib::Result change(ServerFixture& server, const std::string& target) {
+  const std::string withToken = target + "&token=" + server.formToken();
   httplib::Client client("127.0.0.1", server.port());
-  client.set_default_headers({{"Cookie", server.cookie()}, {"Sec-Fetch-Site", "same-origin"}});
+  client.set_default_headers({{"Cookie", server.cookie()},
+                              {"Sec-Fetch-Site", "same-origin"},
+                              {"Sec-Fetch-Dest", "document"}});
   client.set_url_encode(false);
-  return client.Get(target.c_str());
+  return client.Get(withToken.c_str());
 }
 
 std::vector<std::string> playUrls(const std::string& page) {
@@ -371,6 +374,7 @@ TEST(SourcesPage, SourcesAndTheirCopiesOutliveARestart) {
   const int port = second.bind("127.0.0.1", 0);
   std::thread serving([&] { second.run(); });
   httplib::Client client("127.0.0.1", port);
+  client.set_default_headers({{"Cookie", pageCookie(data.path() / "data")}});
   auto page = client.Get("/query.php?code=&fav=0");
   second.stop();
   serving.join();
@@ -378,20 +382,30 @@ TEST(SourcesPage, SourcesAndTheirCopiesOutliveARestart) {
   EXPECT_NE(page->body.find("http://p.example/1.ts"), std::string::npos);
 }
 
-TEST(SourcesPage, ChangesNeedThePageCookieAndOurOrigin) {
+TEST(SourcesPage, ChangesNeedThePageCookieOurOriginANavigationAndTheFormToken) {
   ServerFixture server(kBuiltin);
   const std::string add = "/sources.php?code=u&add=playlist&name=x&location=http://tv.example/l";
+  const std::string navigation = server.cookieHeader() + "Sec-Fetch-Dest: document\r\n";
+  const std::string token = "&token=" + server.formToken();
   const struct {
-    std::string headers;
+    std::string target, headers;
   } refused[] = {
-      {""},
-      {server.cookieHeader() + "Sec-Fetch-Site: cross-site\r\n"},
-      {server.cookieHeader() + "Referer: http://evil.example/\r\n"},
+      {add + token, ""},
+      {add + token, "Sec-Fetch-Dest: document\r\n"},
+      {add + token, navigation + "Sec-Fetch-Site: cross-site\r\n"},
+      {add + token, navigation + "Referer: http://evil.example/\r\n"},
+      {add + token, server.cookieHeader() + "Sec-Fetch-Dest: image\r\n"},
+      {add + token, server.cookieHeader()},  // no word of a navigation
+      {add, navigation},                      // a playlist's text cannot know the token
+      {add + "&token=", navigation},
+      {add + "&token=" + std::string(64, '0'), navigation},
+      {add + token.substr(0, token.size() - 1), navigation},
   };
-  for (const auto& c : refused) EXPECT_EQ(rawStatus(server.port(), add, "127.0.0.1", c.headers), 403);
-  EXPECT_EQ(rawStatus(server.port(), "/sources.php?code=u", "127.0.0.1"), 200);
+  for (const auto& c : refused)
+    EXPECT_EQ(rawStatus(server.port(), c.target, "127.0.0.1", c.headers), 403) << c.target << c.headers;
   EXPECT_EQ(server.body("/sources.php").find("tv.example"), std::string::npos);
-  EXPECT_EQ(rawStatus(server.port(), add, "127.0.0.1", server.cookieHeader()), 303);
+  EXPECT_EQ(rawStatus(server.port(), add + token, "127.0.0.1", navigation), 303);
+  EXPECT_NE(server.body("/sources.php").find("tv.example"), std::string::npos);
 }
 
 TEST(SourcesPage, RefusedAdditionSaysWhyAndStoresNothing) {
