@@ -40,6 +40,13 @@ make_playlist() {
   }' > "$2"
 }
 
+# Every request carries the page secret, as the player's do: the server answers nothing without
+# it. Read from the server's data folder at each call (a restarted server may have a new one).
+curl() {
+  command curl -H "Cookie: zephra_page=$(head -n 1 "$work/data/page-token" 2>/dev/null)" \
+    -H "Sec-Fetch-Dest: document" "$@"
+}
+
 # Starts the server on the scratch folder and waits for its port; sets $server_pid and $base.
 start_server() {
   "$server" --port 0 --root "$work/lib" --data "$work/data" --no-window > "$work/out" 2>"$work/err" &

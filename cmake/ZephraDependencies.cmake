@@ -58,6 +58,8 @@ if(UNIX AND NOT APPLE)
   # Native calls of the _gtk and _x11 files beside the platform headers.
   zephra_find_module(GTK3 gtk+-3.0)
   zephra_find_module(X11 x11)
+  # The web views' cookie store (the browser wx makes is WebKitGTK's).
+  zephra_find_module(WEBKIT webkit2gtk-4.0)
 endif()
 
 # The local server and the remote service.

@@ -34,6 +34,9 @@ class MediaPlayer {
   virtual void setVolume(int volume) = 0;
   // The native window the picture is drawn in. Null for test doubles.
   virtual wxWindow* window() = 0;
+  // Sends "Cookie: `cookie`" with every address opened from now on that begins with `base` (the
+  // local server's base address, ending in "/"), and with no other; an empty cookie sends none.
+  virtual void setServerCookie(const std::string& base, const std::string& cookie) = 0;
 
   // A new media item was opened (the stream answered and its format is known).
   std::function<void()> onMediaChange;

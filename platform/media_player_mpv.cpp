@@ -189,6 +189,9 @@ void MpvMediaPlayer::open(const std::string& url, const StreamHeaders& headers) 
   std::vector<std::pair<std::string, std::string>> perFile;
   if (!headers.userAgent.empty()) perFile.emplace_back("user-agent", headers.userAgent);
   if (!headers.referrer.empty()) perFile.emplace_back("referrer", headers.referrer);
+  // The local server answers only with its cookie; no other host may learn it.
+  if (!m_serverCookie.empty() && !m_serverBase.empty() && url.compare(0, m_serverBase.size(), m_serverBase) == 0)
+    perFile.emplace_back("http-header-fields", "Cookie: " + m_serverCookie);
   engine().loadFile(url, perFile);
   // An item opened after a pause would otherwise start paused.
   engine().setFlag("pause", false);
@@ -214,6 +217,14 @@ void MpvMediaPlayer::stop() {
     m_status.stopped();
     requestDrain();
   }
+}
+
+void MpvMediaPlayer::setServerCookie(const std::string& base, const std::string& cookie) {
+  // A value with a line end or list separator would add headers or entries of its own.
+  if (cookie.find_first_of("\r\n,") != std::string::npos || base.empty() || base.back() != '/')
+    throw MediaPlayerError("server cookie: not a usable cookie or base address");
+  m_serverBase = withLowerCaseScheme(base);
+  m_serverCookie = cookie;
 }
 
 void MpvMediaPlayer::setUrl(const std::string& url) {

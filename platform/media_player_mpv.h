@@ -36,6 +36,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   int volume() const override;
   void setVolume(int volume) override;
   wxWindow* window() override;
+  void setServerCookie(const std::string& base, const std::string& cookie) override;
 
   // Gives an engine, not yet initialised, the player's settings, drawing into `windowId`, and
   // starts it. Public so that benchmarks can run the bare engine exactly as the player does.
@@ -68,6 +69,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   std::string m_notifiedStatus;
   std::string m_url;
   StreamHeaders m_headers;  // sent with m_url
+  std::string m_serverBase, m_serverCookie;
 };
 
 }  // namespace zephra

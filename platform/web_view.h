@@ -45,6 +45,10 @@ class WebView {
   // the first "|" after the first "#") is `value`, takes it from the others, and scrolls the first
   // marked one into the middle of the view. Returns at once; a page without such links is left as is.
   virtual void markLinks(const std::string& selector, const std::string& value, const std::string& className) = 0;
+  // Puts a cookie for `host` (any port: cookies know no ports) into the store that every browser
+  // of the program shares, HttpOnly and SameSite=Strict, and returns once the store has it, so a
+  // navigation started next carries it. Throws WebViewError when the store refuses it.
+  virtual void setLocalCookie(const std::string& name, const std::string& value, const std::string& host) = 0;
   // The native control, to place it in a layout. Null for test doubles.
   virtual wxWindow* window() = 0;
 

@@ -19,6 +19,8 @@
 #include <wx/weakref.h>
 #include <wx/webview.h>
 
+#include <webkit2/webkit2.h>
+
 #include "platform/event_wait.h"
 #include "platform/web_process_gtk.h"
 #include "platform/web_view_text.h"
@@ -186,6 +188,22 @@ class WxWebView final : public WebView {
     liveView().RunScriptAsync(web::markLinksScript(selector, value, className), reinterpret_cast<void*>(callId));
   }
 
+  void setLocalCookie(const std::string& name, const std::string& value, const std::string& host) override {
+    auto* native = static_cast<WebKitWebView*>(liveView().GetNativeBackend());
+    WebKitCookieManager* manager = webkit_web_context_get_cookie_manager(webkit_web_view_get_context(native));
+    SoupCookie* cookie = soup_cookie_new(name.c_str(), value.c_str(), host.c_str(), "/", -1);
+    soup_cookie_set_http_only(cookie, TRUE);
+    soup_cookie_set_same_site_policy(cookie, SOUP_SAME_SITE_POLICY_STRICT);
+    // Shared with the callback, which may come after this call has given up waiting.
+    auto outcome = std::make_shared<CookieOutcome>();
+    webkit_cookie_manager_add_cookie(manager, cookie, nullptr, &WxWebView::cookieAdded,
+                                     new std::shared_ptr<CookieOutcome>(outcome));
+    soup_cookie_free(cookie);
+    dispatchEventsUntil([&] { return outcome->done; }, std::chrono::steady_clock::now() + kReadTimeout);
+    if (!outcome->done) throw WebViewError("The browser did not take the local server's cookie in time");
+    if (!outcome->error.empty()) throw WebViewError("The browser refused the local server's cookie: " + outcome->error);
+  }
+
   wxWindow* window() override { return m_view.get(); }
 
  private:
@@ -262,6 +280,20 @@ class WxWebView final : public WebView {
     if ((kind != wxWEBVIEW_NAV_ERR_CONNECTION && kind != wxWEBVIEW_NAV_ERR_OTHER) || !onConnectionFailed) return;
     const std::string url = toUtf8(event.GetURL());
     raise([this, url] { onConnectionFailed(url); });
+  }
+
+  struct CookieOutcome {
+    bool done = false;
+    std::string error;
+  };
+  static void cookieAdded(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<std::shared_ptr<CookieOutcome>> outcome(static_cast<std::shared_ptr<CookieOutcome>*>(data));
+    GError* error = nullptr;
+    if (!webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error)) {
+      (*outcome)->error = error ? error->message : "unknown error";
+      if (error) g_error_free(error);
+    }
+    (*outcome)->done = true;
   }
 
   wxWeakRef<wxWebView> m_view;

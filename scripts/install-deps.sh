@@ -4,7 +4,7 @@
 set -eu
 PACKAGES="
   build-essential cmake pkg-config git
-  libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev
+  libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev libwebkit2gtk-4.0-dev
   libmpv-dev libx11-dev libcurl4-openssl-dev libjpeg62-turbo-dev
   libsqlite3-dev libxml2-dev libcpp-httplib-dev libmicrohttpd-dev libzip-dev zlib1g-dev
   libgtest-dev libgmock-dev

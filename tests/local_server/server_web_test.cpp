@@ -35,6 +35,11 @@ std::vector<std::string> favorites(ServerFixture& server, const std::string& acc
   return urls;
 }
 
+std::string secretOf(ServerFixture& server) {
+  const std::string cookie = server.cookie();
+  return cookie.substr(cookie.find('=') + 1);
+}
+
 TEST(PageCookieInTheWebView, PlayerRequestsPassAndForeignPagesAreRefused) {
   ServerFixture server(kPlaylist);
   const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
@@ -65,8 +70,9 @@ TEST(PageCookieInTheWebView, PlayerRequestsPassAndForeignPagesAreRefused) {
   const std::string siteBases[] = {"http://localhost:" + std::to_string(site.port()) + "/",
                                    site.base()};
 
-  // The player: its directory view shows our page first, which sets the cookie.
+  // The player: it puts the secret into its browsers' cookie store itself.
   BrowserHost app;
+  app.view->setLocalCookie(kPageCookieName, secretOf(server), "127.0.0.1");
   ASSERT_TRUE(app.load(channelDirectoryUrl(local, "w", "0")));
   BrowserHost query(0, 500, 200, 100);
   for (const std::string& id : {alpha, beta}) {
@@ -109,6 +115,78 @@ TEST(PageCookieInTheWebView, PlayerRequestsPassAndForeignPagesAreRefused) {
   EXPECT_EQ(favorites(server, "w"), std::vector<std::string>{both[1]});
 }
 
+// Our own pages' pictures, scripts, styles, frames and fetches never change anything, even with
+// the cookie, our origin and the right form token: a playlist's logos, or a page an update
+// brought, shown in the real web view. The user's own form and the player's request still work.
+TEST(PageCookieInTheWebView, SubResourcesOfOurOwnPagesChangeNothing) {
+  const std::string kept = "http://127.0.0.1:9/kept.m3u";
+  ServerFixture server(kPlaylist);
+  const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+  BrowserHost app(0, 0, 800, 600);
+  // Without the secret in the store, nothing is shown.
+  ASSERT_TRUE(app.load(local + "sources.php?code=w"));
+  EXPECT_EQ(app.view->readLinks("a").size(), 0u);  // the refusal line, not the page
+  app.view->setLocalCookie(kPageCookieName, secretOf(server), "127.0.0.1");
+
+  // The user adds a source with the page's own form.
+  ASSERT_TRUE(app.load(local + "sources.php?code=w"));
+  ASSERT_TRUE(app.runScript("document.querySelector('input[name=name]').value = 'Kept';"
+                            "document.querySelector('input[name=location]').value = '" + kept + "';"
+                            "document.querySelector('form.add-source button').click();"));
+  ASSERT_TRUE(pumpUntil([&] { return server.body("/sources.php").find(kept) != std::string::npos; }, 10s));
+  const std::string token = server.formToken();
+  const std::string source = hrefsOf(server.body("/sources.php"), "remove").at(0);
+  const std::string id = source.substr(source.rfind("remove=") + 7, source.find('&', source.rfind("remove=")) - source.rfind("remove=") - 7);
+  const std::string alpha = idOf(server, "http://s.example/alpha.ts");
+  ZipBuilder(server.docRoot() / "update" / "update.zip")
+      .file("channels.m3u", "#EXTM3U\n" + entry("Updated", "http://n.example/1"))
+      .close();
+
+  const std::string sources = "sources.php?code=w&token=" + token + "&";
+  const std::string change[] = {sources + "remove=" + id, sources + "off=" + id,
+                                sources + "refresh=all",
+                                sources + "add=playlist&name=Evil&location=http://evil.example/l",
+                                "valid.php?cmd=addFav&code=w&method=ID&value=" + alpha, "locup.php"};
+  // A directory whose playlist names them as logos.
+  std::string playlist = "#EXTM3U\n";
+  for (std::size_t i = 0; i < std::size(change); ++i)
+    playlist += entry("Logo " + std::to_string(i), "http://s.example/l" + std::to_string(i), "", change[i]);
+  writeFile(server.docRoot() / "channels.m3u", kPlaylist + playlist.substr(8));
+  // A page of our origin that reaches for them in every other way.
+  std::string page = "<!DOCTYPE html><html><head>";
+  for (const std::string& target : change)
+    page += "<link rel=\"stylesheet\" href=\"" + target + "\"><script src=\"" + target + "\"></script>";
+  page += "</head><body>";
+  for (const std::string& target : change)
+    page += "<img src=\"" + target + "\"><iframe src=\"" + target + "\"></iframe><video src=\"" + target + "\"></video>";
+  page += "<input id=\"done\" value=\"\"><script>window.onload = function () { Promise.all([";
+  for (const std::string& target : change) page += "fetch('" + target + "').catch(function () {}),";
+  page += "]).then(function () { document.getElementById('done').value = 'yes'; }); };</script></body></html>";
+  writeFile(server.docRoot() / "hostile.html", page);
+
+  ASSERT_TRUE(app.load(local + "query.php?code=w&fav=0"));
+  ASSERT_TRUE(app.load(local + "hostile.html"));
+  EXPECT_TRUE(pumpUntil([&] {
+    try {
+      return app.view->readElementValue("done") == "yes";
+    } catch (const WebViewError&) {
+      return false;
+    }
+  }, 10s));
+  const std::string after = server.body("/sources.php");
+  EXPECT_NE(after.find(kept), std::string::npos);
+  EXPECT_NE(after.find("turn off"), std::string::npos);  // still on
+  EXPECT_EQ(after.find("evil.example"), std::string::npos);
+  EXPECT_TRUE(favorites(server, "w").empty());
+  EXPECT_TRUE(fs::exists(server.docRoot() / "update" / "update.zip"));
+
+  // The player's own request, in its hidden browser, still adds the favorite.
+  BrowserHost query(0, 620, 200, 100);
+  ASSERT_TRUE(query.load(addFavoriteByIdUrl(local, "w", alpha)));
+  EXPECT_EQ(query.view->readElementValue("retVal"), "1");
+  EXPECT_EQ(favorites(server, "w"), std::vector<std::string>{"http://s.example/alpha.ts"});
+}
+
 // The demo channels with the demo guide, as a fresh build has them, in the real web view: the
 // now/next line under the names, and the guide grid whose programmes open their details.
 TEST(GuideInTheWebView, DemoChannelsShowNowNextAndTheGrid) {
@@ -138,6 +216,7 @@ TEST(GuideInTheWebView, DemoChannelsShowNowNextAndTheGrid) {
   };
 
   BrowserHost browser(0, 0, 900, 600);
+  browser.view->setLocalCookie(kPageCookieName, secretOf(server), "127.0.0.1");
   ASSERT_TRUE(browser.load(local + "query.php?code=&fav=0"));
   // Every demo channel has a programme on now, drawn (not hidden), with its progress bar.
   EXPECT_EQ(measure(browser,

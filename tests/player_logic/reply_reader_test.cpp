@@ -20,6 +20,7 @@ class DocumentDouble : public WebView {
   wxWindow* window() override { return nullptr; }
   std::vector<PageLink> readLinks(const std::string&) override { return links; }
   void markLinks(const std::string&, const std::string& value, const std::string&) override { marked.push_back(value); }
+  void setLocalCookie(const std::string&, const std::string&, const std::string&) override {}
   std::vector<PageLink> links;
   std::vector<std::string> marked;
   std::string readElementValue(const std::string& id) override {

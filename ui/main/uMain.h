@@ -169,6 +169,9 @@ class TfrmMain : public wxFrame {
   // server again, as start-up does, and loads the page again once it has had time to come up.
   void wbAppConnectionFailed(const std::string& url);
   void tmrServerRestartTimer();
+  // Reads the local server's page secret from its data folder and gives it to the browsers and
+  // the player; without one, nothing changes (the pages show the server's refusal).
+  void giveLocalServerCookie();
 
   // --- updates, About, Help ---
   void wbUpdateNavigateComplete2();

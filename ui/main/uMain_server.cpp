@@ -1,5 +1,7 @@
 // The local server gone away while the player runs: started again once, as at start-up.
 #include "common/zephra_constants.h"
+#include "platform/instance_lock.h"
+#include "player_logic/local_server_secret.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
@@ -34,8 +36,22 @@ void TfrmMain::wbAppConnectionFailed(const std::string& url) {
   tmrServerRestart.StartOnce(m_platform.serverWaitMs);
 }
 
+void TfrmMain::giveLocalServerCookie() {
+  const std::string data = AppDir + "lib/Program/data";
+  const std::string secret =
+      readLocalServerSecret({data + "/" + kLocalServerSecretFile, secretFallbackPath(data)});
+  if (secret.empty()) return;
+  wbApp().setLocalCookie(kLocalServerCookieName, secret, kLocalServerHost);
+  wmApp().setServerCookie(LocalBase, std::string(kLocalServerCookieName) + "=" + secret);
+}
+
 void TfrmMain::tmrServerRestartTimer() {
   if (statusText() == "Starting the local server again...") setStatusText("");
+  // A server started afresh may have made a new secret (its data folder was lost).
+  try {
+    giveLocalServerCookie();
+  } catch (...) {
+  }
   wbApp().navigate(m_reloadAfterRestart);
 }
 

@@ -41,6 +41,12 @@ void TfrmMain::FormCreate() {
     AccountCode.clear();
   }
   LocalBase = localBaseAddress();
+  // The server is up by now (or never will be): its secret, before the first page asks for it.
+  // A browser or player that cannot take it costs the pages only, never the start.
+  try {
+    giveLocalServerCookie();
+  } catch (...) {
+  }
   // The whole directory, not filtered by favorites.
   wbApp().navigate(channelDirectoryUrl(LocalBase, AccountCode, "0"));
   // A missing config.ini throws here: the directory is already loading, but no update check is

@@ -42,8 +42,12 @@ class FakeWebView : public WebView {
   wxWindow* window() override { return nullptr; }
   std::vector<PageLink> readLinks(const std::string&) override { return links; }
   void markLinks(const std::string&, const std::string& value, const std::string&) override { marked.push_back(value); }
+  void setLocalCookie(const std::string& name, const std::string& value, const std::string& host) override {
+    cookies.push_back(name + "=" + value + "@" + host);
+  }
   std::vector<PageLink> links;
   std::vector<std::string> marked;
+  std::vector<std::string> cookies;
 
   wxWindow* parent = nullptr;
   wxRect place;
@@ -86,8 +90,12 @@ class FakePlayer : public MediaPlayer {
     volumeLevel = volume;
   }
   wxWindow* window() override { return nullptr; }
+  void setServerCookie(const std::string& base, const std::string& cookie) override {
+    serverCookies.push_back(base + " " + cookie);
+  }
 
   std::vector<std::string> calls;
+  std::vector<std::string> serverCookies;
   std::string failOn;  // a call name ("stop", "play", ...) that throws
   bool failReads = false;
   bool muted = false;

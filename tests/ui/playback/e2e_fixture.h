@@ -18,7 +18,6 @@
 #include <mutex>
 #include <regex>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 #include <wx/menu.h>
@@ -26,6 +25,7 @@
 
 #include "player_logic/service_addresses.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/page_cookie.h"
 #include "tests/support/wx_test_util.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/frames/uFrame.h"
@@ -58,6 +58,7 @@ class LocalServerProcess {
   LocalServerProcess& operator=(const LocalServerProcess&) = delete;
 
   int port() const { return m_port; }
+  std::string cookie() const { return pageCookie(m_root / "data"); }
   std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
   std::string stream(const std::string& name) const { return base() + "demo/" + name + ".ts"; }
 
@@ -75,6 +76,7 @@ class LocalServerProcess {
   std::string get(const std::string& path) {
     httplib::Client client("127.0.0.1", m_port);
     client.set_read_timeout(5, 0);
+    client.set_default_headers({{"Cookie", cookie()}});
     auto result = client.Get(path.c_str());
     return result ? result->body : std::string();
   }
@@ -174,6 +176,10 @@ class EndToEndTest : public ::testing::Test {
     frm = new TfrmMain(std::move(services));
     // The server listens on a port of its own, not the installation's fixed one.
     frm->LocalBase = server->base();
+    // Its secret is in its own data folder, not in the application folder's.
+    const std::string cookie = server->cookie();
+    frm->wbApp().setLocalCookie(kLocalServerCookieName, cookie.substr(cookie.find('=') + 1), "127.0.0.1");
+    frm->wmApp().setServerCookie(frm->LocalBase, cookie);
     frm->wbApp().navigate(channelDirectoryUrl(frm->LocalBase, kAccount, "0"));
     frm->Show();
     directory().Bind(wxEVT_WEBVIEW_SCRIPT_RESULT, [this](wxWebViewEvent& event) {
