@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)parseXmltvTime(text.substr(0, 64));
   try {
     GuideReadLimits limits;
-    limits.maxBytes = 8 << 20;
+    limits.maxBytes = 1 << 20;
     limits.maxTagBytes = 4096;
     limits.maxAttributes = 32;
     XmltvReader reader = XmltvReader::openMemory(text.data(), text.size(), limits);

@@ -171,5 +171,27 @@ TEST(GuidePages, GridPageIsBoundedForAGuideOfVeryManyProgrammes) {
   EXPECT_NE(grid.find("Minute -30t"), std::string::npos);
 }
 
+// A stop in the middle of a long guide import ends the import, not only the listening port:
+// the process must end and give up its instance lock.
+TEST(GuidePages, StoppingTheServerEndsAGuideImport) {
+  TempDir dir;
+  LocalServerConfig config;
+  config.docRoot = (dir.path() / "www").string();
+  config.dataDir = (dir.path() / "data").string();
+  fs::create_directories(config.docRoot);
+  writeFile(fs::path(config.docRoot) / "channels.m3u", kPlaylist);
+  std::string guide = "<tv>";
+  const std::string desc(1000, 'd');
+  guide.reserve(12000 * 1200);
+  for (int minute = 0; minute < 12000; ++minute)
+    guide += show("news.example", minute, minute + 1, "Minute", desc);
+  writeFile(fs::path(config.docRoot) / "guide.xml", guide + "</tv>");
+  { LocalServer server(config); }  // its guide thread is reading the guide by now
+  guide::GuideStore store((fs::path(config.dataDir) / LocalServer::kGuideDatabaseName).string());
+  Channel news;
+  news.tvgId = "news.example";
+  EXPECT_TRUE(store.airings({&news}, 0, INT64_MAX / 2)[0].empty());
+}
+
 }  // namespace
 }  // namespace zephra::test
