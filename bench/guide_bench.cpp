@@ -1,6 +1,7 @@
 // Programme guide figures, run by bench/guide_bench.sh (never by the test suite):
 //   zephra_guide_bench generate FILE CHANNELS DAYS MEGABYTES   writes a guide of realistic shape
 //   zephra_guide_bench import FILE DATABASE                     import rate and peak memory growth
+//   zephra_guide_bench read FILE                                 the file only read: programmes, s
 #include <sys/resource.h>
 
 #include <chrono>
@@ -110,6 +111,16 @@ int import(const char* path, const char* database) {
   return 0;
 }
 
+int readOnly(const char* path) {
+  const auto start = std::chrono::steady_clock::now();
+  std::size_t read = 0;
+  XmltvReader reader = XmltvReader::openFile(path);
+  reader.read([](XmltvChannel&) {}, [&](XmltvProgramme&) { ++read; });
+  std::printf("%zu %.3f\n", read,
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,12 +129,14 @@ int main(int argc, char** argv) {
     if (mode == "generate" && argc == 6)
       return generate(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
     if (mode == "import" && argc == 4) return import(argv[2], argv[3]);
+    if (mode == "read" && argc == 3) return readOnly(argv[2]);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zephra_guide_bench: %s\n", e.what());
     return 1;
   }
   std::fprintf(stderr,
                "usage: zephra_guide_bench generate FILE CHANNELS DAYS MEGABYTES\n"
-               "       zephra_guide_bench import FILE DATABASE\n");
+               "       zephra_guide_bench import FILE DATABASE\n"
+               "       zephra_guide_bench read FILE\n");
   return 2;
 }

@@ -29,6 +29,9 @@ echo "running the local server benchmark..." >&2
 server_out=$(bash "$here/server_bench.sh" "$build" 11 2>&1) || echo "the local server benchmark failed: $(echo "$server_out" | tail -n 3)" >&2
 srv() { echo "$server_out" | awk -v n="$1" '$1 == n && $2 == "channels" { print $'"$2"' }'; }
 first_screen=$(echo "$server_out" | awk '/first screen/ { print $(NF - 5) }')
+echo "running the large guide benchmark (1 GiB)..." >&2
+guide_out=$(GUIDE_LARGE_SUMMARY=1 bash "$here/guide_large.sh" "$build" 1024 2>&1) || echo "the large guide benchmark failed: $(echo "$guide_out" | tail -n 3)" >&2
+gl() { echo "$guide_out" | tail -n 1 | awk '{ print $'"$1"' }'; }
 
 row() { printf '| %-52s | %12s | %-44s | %6s | %-8s |\n' "$1" "$2" "$3" "$4" "$5"; }
 echo
@@ -42,4 +45,8 @@ row "Zap: DOM click -> first frame ($z_zaps zaps, $z_lost lost)" "$z_ours ms" "l
 row "Server: start -> listening, 200k channels" "$(srv 200000 3) s" "-" "-" "at once"
 row "Server: start -> list shown, 10k / 50k / 200k" "$(srv 10000 4) / $(srv 50000 4) / $(srv 200000 4) s" "-" "-" "-"
 row "Server: query.php first screen, 50k channels, median" "$first_screen s" "-" "-" "<= 0.300"
+row "Guide of 1 GiB: import by the server" "$(gl 2) s" "the same file only read: $(gl 3) s" "$(gl 4)" "-"
+row "Guide of 1 GiB: server peak memory growth" "$(gl 5) MiB" "server resident before it: $(gl 6) MiB" "$(gl 7)" "<= 100 MiB"
+row "Guide of 1 GiB: query.php during the import" "$(gl 8) s" "the same page before it: $(gl 9) s" "$(gl 10)" "-"
+row "Guide of 1 GiB: guide.php during the import" "$(gl 11) s" "the same page before it: $(gl 12) s" "$(gl 13)" "-"
 echo "(medians of interleaved runs; zap: median of the per-zap ratios)"

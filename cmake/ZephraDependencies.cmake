@@ -67,10 +67,10 @@ zephra_find_module(SQLITE sqlite3)
 zephra_find_module(LIBZIP libzip)
 zephra_find_module(LIBXML2 libxml-2.0)
 zephra_find_module(MICROHTTPD libmicrohttpd)
+zephra_find_package(ZLIB)                                  # ZLIB::ZLIB: gzip guides
 
 # HTTP client and server of the tests and benchmarks.
 zephra_find_module(HTTPLIB cpp-httplib)
 if(ZEPHRA_BUILD_TESTS)
   zephra_find_package(GTest)                               # GTest::gtest, GTest::gtest_main
-  zephra_find_package(ZLIB)                                # ZLIB::ZLIB
 endif()

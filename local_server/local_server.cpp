@@ -104,6 +104,8 @@ LocalServer::LocalServer(LocalServerConfig config)
 }
 
 LocalServer::~LocalServer() {
+  // First: a long guide import must not keep the stopping process (and its instance lock) alive.
+  m_guide.stopImports();
   stop();
   m_sourceRefresher.stop();
 }

@@ -16,6 +16,21 @@ namespace {
 constexpr std::int64_t kHalfHour = 1800;
 constexpr int kPixelsPerMinute = 4;
 
+// What one grid row may hold, so that a guide of very short programmes or long texts cannot make
+// a page of hundreds of megabytes: the rest of a full row is a link to the grid from there on.
+constexpr std::size_t kRowProgrammes = 48;
+constexpr std::size_t kRowBytes = 32 * 1024;
+// Texts of a programme in the grid; the guide keeps them whole.
+constexpr std::size_t kShownTitle = 160, kShownField = 120, kShownDescription = 600;
+
+// `text` cut to at most `limit` bytes at a character boundary, marked by an ellipsis when cut.
+std::string shortened(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "\xE2\x80\xA6";
+}
+
 std::tm localTime(std::int64_t utc) {
   const time_t t = static_cast<time_t>(utc);
   std::tm tm{};
@@ -54,17 +69,20 @@ std::string clock(std::int64_t utc) {
 }
 
 void renderDetails(std::string& out, const guide::Airing& a) {
-  out += "<span class=\"info\"><strong>" + text::escapeHtml(a.title) + "</strong>";
+  out += "<span class=\"info\"><strong>" + text::escapeHtml(shortened(a.title, kShownTitle)) +
+         "</strong>";
   out += "<span class=\"when\">" + format(a.start, "%a %d %b %H:%M") + " \xE2\x80\x93 " +
          clock(a.stop) + "</span>";
-  if (!a.subTitle.empty()) out += "<span class=\"sub\">" + text::escapeHtml(a.subTitle) + "</span>";
+  if (!a.subTitle.empty())
+    out += "<span class=\"sub\">" + text::escapeHtml(shortened(a.subTitle, kShownField)) + "</span>";
   if (!a.episode.empty() || !a.category.empty()) {
-    out += "<span class=\"meta\">" + text::escapeHtml(a.episode);
+    out += "<span class=\"meta\">" + text::escapeHtml(shortened(a.episode, kShownField));
     if (!a.episode.empty() && !a.category.empty()) out += " \xC2\xB7 ";
-    out += text::escapeHtml(a.category) + "</span>";
+    out += text::escapeHtml(shortened(a.category, kShownField)) + "</span>";
   }
   if (!a.description.empty())
-    out += "<span class=\"desc\">" + text::escapeHtml(a.description) + "</span>";
+    out += "<span class=\"desc\">" + text::escapeHtml(shortened(a.description, kShownDescription)) +
+           "</span>";
   out += "</span>";
 }
 
@@ -162,18 +180,33 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
     out += "<div class=\"row\"><a class=\"play cname\" href=\"" + text::escapeHtml(playLink(c.url)) +
            "\">" + text::escapeHtml(c.name) + "</a><span class=\"track\">";
     if (i < airings.size()) {
-      for (const guide::Airing& a : airings[i]) {
+      std::size_t shown = 0, rowBytes = 0;
+      std::string item;
+      for (std::size_t k = 0; k < airings[i].size(); ++k) {
+        const guide::Airing& a = airings[i][k];
         const std::int64_t left = std::max(a.start, from), right = std::min(a.stop, to);
         if (right <= left) continue;
-        out += "<button type=\"button\" class=\"prog";
-        if (a.start <= now && now < a.stop) out += " onair";
-        out += "\" style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
-               "px;width:" + std::to_string(std::max<std::int64_t>(1, (right - left) / 60) *
-                                                kPixelsPerMinute) +
-               "px\"><span class=\"t\">" + clock(a.start) + " " + text::escapeHtml(a.title) +
-               "</span>";
-        renderDetails(out, a);
-        out += "</button>";
+        item = "<button type=\"button\" class=\"prog";
+        if (a.start <= now && now < a.stop) item += " onair";
+        item += "\" style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
+                "px;width:" + std::to_string(std::max<std::int64_t>(1, (right - left) / 60) *
+                                                 kPixelsPerMinute) +
+                "px\"><span class=\"t\">" + clock(a.start) + " " +
+                text::escapeHtml(shortened(a.title, kShownTitle)) + "</span>";
+        renderDetails(item, a);
+        item += "</button>";
+        if (shown == kRowProgrammes || rowBytes + item.size() > kRowBytes) {
+          // The row is full: the rest is on the grid that starts at the first one left out.
+          GuideRequest later = request;
+          later.start = std::max(from + kHalfHour, left - left % kHalfHour);
+          out += "<a class=\"more\" href=\"" + text::escapeHtml(guideAddress(later)) +
+                 "\" style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
+                 "px\">+" + std::to_string(airings[i].size() - k) + " more</a>";
+          break;
+        }
+        out += item;
+        rowBytes += item.size();
+        ++shown;
       }
     }
     out += "</span></div>\n";

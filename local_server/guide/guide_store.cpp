@@ -27,10 +27,14 @@ class ReadTransaction {
 };
 }  // namespace
 
-GuideStore::GuideStore(const std::string& path) : m_write(path), m_read(path) {
+GuideStore::GuideStore(const std::string& path) : m_path(path), m_write(path), m_read(path) {
   m_write.setBusyTimeout(5000);
   m_write.exec("PRAGMA journal_mode=WAL");
   m_write.exec("PRAGMA synchronous=NORMAL");
+  // A guide's database is bounded (with 4 KiB pages), and its journal is cut back after each
+  // import instead of keeping the largest size it ever reached.
+  m_write.exec("PRAGMA max_page_count=" + std::to_string(kMaxDatabaseBytes / 4096));
+  m_write.exec("PRAGMA journal_size_limit=" + std::to_string(64 << 20));
   // Enough cache for an import's working set; a bounded amount whatever the guide's size.
   m_write.exec("PRAGMA cache_size=-16000");
   migrate();
@@ -163,6 +167,15 @@ ImportResult GuideStore::replaceSource(const std::string& source,
   }
   rebuildIndex();
   return result;
+}
+
+void GuideStore::truncateJournal() {
+  std::lock_guard<std::mutex> lock(m_writeMutex);
+  try {
+    m_write.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  } catch (const SqliteError&) {
+    // A page reading meanwhile keeps it for now; the next import's checkpoint cuts it.
+  }
 }
 
 void GuideStore::removeSource(const std::string& source) {

@@ -4,6 +4,7 @@
 // guide until the import commits, and are never blocked by it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,6 +70,15 @@ class GuideStore {
   // Forgets programmes that ended before `before`.
   void prune(std::int64_t before);
 
+  // Makes every import running or to come stop soon (the server is stopping): set before the
+  // importing threads are joined.
+  void stopImports() { m_stopImports = true; }
+  const std::atomic<bool>& importsStopped() const { return m_stopImports; }
+  const std::string& path() const { return m_path; }
+  // Gives the journal's disk space back: after an import, above all a failed one, whose pages
+  // stay in the journal after the rollback.
+  void truncateJournal();
+
   // Index-aligned with `channels`; a null pointer or a channel without guide data gets nothing.
   std::vector<NowNext> nowNext(const std::vector<const Channel*>& channels, std::int64_t now);
   // Programmes overlapping [from, to), in start order, for each channel, with every field.
@@ -79,6 +89,8 @@ class GuideStore {
   static constexpr std::int64_t kKeepPast = 6 * 3600;
   // Longer programmes are not found as "on air" (it keeps the lookup a short index range).
   static constexpr std::int64_t kLongestProgramme = 24 * 3600;
+  // The database never grows beyond this (a write that would is refused as a full disk).
+  static constexpr std::int64_t kMaxDatabaseBytes = std::int64_t{16} << 30;
 
  private:
   struct ChannelMatch {
@@ -89,6 +101,8 @@ class GuideStore {
   std::shared_ptr<const GuideIndex> index() const;
   std::vector<std::optional<ChannelMatch>> match(const std::vector<const Channel*>& channels);
 
+  const std::string m_path;
+  std::atomic<bool> m_stopImports{false};
   std::mutex m_writeMutex;
   SqliteDatabase m_write;
   std::mutex m_readMutex;  // guards m_read and its statements

@@ -1,8 +1,5 @@
 #include "local_server/guide/xmltv_reader.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -103,6 +100,7 @@ enum class Field { None, DisplayName, Title, SubTitle, Description, Category, Ep
 }  // namespace
 
 struct XmltvReader::State {
+  std::unique_ptr<GuideInput> input;
   xmlTextReaderPtr reader = nullptr;
   std::string firstError;
   ~State() {
@@ -133,27 +131,33 @@ XmltvReader::~XmltvReader() = default;
 XmltvReader::XmltvReader(XmltvReader&& other) noexcept = default;
 XmltvReader& XmltvReader::operator=(XmltvReader&& other) noexcept = default;
 
-XmltvReader XmltvReader::openFile(const std::string& path) {
+namespace {
+int readInput(void* context, char* buffer, int length) {
+  return static_cast<GuideInput*>(context)->read(buffer, length);
+}
+}  // namespace
+
+XmltvReader XmltvReader::open(std::unique_ptr<GuideInput> input) {
   initLibxml();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0)
-    throw GuideError("cannot read " + path + ": " + std::strerror(errno));
-  // A FIFO or device could block or never end.
-  if (!S_ISREG(st.st_mode)) throw GuideError("cannot read " + path + ": not a regular file");
   auto state = std::make_unique<State>();
-  state->reader = xmlReaderForFile(path.c_str(), nullptr, kParseOptions);
-  if (!state->reader) throw GuideError("cannot read " + path);
+  state->input = std::move(input);
+  // The input stays ours (no close callback): the reader is freed before it.
+  state->reader =
+      xmlReaderForIO(readInput, nullptr, state->input.get(), nullptr, nullptr, kParseOptions);
+  if (!state->reader) {
+    const std::string why = state->input->failure();
+    throw GuideError(why.empty() ? "cannot read the guide" : why);
+  }
   return XmltvReader(std::move(state));
 }
 
-XmltvReader XmltvReader::openMemory(const char* data, std::size_t size) {
-  initLibxml();
-  if (size > static_cast<std::size_t>(INT32_MAX)) throw GuideError("guide too large");
-  auto state = std::make_unique<State>();
-  state->reader =
-      xmlReaderForMemory(data, static_cast<int>(size), nullptr, nullptr, kParseOptions);
-  if (!state->reader) throw GuideError("cannot read the guide");
-  return XmltvReader(std::move(state));
+XmltvReader XmltvReader::openFile(const std::string& path, const GuideReadLimits& limits) {
+  return open(GuideInput::fromFile(path, limits));
+}
+
+XmltvReader XmltvReader::openMemory(const char* data, std::size_t size,
+                                    const GuideReadLimits& limits) {
+  return open(GuideInput::fromMemory(data, size, limits));
 }
 
 void XmltvReader::read(const ChannelHandler& onChannel, const ProgrammeHandler& onProgramme) {
@@ -272,6 +276,8 @@ void XmltvReader::read(const ChannelHandler& onChannel, const ProgrammeHandler& 
       }
     }
   }
+  // A limit or a read error of our own says more than the parser's "I/O error" that follows it.
+  if (!m_state->input->failure().empty()) throw GuideError(m_state->input->failure());
   if (status < 0 || !m_state->firstError.empty())
     throw GuideError("not a readable XMLTV guide: " +
                      (m_state->firstError.empty() ? std::string("malformed XML")

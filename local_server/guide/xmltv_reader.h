@@ -1,6 +1,7 @@
 // A streaming XMLTV reader on libxml2's xmlTextReader: channels and programmes are handed out one
-// at a time as the file is read, so a large guide never sits whole in memory. Plain and gzip files
-// are told apart by their content. No network access, no external entities, no DTD loading.
+// at a time as the file is read, so a large guide never sits whole in memory. The bytes come
+// through a GuideInput (gzip told by the content and unpacked there, size, time and markup
+// limits). No network access, no external entities, no DTD loading, no entity declarations.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "local_server/guide/guide_error.h"
+#include "local_server/guide/guide_input.h"
 
 namespace zephra::guide {
 
@@ -32,9 +34,10 @@ class XmltvReader {
   using ProgrammeHandler = std::function<void(XmltvProgramme&)>;
 
   // GuideError when the file cannot be opened.
-  static XmltvReader openFile(const std::string& path);
+  static XmltvReader openFile(const std::string& path, const GuideReadLimits& limits = {});
   // The bytes must outlive the reader.
-  static XmltvReader openMemory(const char* data, std::size_t size);
+  static XmltvReader openMemory(const char* data, std::size_t size,
+                                const GuideReadLimits& limits = {});
 
   ~XmltvReader();
   XmltvReader(XmltvReader&& other) noexcept;
@@ -43,7 +46,8 @@ class XmltvReader {
   XmltvReader& operator=(const XmltvReader&) = delete;
 
   // Reads the whole document, calling the handlers in document order. Throws GuideError when the
-  // document is not well-formed XML (a broken or truncated file) or its root is not <tv>; what the
+  // document is not well-formed XML (a broken or truncated file), its root is not <tv> or it
+  // breaks one of the limits (then the message names the limit); what the
   // handlers received before then must be thrown away by the caller. Programmes without a channel,
   // title or valid start are skipped and counted.
   void read(const ChannelHandler& onChannel, const ProgrammeHandler& onProgramme);
@@ -56,6 +60,7 @@ class XmltvReader {
  private:
   struct State;
   explicit XmltvReader(std::unique_ptr<State> state);
+  static XmltvReader open(std::unique_ptr<GuideInput> input);
   std::unique_ptr<State> m_state;
   std::size_t m_skipped = 0;
 };

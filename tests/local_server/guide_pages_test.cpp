@@ -147,5 +147,51 @@ TEST(GuidePages, BuiltinGuideChangesAndBreakage) {
   EXPECT_EQ(server.body("/query.php?code=&fav=0").find("class=\"epg\""), std::string::npos);
 }
 
+// A guide of minute-long programmes with long texts: each row holds a bounded part of them and
+// links to the grid from where it stopped, so the page stays small.
+TEST(GuidePages, GridPageIsBoundedForAGuideOfVeryManyProgrammes) {
+  ServerFixture server(kPlaylist);
+  std::string guide = "<?xml version=\"1.0\"?><tv>";
+  for (const char* channel : {"news.example", "film.example"})
+    for (int minute = -30; minute < 400; ++minute)
+      guide += show(channel, minute, minute + 1,
+                    "Minute " + std::to_string(minute) + std::string(600, 't'), std::string(4000, 'd'));
+  guide += "<channel id=\"film.example\"><display-name>Film Four</display-name></channel></tv>";
+  writeFile(server.docRoot() / "guide.xml", guide);
+  ASSERT_TRUE(waitForGuide(server, "Minute 0"));
+  const std::string grid = server.body("/guide.php?code=&fav=0");
+  EXPECT_LT(grid.size(), 120u * 1024);
+  const auto more = hrefsOf(grid, "more");
+  ASSERT_EQ(more.size(), 2u) << grid.substr(0, 2000);
+  EXPECT_NE(more[0].find("guide.php?code=&fav=0&t="), std::string::npos) << more[0];
+  // The link goes on from where the row stopped.
+  const std::string later = server.body("/" + more[0]);
+  EXPECT_LT(later.size(), 120u * 1024);
+  EXPECT_EQ(later.find("Minute -30t"), std::string::npos);
+  EXPECT_NE(grid.find("Minute -30t"), std::string::npos);
+}
+
+// A stop in the middle of a long guide import ends the import, not only the listening port:
+// the process must end and give up its instance lock.
+TEST(GuidePages, StoppingTheServerEndsAGuideImport) {
+  TempDir dir;
+  LocalServerConfig config;
+  config.docRoot = (dir.path() / "www").string();
+  config.dataDir = (dir.path() / "data").string();
+  fs::create_directories(config.docRoot);
+  writeFile(fs::path(config.docRoot) / "channels.m3u", kPlaylist);
+  std::string guide = "<tv>";
+  const std::string desc(1000, 'd');
+  guide.reserve(12000 * 1200);
+  for (int minute = 0; minute < 12000; ++minute)
+    guide += show("news.example", minute, minute + 1, "Minute", desc);
+  writeFile(fs::path(config.docRoot) / "guide.xml", guide + "</tv>");
+  { LocalServer server(config); }  // its guide thread is reading the guide by now
+  guide::GuideStore store((fs::path(config.dataDir) / LocalServer::kGuideDatabaseName).string());
+  Channel news;
+  news.tvgId = "news.example";
+  EXPECT_TRUE(store.airings({&news}, 0, INT64_MAX / 2)[0].empty());
+}
+
 }  // namespace
 }  // namespace zephra::test
