@@ -31,7 +31,7 @@ TEST_F(Service, UpdateCheckOffersThePublishedStampOnlyToOthers) {
     EXPECT_EQ(fieldValue(res->body, "retVal"), "0") << target;
     EXPECT_FALSE(fieldValue(res->body, "retTime")) << target;
   }
-  const std::string stamp = publish("#EXTM3U\n");
+  const std::string stamp = publish("#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n");
   struct Case {
     std::string target;
     const char* retVal;
