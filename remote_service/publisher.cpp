@@ -110,12 +110,19 @@ Publisher::Publisher(std::string dataDir, PackageLimits limits)
     : m_dataDir(std::move(dataDir)), m_limits(limits) {}
 
 std::optional<Release> Publisher::current() const {
-  std::ifstream in(m_dataDir + "/" + kCurrentName, std::ios::binary);
-  std::string stamp;
-  if (!in || !std::getline(in, stamp) || !isWellFormedStamp(stamp)) return std::nullopt;
-  Release release{stamp, m_dataDir + "/" + kReleasesName + "/" + stamp + "/" + kPackageName};
-  if (!fs::is_regular_file(release.packagePath)) return std::nullopt;
-  return release;
+  // A reader held up between reading the stamp and looking for its package may find that
+  // package pruned by two publishes since; the stamp has moved on then, so it reads it again.
+  std::string previousStamp;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::ifstream in(m_dataDir + "/" + kCurrentName, std::ios::binary);
+    std::string stamp;
+    if (!in || !std::getline(in, stamp) || !isWellFormedStamp(stamp) || stamp == previousStamp)
+      return std::nullopt;
+    Release release{stamp, m_dataDir + "/" + kReleasesName + "/" + stamp + "/" + kPackageName};
+    if (fs::is_regular_file(release.packagePath)) return release;
+    previousStamp = stamp;
+  }
+  return std::nullopt;
 }
 
 std::string Publisher::newStamp(const std::optional<Release>& previous) const {
