@@ -8,14 +8,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <string_view>
 #include <system_error>
 #include <utility>
 
-#include "common/text.h"
 #include "local_server/file_tree.h"
-#include "local_server/playlist/m3u_parser.h"
 #include "common/storage/zip_archive.h"
 
 namespace fs = std::filesystem;
@@ -63,36 +59,6 @@ std::string swapInto(const std::string& staging, const std::string& live, const 
     throwErrno("rename " + staging);
   }
   return old;
-}
-
-// The "#EXTM3U" header at the start, in UTF-8 (with or without BOM) or UTF-16 with a BOM.
-bool hasExtM3uHeader(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  char head[32] = {};
-  in.read(head, sizeof head);
-  std::string text(head, static_cast<std::size_t>(in.gcount()));
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  const bool littleEndian = text.rfind("\xFF\xFE", 0) == 0;
-  if (littleEndian || text.rfind("\xFE\xFF", 0) == 0) {
-    std::string narrow;
-    for (std::size_t i = littleEndian ? 2 : 3; i < text.size(); i += 2) narrow += text[i];
-    text = narrow;
-  }
-  return text::startsWithIgnoringCase(text, "#EXTM3U");
-}
-
-// An update that would leave the directory empty or filled with junk is refused: the new
-// channel list must be a playlist with at least one entry.
-void checkChannelList(const std::string& path) {
-  Playlist playlist;
-  try {
-    playlist = loadM3uFile(path);
-  } catch (const PlaylistError& e) {
-    throw PackageRejected(std::string("channels.m3u cannot be read: ") + e.what());
-  }
-  if (!hasExtM3uHeader(path)) throw PackageRejected("channels.m3u is not an EXTM3U playlist");
-  if (playlist.channels.empty())
-    throw PackageRejected("channels.m3u holds no channel the player could use");
 }
 
 }  // namespace
@@ -195,23 +161,19 @@ InstallResult UpdateInstaller::install() {
     result.reason = std::move(why);
     return result;
   };
-  if (!S_ISREG(st.st_mode)) return rejected("the package is not a regular file");
-  if (static_cast<std::uint64_t>(st.st_size) > m_limits.maxPackageBytes)
-    return rejected("the package is too large");
 
   const std::string staging = stagingPath(m_docRoot);
   const std::string old = oldPath(m_docRoot);
   std::error_code ignored;
   try {
+    checkPackageFile(package, m_limits);
     ZipArchive archive(package);
-    const auto plan = planInstall(archive, m_limits);
+    const auto plan = checkPackage(archive, m_limits);
 
     fs::remove_all(staging, ignored);
     fs::remove_all(old, ignored);
     linkCopyTree(m_docRoot, staging, kPackageRelative);
     result.files = extract(archive, plan, staging);
-    for (const PlannedEntry& entry : plan)
-      if (!entry.directory && entry.path == "channels.m3u") checkChannelList(staging + "/" + entry.path);
     const std::string previous = swapInto(staging, m_docRoot, old);
     fs::remove_all(previous, ignored);
     // The archive may have brought a package of its own; installing it again at the next

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/instance_lock.h"
+#include "platform/listed_files.h"
 #include "common/storage/zip_archive.h"
 #include "remote_service/zip_writer.h"
 
@@ -37,40 +38,30 @@ void syncPath(const std::string& path, int flags) {
   if (result != 0) throwErrno("sync " + path);
 }
 
-struct ContentEntry {
-  std::string name;
-  std::string source;
-  bool folder = false;
-};
-
-// Sorted, so the same content always makes the same archive.
-std::vector<ContentEntry> listContent(const fs::path& root) {
+// Sorted, so the same content always makes the same archive. Never follows a link: what is
+// packed is what lies in the folder, and each file is checked again when it is read.
+std::vector<ListedEntry> listContent(const fs::path& root, const PackageLimits& limits) {
   if (!fs::is_directory(fs::symlink_status(root)))
     throw PackageRejected("the content folder " + root.string() + " is not a folder");
-  std::vector<ContentEntry> entries;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-       ++it) {
-    const auto status = it->symlink_status();
-    const std::string name = it->path().lexically_relative(root).generic_string();
-    if (fs::is_directory(status)) {
-      entries.push_back({name, it->path().string(), true});
-    } else if (fs::is_regular_file(status)) {
-      entries.push_back({name, it->path().string(), false});
-    } else {
-      throw PackageRejected("entry \"" + name + "\": symbolic link or special file");
-    }
+  std::vector<ListedEntry> entries;
+  try {
+    entries = listTreeWithoutLinks(root.string(), limits.maxEntries);
+  } catch (const FileRefused& e) {
+    throw PackageRejected(e.what());
   }
+  for (const ListedEntry& entry : entries)
+    if (entry.kind == ListedEntry::Kind::Other)
+      throw PackageRejected("entry \"" + entry.name + "\": symbolic link or special file");
   std::sort(entries.begin(), entries.end(),
-            [](const ContentEntry& a, const ContentEntry& b) { return a.name < b.name; });
+            [](const ListedEntry& a, const ListedEntry& b) { return a.name < b.name; });
   return entries;
 }
 
 // The installer's own checks, on the archive exactly as it will be served.
-std::size_t checkPackage(const std::string& path, const PackageLimits& limits) {
-  if (fs::file_size(path) > limits.maxPackageBytes)
-    throw PackageRejected("the package is too large");
+std::size_t checkBuiltPackage(const std::string& path, const PackageLimits& limits) {
+  checkPackageFile(path, limits);
   const ZipArchive archive(path);
-  return planInstall(archive, limits).size();
+  return checkPackage(archive, limits).size();
 }
 
 bool sameContent(const std::string& a, const std::string& b) {
@@ -119,12 +110,19 @@ Publisher::Publisher(std::string dataDir, PackageLimits limits)
     : m_dataDir(std::move(dataDir)), m_limits(limits) {}
 
 std::optional<Release> Publisher::current() const {
-  std::ifstream in(m_dataDir + "/" + kCurrentName, std::ios::binary);
-  std::string stamp;
-  if (!in || !std::getline(in, stamp) || !isWellFormedStamp(stamp)) return std::nullopt;
-  Release release{stamp, m_dataDir + "/" + kReleasesName + "/" + stamp + "/" + kPackageName};
-  if (!fs::is_regular_file(release.packagePath)) return std::nullopt;
-  return release;
+  // A reader held up between reading the stamp and looking for its package may find that
+  // package pruned by two publishes since; the stamp has moved on then, so it reads it again.
+  std::string previousStamp;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::ifstream in(m_dataDir + "/" + kCurrentName, std::ios::binary);
+    std::string stamp;
+    if (!in || !std::getline(in, stamp) || !isWellFormedStamp(stamp) || stamp == previousStamp)
+      return std::nullopt;
+    Release release{stamp, m_dataDir + "/" + kReleasesName + "/" + stamp + "/" + kPackageName};
+    if (fs::is_regular_file(release.packagePath)) return release;
+    previousStamp = stamp;
+  }
+  return std::nullopt;
 }
 
 std::string Publisher::newStamp(const std::optional<Release>& previous) const {
@@ -152,7 +150,8 @@ PublishResult Publisher::publish(const std::string& contentDir) {
   InstanceLock lock(m_dataDir + "/publish.lock");
   if (!lock.held()) throw std::runtime_error("another publish runs on " + m_dataDir);
 
-  const auto entries = listContent(fs::absolute(contentDir));
+  const fs::path root = fs::absolute(contentDir);
+  const auto entries = listContent(root, m_limits);
   // libzip writes no file at all for an archive without entries.
   if (entries.empty()) throw PackageRejected("the content folder is empty");
   // Built in a folder of its own beside the releases; only a checked, synced package is renamed
@@ -162,17 +161,21 @@ PublishResult Publisher::publish(const std::string& contentDir) {
   const std::string package = building + "/" + kPackageName;
   try {
     ZipWriter writer(package);
-    for (const ContentEntry& entry : entries) {
-      if (entry.folder)
+    for (const ListedEntry& entry : entries) {
+      if (entry.kind == ListedEntry::Kind::Folder)
         writer.addFolder(entry.name);
       else
-        writer.addFile(entry.name, entry.source);
+        writer.addFile(entry.name, (root / entry.name).string(), entry);
     }
-    writer.close();
+    try {
+      writer.close();
+    } catch (const FileRefused& e) {
+      throw PackageRejected(e.what());
+    }
     syncPath(package, O_RDONLY);
 
     PublishResult result;
-    result.entries = checkPackage(package, m_limits);
+    result.entries = checkBuiltPackage(package, m_limits);
     const auto previous = current();
     if (previous && sameContent(package, previous->packagePath)) {
       fs::remove_all(building);

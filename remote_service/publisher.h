@@ -35,8 +35,9 @@ class Publisher {
 
   // Builds update.zip from every file and folder under `contentDir`, refuses it when the local
   // server's installer would (PackageRejected, nothing changes), and makes it current under a
-  // new stamp. Symbolic links and special files in the folder are refused too. Two publishes on
-  // one data folder never run at once (std::runtime_error for the second).
+  // new stamp. Symbolic links and special files in the folder are refused too, and so is a file
+  // replaced or changed between the listing and its packing (never followed, never waited
+  // for). Two publishes on one data folder never run at once (std::runtime_error for the second).
   PublishResult publish(const std::string& contentDir);
 
   static constexpr const char* kPackageName = "update.zip";

@@ -22,10 +22,18 @@ struct Report {
 // Longer values are cut to this many bytes before they are stored.
 inline constexpr std::size_t kMaxReportFieldBytes = 4096;
 
+// What the store keeps at most. Past either limit the oldest reports are dropped: a report is
+// about a channel as it plays now, so the newest ones matter most, and a flood that filled the
+// store must not shut out every genuine report after it until someone clears it by hand.
+struct ReportLimits {
+  std::size_t maxReports = 50000;
+  std::uint64_t maxBytes = 64ull << 20;  // the stored fields' bytes together
+};
+
 class ReportStore {
  public:
-  // Opens (creating) the database file.
-  explicit ReportStore(const std::string& path);
+  // Opens (creating) the database file; a store above `limits` is trimmed at the next report.
+  explicit ReportStore(const std::string& path, ReportLimits limits = {});
 
   // Returns the new report's id.
   std::int64_t add(const std::string& address, const std::string& clientAddress,
@@ -33,9 +41,17 @@ class ReportStore {
   // Newest first.
   std::vector<Report> latest(std::size_t count);
 
+  std::size_t count();
+  std::uint64_t storedBytes();
+
  private:
+  void dropOldest();
+
   std::mutex m_mutex;
   SqliteDatabase m_db;
+  ReportLimits m_limits;
+  std::size_t m_count = 0;
+  std::uint64_t m_bytes = 0;
 };
 
 }  // namespace zephra::service

@@ -15,6 +15,22 @@ namespace {
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 
+// Printable ASCII but the blank and the backslash as it is, everything else as \xHH: a field
+// can neither end its line, nor split into two fields, nor reach the operator's terminal as a
+// control sequence.
+void appendLogSafe(std::string& line, const std::string& field) {
+  for (const unsigned char c : field) {
+    if (c > 0x20 && c < 0x7f && c != '\\') {
+      line += static_cast<char>(c);
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      line += "\\x";
+      line += kHex[c >> 4];
+      line += kHex[c & 15];
+    }
+  }
+}
+
 }  // namespace
 
 std::string renderUpdateReply(const std::string& clientStamp, const std::string* publishedStamp) {
@@ -55,27 +71,22 @@ std::string renderAbout(const std::string& accountCode) {
 
 std::string renderError(int status) {
   std::string out = pageStart("Error " + std::to_string(status));
-  out += status == 404 ? "<p>Not found.</p>\n" : "<p>The request could not be served.</p>\n";
+  out += status == 404   ? "<p>Not found.</p>\n"
+         : status == 429 ? "<p>Too many reports from your address. Please try again later.</p>\n"
+                         : "<p>The request could not be served.</p>\n";
   return out + pageEnd();
 }
 
 std::string accessLogLine(const http::Request& req, int status) {
-  std::string line = req.clientAddress + " " + req.method + " ";
-  for (const unsigned char c : req.target) {
-    if (c > 0x20 && c < 0x7f && c != '\\') {
-      line += static_cast<char>(c);
-    } else {
-      static const char kHex[] = "0123456789abcdef";
-      line += "\\x";
-      line += kHex[c >> 4];
-      line += kHex[c & 15];
-    }
-  }
+  std::string line = req.clientAddress + " ";
+  appendLogSafe(line, req.method);
+  line += ' ';
+  appendLogSafe(line, req.target);
   return line + " " + std::to_string(status);
 }
 
-ServicePages::ServicePages(Publisher& publisher, ReportStore& reports)
-    : m_publisher(publisher), m_reports(reports) {}
+ServicePages::ServicePages(Publisher& publisher, ReportStore& reports, RateLimitSettings reportRate)
+    : m_publisher(publisher), m_reports(reports), m_reportRate(reportRate) {}
 
 void ServicePages::answer(const http::Request& req, http::Response& res) {
   res.setHeader("Cache-Control", "no-store");
@@ -94,6 +105,11 @@ void ServicePages::answer(const http::Request& req, http::Response& res) {
       res.status = 404;
       res.setContent(renderError(404), kHtml);
     }
+  } else if (req.path == "/report-soft.php" &&
+             !m_reportRate.allow(req.clientAddress, ClientRateLimit::Clock::now())) {
+    res.status = 429;
+    res.setHeader("Retry-After", "60");
+    res.setContent(renderError(429), kHtml);
   } else if (req.path == "/report-soft.php") {
     const std::string address = http::rawTrailingValue(req.query, "url");
     m_reports.add(address, req.clientAddress, req.header("User-Agent"));

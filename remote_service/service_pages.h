@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/http/http_server.h"
+#include "remote_service/client_rate_limit.h"
 #include "remote_service/publisher.h"
 #include "remote_service/report_store.h"
 
@@ -12,7 +13,8 @@ namespace zephra::service {
 
 class ServicePages {
  public:
-  ServicePages(Publisher& publisher, ReportStore& reports);
+  // Reports beyond `reportRate` from one client address are answered 429 and not stored.
+  ServicePages(Publisher& publisher, ReportStore& reports, RateLimitSettings reportRate = {});
 
   // Every page depends on what is published or who asks, so none may be cached.
   void answer(const http::Request& req, http::Response& res);
@@ -20,6 +22,7 @@ class ServicePages {
  private:
   Publisher& m_publisher;
   ReportStore& m_reports;
+  ClientRateLimit m_reportRate;
 };
 
 // The pages themselves, for tests and for the routes above.
@@ -32,8 +35,9 @@ std::string renderHelp(const std::string& topic);
 std::string renderError(int status);
 
 // One line of the access log, without its line end: "CLIENT METHOD TARGET STATUS". Bytes of
-// the target that are not printable ASCII, and the backslash, appear as \xHH, so a hostile
-// target cannot forge lines or send escape codes to the operator's terminal.
+// the method and the target that are not printable ASCII, the blank and the backslash appear
+// as \xHH, so a hostile request cannot forge lines or fields or send escape codes to the
+// operator's terminal.
 std::string accessLogLine(const http::Request& req, int status);
 
 }  // namespace zephra::service

@@ -312,8 +312,10 @@ int Server::bind(const std::string& host, int port) {
   const int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   socklen_t length = sizeof address;
+  // A queue as long as the connection limit: a burst of clients within the limit is not made to
+  // wait a second for the retry of a dropped connection request.
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, 128) != 0 ||
+      ::listen(fd, static_cast<int>(m_options.connectionLimit)) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     const std::string why = std::strerror(errno);
     ::close(fd);
@@ -327,8 +329,13 @@ bool Server::run() {
   std::unique_lock<std::mutex> lock(m_mutex);
   if (m_stopRequested) return true;
   if (m_listenFd < 0) return false;
+  // poll(), not epoll: the library's epoll loop (0.9.75) takes at most 128 events per call and,
+  // when a worker gets exactly that many, waits again with the full time-out before serving
+  // them, so a worker with 128 busy kept-alive connections left them all unanswered until the
+  // idle time-out closed them. poll() has no such batch, and a worker holds a few hundred
+  // sockets at most.
   MHD_Daemon* daemon = MHD_start_daemon(
-      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC, 0, nullptr, nullptr,
+      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC, 0, nullptr, nullptr,
       &Internals::access, this,
       MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(m_listenFd),
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(m_options.workerThreads),

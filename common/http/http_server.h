@@ -1,6 +1,6 @@
 // zephra::http: a small HTTP/1.1 server on libmicrohttpd, shared by the programs of the project.
 //
-// Connections are served by a few event-driven worker threads (epoll): a connection that sends
+// Connections are served by a few event-driven worker threads (poll): a connection that sends
 // slowly or not at all costs a socket and a little memory, never a worker, so it cannot hold up
 // anyone else's request, and stop() ends at once whatever the clients do. Handlers get a plain
 // Request and fill a plain Response; they run on a worker thread and should not block for long.

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <unordered_set>
+
 #include <zip.h>
 
 namespace zephra {
@@ -69,6 +71,7 @@ std::vector<PlannedEntry> planInstall(const ZipArchive& archive, const PackageLi
   std::vector<PlannedEntry> plan;
   plan.reserve(count);
   std::uint64_t total = 0;
+  std::unordered_set<std::string> files;
   for (std::size_t i = 0; i < count; ++i) {
     const ZipEntryInfo info = archive.entry(i);
     PlannedEntry entry;
@@ -89,10 +92,24 @@ std::vector<PlannedEntry> planInstall(const ZipArchive& archive, const PackageLi
     if (info.size >= limits.ratioCheckFloor &&
         info.size / (info.compressedSize ? info.compressedSize : 1) > limits.maxCompressionRatio)
       throw reject("compression ratio too high");
+    if (!entry.directory) files.insert(entry.path);
     total += info.size;
     if (total > limits.maxUnpackedBytes) throw PackageRejected("unpacked content too large");
     entry.size = info.size;
     plan.push_back(std::move(entry));
+  }
+  // Every folder a path passes through, named or not, must not also be a file.
+  for (const PlannedEntry& entry : plan) {
+    std::string path = entry.path;
+    bool parent = false;
+    for (;;) {
+      if ((parent || entry.directory) && files.count(path))
+        throw PackageRejected("entry \"" + path + "\": both a file and a folder");
+      const auto slash = path.rfind('/');
+      if (slash == std::string::npos) break;
+      path.resize(slash);
+      parent = true;
+    }
   }
   return plan;
 }

@@ -1,5 +1,6 @@
 // Checks an update package before anything is written: every entry must be a plain file or
-// folder that lands inside the document tree, and the package must stay within size limits.
+// folder that lands inside the document tree, the package must stay within size limits, and its
+// channel list must be one the directory can show.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +51,22 @@ struct PlannedEntry {
 std::string checkedEntryPath(const std::string& name);
 
 // Checks every entry of the archive against the rules and limits; the plan lists what to create.
+// A path that is a file in one entry and a folder in another (or passed through by another) is
+// refused: which one would win is not for the archive's order to decide. (Two entries of one
+// name never get this far: the archive reader refuses them.)
 std::vector<PlannedEntry> planInstall(const ZipArchive& archive, const PackageLimits& limits);
+
+// The channel list in the document tree.
+inline constexpr const char* kChannelListName = "channels.m3u";
+
+// The package file itself: a regular file (not followed if it is a link) within the package
+// size limit.
+void checkPackageFile(const std::string& path, const PackageLimits& limits);
+
+// Everything about a package that does not depend on the tree it goes into: planInstall's rules,
+// and a channel list, when it brings one, that is an EXTM3U playlist with at least one entry the
+// directory can use (an update must not leave the directory empty or full of junk). The local
+// server's installer and the service's publisher both run exactly this.
+std::vector<PlannedEntry> checkPackage(const ZipArchive& archive, const PackageLimits& limits);
 
 }  // namespace zephra

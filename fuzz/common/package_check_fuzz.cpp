@@ -1,4 +1,5 @@
-// Update packages: entry names on their own, and whole archives through the install plan.
+// Update packages: entry names on their own, and whole archives through every check the
+// installer and the publisher run (entries, sizes, the channel list read from the archive).
 #include <unistd.h>
 
 #include <cstddef>
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   try {
     zephra::ZipArchive archive(packagePath());
-    zephra::planInstall(archive, zephra::PackageLimits{});
+    zephra::checkPackage(archive, zephra::PackageLimits{});
   } catch (const zephra::ZipError&) {
   } catch (const zephra::PackageRejected&) {
   }

@@ -23,9 +23,7 @@ namespace {
 // A garbage file could otherwise produce one warning per line and hold megabytes of them.
 constexpr std::size_t kMaxWarnings = 100;
 
-// Far above any real channel list (50,000 channels take about 5 MB); reading more than this into
-// memory is a mistake we refuse rather than exhaust the server's memory.
-constexpr long long kMaxFileBytes = 256LL * 1024 * 1024;
+constexpr long long kMaxFileBytes = static_cast<long long>(kMaxPlaylistFileBytes);
 
 // At most about 80 bytes of text for a warning, cut at a character boundary.
 std::string shortened(const std::string& text) {

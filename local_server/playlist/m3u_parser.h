@@ -1,6 +1,7 @@
 // EXTM3U playlist parsing: the channel list the local server's directory pages are built from.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,6 +54,10 @@ class PlaylistError : public std::runtime_error {
 // without BOM), Latin-1/Windows-1252 (decoded line by line where a line is not valid UTF-8) or
 // UTF-16 with a BOM; the output is always UTF-8.
 Playlist parseM3u(std::string_view text);
+
+// Far above any real channel list (50,000 channels take about 5 MB); reading more than this into
+// memory is a mistake we refuse rather than exhaust the server's memory.
+inline constexpr std::size_t kMaxPlaylistFileBytes = 256u * 1024 * 1024;
 
 // Reads the whole file and parses it; PlaylistError (with the system's reason) when the file
 // cannot be read or is implausibly large for a playlist.

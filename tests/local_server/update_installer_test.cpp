@@ -112,6 +112,8 @@ TEST_F(Installer, HostilePackagesAreRejectedAndChangeNothing) {
       {"fifo", [](ZipBuilder& z) { z.special("demo/fifo", "", S_IFIFO | 0600); }},
       {"good entries then a bad one",
        [](ZipBuilder& z) { z.file("channels.m3u", "new").file("../evil.txt", "x"); }},
+      {"a file and a folder of one name", [](ZipBuilder& z) { z.file("new", "x").folder("new/"); }},
+      {"a file inside a file", [](ZipBuilder& z) { z.file("new", "x").file("new/y", "x"); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -226,7 +228,10 @@ TEST_F(Installer, CorruptEntryDataLeavesTheOldContentWhole) {
   std::mt19937 random(3);
   std::string text;
   for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(random() % 1000) + "\n";
-  ZipBuilder(package()).file("channels.m3u", "new").file("demo/a.ts", text).close();
+  ZipBuilder(package())
+      .file("channels.m3u", "#EXTM3U\n" + entry("New", "http://n.example/1"))
+      .file("demo/a.ts", text)
+      .close();
   std::string bytes = readFile(package());
   const auto at = bytes.find("demo/a.ts");  // the local header; data follows it
   ASSERT_NE(at, std::string::npos);
@@ -236,6 +241,7 @@ TEST_F(Installer, CorruptEntryDataLeavesTheOldContentWhole) {
   const auto before = content();
   const InstallResult result = install();
   EXPECT_EQ(result.outcome, Outcome::Rejected);
+  EXPECT_NE(result.reason.find("demo/a.ts\" is damaged"), std::string::npos) << result.reason;
   EXPECT_EQ(content(), before);
   expectNoLeftovers();
 }

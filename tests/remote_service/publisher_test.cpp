@@ -2,12 +2,15 @@
 // published installs, and the stamp changes only with the content.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <thread>
 
 #include "local_server/update_installer.h"
 #include "common/storage/zip_archive.h"
 #include "remote_service/publisher.h"
 #include "tests/local_server/server_test_support.h"
+#include "tests/local_server/zip_builder.h"
 
 namespace zephra::service {
 namespace {
@@ -16,6 +19,9 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 namespace fs = std::filesystem;
+
+// A channel list the installer takes, with `name` as its one channel.
+std::string playlist(const std::string& name) { return "#EXTM3U\n" + test::entry(name, "http://h/1"); }
 
 class Publishing : public ::testing::Test {
  protected:
@@ -59,7 +65,7 @@ TEST_F(Publishing, PublishedContentInstallsThroughTheLocalServersInstaller) {
 }
 
 TEST_F(Publishing, TheStampChangesOnlyWithTheContentAndThePreviousPackageStays) {
-  writeFile(content() / "channels.m3u", "one");
+  writeFile(content() / "channels.m3u", playlist("one"));
   Publisher publisher(data().string());
   const std::string first = publisher.publish(content().string()).release.stamp;
 
@@ -68,10 +74,10 @@ TEST_F(Publishing, TheStampChangesOnlyWithTheContentAndThePreviousPackageStays) 
   EXPECT_EQ(again.release.stamp, first);
 
   // Same size, other bytes: a new stamp even within the same second.
-  writeFile(content() / "channels.m3u", "two");
+  writeFile(content() / "channels.m3u", playlist("two"));
   const std::string second = publisher.publish(content().string()).release.stamp;
   EXPECT_NE(second, first);
-  writeFile(content() / "channels.m3u", "three");
+  writeFile(content() / "channels.m3u", playlist("three"));
   const std::string third = publisher.publish(content().string()).release.stamp;
   EXPECT_NE(third, second);
   EXPECT_NE(third, first);
@@ -83,7 +89,7 @@ TEST_F(Publishing, TheStampChangesOnlyWithTheContentAndThePreviousPackageStays) 
 }
 
 TEST_F(Publishing, WhatTheInstallerRefusesIsRefusedAndNothingChanges) {
-  writeFile(content() / "channels.m3u", "good");
+  writeFile(content() / "channels.m3u", playlist("good"));
   Publisher good(data().string());
   const std::string stamp = good.publish(content().string()).release.stamp;
 
@@ -106,6 +112,12 @@ TEST_F(Publishing, WhatTheInstallerRefusesIsRefusedAndNothingChanges) {
        [](const fs::path& d) {
          writeFile(d / "a", "x");
          fs::create_symlink("/etc/passwd", d / "link");
+       },
+       {}, "symbolic link or special file"},
+      {"fifo",
+       [](const fs::path& d) {
+         fs::create_directories(d);
+         ASSERT_EQ(::mkfifo((d / "fifo").c_str(), 0600), 0);
        },
        {}, "symbolic link or special file"},
       {"backslash in a name", [](const fs::path& d) { writeFile(d / "a\\b", "x"); }, {}, "backslash"},
@@ -134,6 +146,54 @@ TEST_F(Publishing, WhatTheInstallerRefusesIsRefusedAndNothingChanges) {
     EXPECT_EQ(publisher.current()->stamp, stamp);
     EXPECT_EQ(releases(), std::vector<std::string>{stamp});
   }
+}
+
+// The same content zipped by hand and given to the installer is refused for the same reason:
+// publishing runs the installer's checks, not a part of them.
+TEST_F(Publishing, RefusesWhatTheInstallerRefusesForTheSameReason) {
+  struct Case {
+    const char* what;
+    std::string channels;  // empty: channels.m3u is a folder holding one file
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"text without header", "hello\nworld\n", "channels.m3u is not an EXTM3U playlist"},
+      {"html", "<html><body>404</body></html>\n", "channels.m3u is not an EXTM3U playlist"},
+      {"header only", "#EXTM3U\n", "channels.m3u holds no channel the player could use"},
+      {"entries without address", "#EXTM3U\n#EXTINF:-1,A\n#EXTINF:-1,B\n", "holds no channel"},
+      {"only local files", "#EXTM3U\n#EXTINF:-1,A\nfile:///etc/passwd\n", "holds no channel"},
+      {"a folder", "", "channels.m3u is a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path folder = dir.path() / "bad" / c.what;
+    const fs::path docRoot = dir.path() / "live" / c.what;
+    writeFile(docRoot / "channels.m3u", playlist("old"));
+    test::ZipBuilder zip(docRoot / "update" / "update.zip");
+    writeFile(folder / "logo.png", "png");
+    zip.file("logo.png", "png");
+    if (c.channels.empty()) {
+      writeFile(folder / "channels.m3u" / "x", "x");
+      zip.folder("channels.m3u/").file("channels.m3u/x", "x");
+    } else {
+      writeFile(folder / "channels.m3u", c.channels);
+      zip.file("channels.m3u", c.channels);
+    }
+    zip.close();
+
+    std::string published;
+    try {
+      Publisher(data().string()).publish(folder.string());
+    } catch (const PackageRejected& e) {
+      published = e.what();
+    }
+    const InstallResult installed = UpdateInstaller(docRoot.string()).install();
+    EXPECT_EQ(installed.outcome, InstallResult::Outcome::Rejected);
+    EXPECT_EQ(installed.reason, published);
+    EXPECT_NE(published.find(c.reason), std::string::npos) << published;
+    EXPECT_EQ(readFile(docRoot / "channels.m3u"), playlist("old"));
+  }
+  EXPECT_FALSE(Publisher(data().string()).current());
 }
 
 TEST_F(Publishing, ReadersNeverSeeAHalfWrittenPackage) {

@@ -53,7 +53,7 @@ TEST(ServiceProgram, PublishesWhileServingAndStopsOnSigterm) {
   const int port = std::stoi(line->substr(line->rfind(':') + 1));
   EXPECT_EQ(retTime(port, "0"), "");
 
-  writeFile(dir.path() / "content" / "channels.m3u", "#EXTM3U\n");
+  writeFile(dir.path() / "content" / "channels.m3u", "#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n");
   std::string printed;
   ASSERT_EQ(runToEnd({"publish", (dir.path() / "content").string(), "--data", data}, &printed), 0);
   ASSERT_EQ(printed.rfind("published ", 0), 0u) << printed;

@@ -10,7 +10,7 @@ namespace zephra::service {
 namespace {
 
 TEST_F(Service, ThePlayersBrowserReadsTheOfferAndTheStamp) {
-  const std::string stamp = publish("#EXTM3U\n");
+  const std::string stamp = publish("#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n");
   const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/";
   test::BrowserHost host;
 

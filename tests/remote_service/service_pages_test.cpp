@@ -31,7 +31,7 @@ TEST_F(Service, UpdateCheckOffersThePublishedStampOnlyToOthers) {
     EXPECT_EQ(fieldValue(res->body, "retVal"), "0") << target;
     EXPECT_FALSE(fieldValue(res->body, "retTime")) << target;
   }
-  const std::string stamp = publish("#EXTM3U\n");
+  const std::string stamp = publish("#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n");
   struct Case {
     std::string target;
     const char* retVal;
@@ -126,17 +126,23 @@ TEST_F(Service, HelpHasEveryTopicAndNeverEchoesTheTopic) {
   EXPECT_EQ(hostile->body, contents->body);
 }
 
-TEST(AccessLog, HostileTargetsCannotForgeLinesOrEscapeCodes) {
+TEST(AccessLog, HostileMethodsAndTargetsCannotForgeLinesOrEscapeCodes) {
   http::Request req;
   req.clientAddress = "127.0.0.1";
-  req.method = "GET";
-  const std::pair<std::string, std::string> cases[] = {
-      {"/update.php?t=abc", "127.0.0.1 GET /update.php?t=abc 200"},
-      {"/r?url=a\nb\x1b[2J\\ c\x7f\xff", "127.0.0.1 GET /r?url=a\\x0ab\\x1b[2J\\x5c\\x20c\\x7f\\xff 200"},
+  struct Case {
+    std::string method, target, line;
   };
-  for (const auto& [target, line] : cases) {
-    req.target = target;
-    EXPECT_EQ(accessLogLine(req, 200), line);
+  const Case cases[] = {
+      {"GET", "/update.php?t=abc", "127.0.0.1 GET /update.php?t=abc 200"},
+      {"GET", "/r?url=a\nb\x1b[2J\\ c\x7f\xff", "127.0.0.1 GET /r?url=a\\x0ab\\x1b[2J\\x5c\\x20c\\x7f\\xff 200"},
+      {"G\x1b[2JT", "/", "127.0.0.1 G\\x1b[2JT / 200"},
+      {"GET\r", "/", "127.0.0.1 GET\\x0d / 200"},
+      {"GET /x 200\n1.2.3.4 GET", "/", "127.0.0.1 GET\\x20/x\\x20200\\x0a1.2.3.4\\x20GET / 200"},
+  };
+  for (const Case& c : cases) {
+    req.method = c.method;
+    req.target = c.target;
+    EXPECT_EQ(accessLogLine(req, 200), c.line);
   }
 }
 
