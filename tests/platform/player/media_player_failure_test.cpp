@@ -121,5 +121,20 @@ TEST_F(PlayerTest, ClosingTheParentFirstStopsThePlayerCleanly) {
   m_player.reset();
 }
 
+// Before its engine has started too: no settings answered or kept for a player that is gone.
+TEST_F(PlayerTest, APlayerWhoseWindowIsGoneAnswersNothingBeforeItsFirstPlay) {
+  createPlayer();
+  m_frame->Destroy();
+  m_frame = nullptr;
+  pumpFor(std::chrono::milliseconds(50));
+  EXPECT_THROW(m_player->volume(), MediaPlayerError);
+  EXPECT_THROW(m_player->mute(), MediaPlayerError);
+  EXPECT_THROW(m_player->setVolume(10), MediaPlayerError);
+  EXPECT_THROW(m_player->setMute(true), MediaPlayerError);
+  EXPECT_THROW(m_player->pause(), MediaPlayerError);
+  EXPECT_THROW(m_player->setUrl(url("clip")), MediaPlayerError);
+  EXPECT_FALSE(m_mpv->engineStarted());
+}
+
 }  // namespace
 }  // namespace zephra::test

@@ -17,6 +17,7 @@
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 
+#include "ui/dialogs/lazy_web_view.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
 #include "ui/main/platform_parts.h"
@@ -180,7 +181,11 @@ struct PlatformDoubles {
   }
 };
 
-inline FakeWebView& fake(WebView& view) { return dynamic_cast<FakeWebView&>(view); }
+// A browser made on first showing is looked at through: asking about it makes it.
+inline FakeWebView& fake(WebView& view) {
+  if (auto* lazy = dynamic_cast<LazyWebView*>(&view)) return dynamic_cast<FakeWebView&>(lazy->realised());
+  return dynamic_cast<FakeWebView&>(view);
+}
 inline FakePlayer& fake(MediaPlayer& player) { return dynamic_cast<FakePlayer&>(player); }
 
 // The sixteen skin pictures, small and plain, written into `dir`.
