@@ -207,7 +207,9 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
     return done && at.clicked != Clock::time_point() && at.media != Clock::time_point() && clickedAt > 0;
   };
 
-  // The first play after start, before anything in this process has started a media engine.
+  // The first play after start, before anything else in this process has started a media
+  // engine, after the second and a half a user takes to look at the list.
+  pumpUntil([] { return false; }, std::chrono::milliseconds(1500));
   {
     Zap first{};
     if (!clickAndWait(linkTo(0), first)) {

@@ -164,6 +164,9 @@ void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& o
   mpv.setOption("vo", options.videoOutput.empty() ? defaultVideoOutput() : options.videoOutput);
   if (!options.audioOutput.empty()) mpv.setOption("ao", options.audioOutput);
   mpv.setOption("audio-fallback-to-null", "yes");
+  // Live channels are never played backwards: keeping what has been played (50 MiB by default)
+  // would only make the player grow the longer a channel runs.
+  mpv.setOption("demuxer-max-back-bytes", "0");
   // A dead address must end in a failure within seconds, not an endless wait.
   mpv.setOption("network-timeout", "5");
   mpv.setOption("volume", std::to_string(settings.volume));
@@ -301,6 +304,8 @@ void MpvMediaPlayer::setVolume(int volume) {
     requireOpen();
   m_settings.volume = volume;
 }
+
+void MpvMediaPlayer::prepare() { engine(); }
 
 wxWindow* MpvMediaPlayer::window() { return m_video.get(); }
 

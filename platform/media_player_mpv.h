@@ -41,6 +41,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   void setMute(bool on) override;
   int volume() const override;
   void setVolume(int volume) override;
+  void prepare() override;
   wxWindow* window() override;
 
   // Gives an engine, not yet initialised, the player's settings, drawing into `windowId`, and

@@ -61,6 +61,23 @@ TEST_F(PlayerTest, TheEngineStartsAtTheFirstPlayNotWithThePlayerWindow) {
   EXPECT_EQ(errors(), "");
 }
 
+TEST_F(PlayerTest, PrepareStartsTheEngineWithTheHeldSettingsQuietly) {
+  createPlayer();
+  m_player->setVolume(20);
+  m_player->setMute(true);
+  m_player->prepare();
+  EXPECT_TRUE(m_mpv->engineStarted());
+  EXPECT_EQ(m_player->volume(), 20);
+  EXPECT_TRUE(m_player->mute());
+  m_player->prepare();  // once started, nothing more
+  pumpFor(std::chrono::milliseconds(100));
+  EXPECT_TRUE(m_statuses.empty()) << "nothing the user sees changes";
+  EXPECT_EQ(m_mediaChanges, 0);
+  m_player->setUrl(url("first"));
+  ASSERT_TRUE(waitForStatus("Playing"));
+  EXPECT_EQ(requestsFor("/first.ts"), 1);
+}
+
 TEST_F(PlayerTest, OpensAStreamRaisesMediaChangeOnTheUiThreadAndPlays) {
   createPlayer();
   m_player->setUrl(url("first"));

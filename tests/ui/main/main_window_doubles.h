@@ -86,9 +86,15 @@ class FakePlayer : public MediaPlayer {
     call("setVolume " + std::to_string(volume));
     volumeLevel = volume;
   }
+  // Counted apart from the calls: it changes nothing the user sees.
+  void prepare() override {
+    ++prepares;
+    if (failOn == "prepare") throw MediaPlayerError("prepare failed");
+  }
   wxWindow* window() override { return nullptr; }
 
   std::vector<std::string> calls;
+  int prepares = 0;
   std::string failOn;  // a call name ("stop", "play", ...) that throws
   bool failReads = false;
   bool muted = false;
