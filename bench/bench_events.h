@@ -12,7 +12,7 @@
 namespace zephra::bench {
 
 // Processes events until `done()` is true (true) or `timeout` passes (false).
-inline bool pumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout) {
+inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;

@@ -9,8 +9,12 @@
 //
 //   zephra_zap_bench APP_DIR LOCAL_BASE ROUNDS
 //
+// Before those, the first play after start: the first channel clicked while no media engine
+// has started in the process yet (it starts at the first play).
+//
 // APP_DIR holds the skin pictures and config.ini; LOCAL_BASE is a running local server whose
-// playlist plays. Prints one line per zap:
+// playlist plays. Prints "first <ms to media> <ms to frame> <ms to navigation event>", then one
+// line per zap:
 //   "zap <ms to media> <ms to frame> <engine ms to frame> <ms to navigation event> <url> <channel>".
 // Needs a display.
 #include <algorithm>
@@ -131,6 +135,11 @@ class PageScripts {
   std::string m_answer;
 };
 
+// The moments of one zap, taken where the window's own handlers are entered.
+struct ZapMoments {
+  Clock::time_point clicked, media, frame;
+};
+
 int run(const std::string& appDir, const std::string& localBase, int rounds) {
   zephra::MediaPlayerOptions playerOptions;
   playerOptions.audioOutput = "null";
@@ -140,26 +149,24 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
   services.loadRemoteBase = [](const std::string&) { return std::string("http://127.0.0.1:9/"); };
   services.loadAccountCode = [] { return std::string("bench"); };
   auto* frm = new TfrmMain(std::move(services));
-  EngineFloor floor(playerOptions);
   frm->LocalBase = localBase;
   frm->Show();
   auto* view = dynamic_cast<wxWebView*>(frm->wbApp().window());
   if (!view) return 1;
   PageScripts page(*view);
 
-  // The moments of one zap, taken where the window's own handlers are entered.
-  Clock::time_point clicked, media, frame;
+  ZapMoments at;
   bool zapping = false;
   auto& browser = frm->wbApp();
   auto& player = frm->wmApp();
   auto decode = browser.onBeforeNavigate2;
   browser.onBeforeNavigate2 = [&](const std::string& url) {
-    if (zapping && url.find("#1|") != std::string::npos && clicked == Clock::time_point()) clicked = Clock::now();
+    if (zapping && url.find("#1|") != std::string::npos && at.clicked == Clock::time_point()) at.clicked = Clock::now();
     decode(url);
   };
   auto mediaChange = player.onMediaChange;
   player.onMediaChange = [&] {
-    if (zapping && media == Clock::time_point()) media = Clock::now();
+    if (zapping && at.media == Clock::time_point()) at.media = Clock::now();
     mediaChange();
   };
   auto statusChange = player.onStatusChange;
@@ -167,8 +174,8 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
     statusChange();
     // Only after the new item's MediaChange: a status of the item being left is not this zap's
     // first frame.
-    if (zapping && media != Clock::time_point() && frame == Clock::time_point() && player.status() == "Playing")
-      frame = Clock::now();
+    if (zapping && at.media != Clock::time_point() && at.frame == Clock::time_point() && player.status() == "Playing")
+      at.frame = Clock::now();
   };
 
   const auto directoryShown = [&] { return page.run("document.querySelectorAll('a.play').length") != ""; };
@@ -179,12 +186,47 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
     return 1;
   }
   const int channels = std::atoi(page.run("document.querySelectorAll('a.play').length").c_str());
+  const auto linkTo = [](int i) { return "document.querySelectorAll('a.play')[" + std::to_string(i) + "]"; };
+
+  // Clicks the link and waits for its first frame. Times in ms from the click: media, frame,
+  // navigation event; false when the zap was lost.
+  struct Zap {
+    double media, frame, navigation;
+  };
+  const auto clickAndWait = [&](const std::string& link, Zap& zap) {
+    at = ZapMoments();
+    zapping = true;
+    // A DOM click, the browser's own link handling; the page notes the moment on its clock.
+    const double clickedAt =
+        std::atof(page.run("(function(){var t=performance.timeOrigin+performance.now();" + link +
+                           ".click();return String(t);})()").c_str());
+    const bool done = pumpUntil([&] { return at.frame != Clock::time_point(); }, std::chrono::seconds(10));
+    const auto wallAt = [&](Clock::time_point moment) { return wallMs() - msBetween(moment, Clock::now()); };
+    zap = {wallAt(at.media) - clickedAt, wallAt(at.frame) - clickedAt, wallAt(at.clicked) - clickedAt};
+    zapping = false;
+    return done && at.clicked != Clock::time_point() && at.media != Clock::time_point() && clickedAt > 0;
+  };
+
+  // The first play after start, before anything else in this process has started a media
+  // engine, after the second and a half a user takes to look at the list.
+  pumpUntil([] { return false; }, std::chrono::milliseconds(1500));
+  {
+    Zap first{};
+    if (!clickAndWait(linkTo(0), first)) {
+      std::fprintf(stderr, "no first frame for the first play (status \"%s\")\n", frm->statusText().c_str());
+      return 1;
+    }
+    std::printf("first %.1f %.1f %.1f\n", first.media, first.frame, first.navigation);
+    std::fflush(stdout);
+  }
+
+  EngineFloor floor(playerOptions);
   int failures = 0;
   for (int round = 0; round < rounds; ++round) {
     for (int i = 0; i < channels; ++i) {
       // Back to the directory first, and wait for its links, as a user would.
       frm->imTabBrowserClick(frm->imTabBrowser.get());
-      const std::string link = "document.querySelectorAll('a.play')[" + std::to_string(i) + "]";
+      const std::string link = linkTo(i);
       if (!pumpUntil([&] { return page.run(link + " ? 'y' : 'n'") == "y"; }, std::chrono::seconds(15))) {
         ++failures;
         continue;
@@ -201,18 +243,8 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
       };
       double engine = floorFirst ? measureFloor() : 0;
       floor.pause();
-      clicked = media = frame = Clock::time_point();
-      zapping = true;
-      // A DOM click, the browser's own link handling; the page notes the moment on its clock.
-      const double clickedAt =
-          std::atof(page.run("(function(){var t=performance.timeOrigin+performance.now();" + link +
-                             ".click();return String(t);})()").c_str());
-      const bool done = pumpUntil([&] { return frame != Clock::time_point(); }, std::chrono::seconds(10));
-      const double frameAt = wallMs() - msBetween(frame, Clock::now());
-      const double mediaAt = wallMs() - msBetween(media, Clock::now());
-      const double navigatedAt = wallMs() - msBetween(clicked, Clock::now());
-      zapping = false;
-      if (!done || clicked == Clock::time_point() || media == Clock::time_point() || clickedAt <= 0) {
+      Zap zap{};
+      if (!clickAndWait(link, zap)) {
         std::fprintf(stderr, "no first frame for %s (status \"%s\")\n", name.c_str(), frm->statusText().c_str());
         ++failures;
         continue;
@@ -223,8 +255,8 @@ int run(const std::string& appDir, const std::string& localBase, int rounds) {
         ++failures;
         continue;
       }
-      std::printf("zap %.1f %.1f %.1f %.1f %s %s\n", mediaAt - clickedAt, frameAt - clickedAt, engine,
-                  navigatedAt - clickedAt, url.c_str(), name.c_str());
+      std::printf("zap %.1f %.1f %.1f %.1f %s %s\n", zap.media, zap.frame, engine, zap.navigation, url.c_str(),
+                  name.c_str());
       std::fflush(stdout);
     }
   }

@@ -32,6 +32,9 @@ class MediaPlayer {
   virtual void setMute(bool on) = 0;
   virtual int volume() const = 0;  // 0..100
   virtual void setVolume(int volume) = 0;
+  // Starts the engine behind the player now, when it has not started yet, so that the first play
+  // does not wait for it. Without this the engine starts at the first play.
+  virtual void prepare() {}
   // The native window the picture is drawn in. Null for test doubles.
   virtual wxWindow* window() = 0;
   // Sends "Cookie: `cookie`" with every address opened from now on that begins with `base` (the

@@ -100,13 +100,19 @@ MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& optio
   m_pump->player = this;
 }
 
-// The engine starts at its first use, not with the window: the program's first page does not
-// wait for the engine's libraries and its video output. What it reports is the engine's own.
+void MpvMediaPlayer::requireOpen() const {
+  if (m_closed || !m_video) throw MediaPlayerError("the media player is closed");
+}
+
+// The engine starts at the first play, not with the window: the program's first page does not
+// wait for the engine's libraries and its video output, and a program that never plays never
+// maps them. Until then the player answers for the settings it will hand over; from then on
+// what it reports is the engine's own.
 MpvHandle& MpvMediaPlayer::engine() const {
   if (m_mpv) return *m_mpv;
-  if (m_closed || !m_video) throw MediaPlayerError("the media player is closed");
+  requireOpen();
   auto mpv = std::make_unique<MpvHandle>();
-  configureEngine(*mpv, m_options, m_windowId);
+  configureEngine(*mpv, m_options, m_windowId, m_settings);
   m_mpv = std::move(mpv);
   m_mpv->setWakeupCallback(&EventPump::wake, m_pump.get());
   return *m_mpv;
@@ -126,7 +132,8 @@ std::string defaultVideoOutput() {
 
 }  // namespace
 
-void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId) {
+void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId,
+                                     const MpvEngineSettings& settings) {
   mpv.setOption("wid", std::to_string(windowId));
   // Only the picture: no controls, keys, menus, on-screen messages or scripts of mpv's own,
   // and the pointer stays with the host so it sees double clicks.
@@ -157,10 +164,13 @@ void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& o
   mpv.setOption("vo", options.videoOutput.empty() ? defaultVideoOutput() : options.videoOutput);
   if (!options.audioOutput.empty()) mpv.setOption("ao", options.audioOutput);
   mpv.setOption("audio-fallback-to-null", "yes");
+  // Live channels are never played backwards: keeping what has been played (50 MiB by default)
+  // would only make the player grow the longer a channel runs.
+  mpv.setOption("demuxer-max-back-bytes", "0");
   // A dead address must end in a failure within seconds, not an endless wait.
   mpv.setOption("network-timeout", "5");
-  mpv.setOption("volume", "50");
-  mpv.setOption("mute", "no");
+  mpv.setOption("volume", std::to_string(settings.volume));
+  mpv.setOption("mute", settings.mute ? "yes" : "no");
   mpv.setOption("speed", "1");
   mpv.setOption("pause", "no");
   mpv.setOption("fullscreen", "no");
@@ -206,7 +216,14 @@ void MpvMediaPlayer::play() {
   engine().setFlag("pause", false);
 }
 
-void MpvMediaPlayer::pause() { engine().setFlag("pause", true); }
+// Without an engine nothing is open, so there is nothing to pause: an item opened later starts
+// unpaused anyway.
+void MpvMediaPlayer::pause() {
+  if (m_mpv)
+    m_mpv->setFlag("pause", true);
+  else
+    requireOpen();
+}
 
 void MpvMediaPlayer::stop() {
   const bool wasOpen = m_mpv && m_mpv->integer("playlist-current-pos") >= 0;
@@ -269,17 +286,37 @@ bool MpvMediaPlayer::fullScreen() const { return m_fullScreen && m_fullScreen->a
 
 std::string MpvMediaPlayer::status() const { return m_status.text(); }
 
-bool MpvMediaPlayer::mute() const { return engine().flag("mute"); }
+bool MpvMediaPlayer::mute() const {
+  if (m_mpv) return m_mpv->flag("mute");
+  requireOpen();
+  return m_settings.mute;
+}
 
-void MpvMediaPlayer::setMute(bool on) { engine().setFlag("mute", on); }
+void MpvMediaPlayer::setMute(bool on) {
+  if (m_mpv)
+    m_mpv->setFlag("mute", on);
+  else
+    requireOpen();
+  m_settings.mute = on;
+}
 
-int MpvMediaPlayer::volume() const { return static_cast<int>(std::lround(engine().number("volume"))); }
+int MpvMediaPlayer::volume() const {
+  if (m_mpv) return static_cast<int>(std::lround(m_mpv->number("volume")));
+  requireOpen();
+  return m_settings.volume;
+}
 
 void MpvMediaPlayer::setVolume(int volume) {
   if (volume < 0 || volume > 100)
     throw MediaPlayerError("volume: " + std::to_string(volume) + " is outside 0 to 100");
-  engine().setInt("volume", volume);
+  if (m_mpv)
+    m_mpv->setInt("volume", volume);
+  else
+    requireOpen();
+  m_settings.volume = volume;
 }
+
+void MpvMediaPlayer::prepare() { engine(); }
 
 wxWindow* MpvMediaPlayer::window() { return m_video.get(); }
 

@@ -17,6 +17,12 @@
 
 namespace zephra {
 
+// The player's own settings, held until the engine exists and handed to it when it starts.
+struct MpvEngineSettings {
+  int volume = 50;  // 0..100
+  bool mute = false;
+};
+
 class MpvMediaPlayer final : public MediaPlayer {
  public:
   MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& options);
@@ -35,12 +41,16 @@ class MpvMediaPlayer final : public MediaPlayer {
   void setMute(bool on) override;
   int volume() const override;
   void setVolume(int volume) override;
+  void prepare() override;
   wxWindow* window() override;
   void setServerCookie(const std::string& base, const std::string& cookie) override;
 
   // Gives an engine, not yet initialised, the player's settings, drawing into `windowId`, and
   // starts it. Public so that benchmarks can run the bare engine exactly as the player does.
-  static void configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId);
+  static void configureEngine(MpvHandle& mpv, const MediaPlayerOptions& options, unsigned long windowId,
+                              const MpvEngineSettings& settings = {});
+  // Whether the engine has been started (it starts at the first play, not with the window).
+  bool engineStarted() const { return m_mpv != nullptr; }
 
   // Every warning or error the engine logs, on the UI thread (level, module, text).
   std::function<void(const std::string&, const std::string&, const std::string&)> onLogMessage;
@@ -49,6 +59,8 @@ class MpvMediaPlayer final : public MediaPlayer {
   struct EventPump;
 
   MpvHandle& engine() const;
+  // Throws when the player's window is gone: settings are then neither read nor kept.
+  void requireOpen() const;
   void open(const std::string& url, const StreamHeaders& headers);
   // Plays nothing and says why in the status.
   void refuse(const std::string& why);
@@ -62,6 +74,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   std::unique_ptr<FullScreenView> m_fullScreen;
   MediaPlayerOptions m_options;
   mutable std::unique_ptr<MpvHandle> m_mpv;  // started by engine() at the first use
+  MpvEngineSettings m_settings;                // what the engine gets when it starts
   bool m_closed = false;
   unsigned long m_windowId = 0;  // native window the engine draws into
   std::shared_ptr<EventPump> m_pump;

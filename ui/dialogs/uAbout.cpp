@@ -1,9 +1,9 @@
 #include "ui/dialogs/uAbout.h"
 
 #include <wx/settings.h>
-#include <wx/sizer.h>
 
 #include "player_logic/service_addresses.h"
+#include "ui/dialogs/lazy_web_view.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
@@ -15,12 +15,7 @@ TfrmAbout::TfrmAbout(const WebViewFactory& createWebView, wxWindow* parent)
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
   SetClientSize(396, 259);
-  wbAbout = createWebView(this, 0, 0, 396, 259);
-  if (wxWindow* view = wbAbout->window()) {
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(view, 1, wxEXPAND);
-    SetSizer(sizer);
-  }
+  wbAbout = browserFillingWindow(createWebView, this);
   Bind(wxEVT_ACTIVATE, &TfrmAbout::onActivate, this);
   CentreOnScreen();
 }

@@ -1,9 +1,9 @@
 #include "ui/dialogs/uHelp.h"
 
 #include <wx/settings.h>
-#include <wx/sizer.h>
 
 #include "player_logic/service_addresses.h"
+#include "ui/dialogs/lazy_web_view.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
@@ -14,14 +14,8 @@ TfrmHelp::TfrmHelp(const WebViewFactory& createWebView, wxWindow* parent)
     : wxFrame(parent, wxID_ANY, "ZephraPlayer Online Help", wxDefaultPosition, wxSize(696, 480),
               wxDEFAULT_FRAME_STYLE) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
-  const wxSize client = GetClientSize();
-  wbHelp = createWebView(this, 0, 0, client.x, client.y);
   // The browser fills the client area through every resize.
-  if (wxWindow* view = wbHelp->window()) {
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(view, 1, wxEXPAND);
-    SetSizer(sizer);
-  }
+  wbHelp = browserFillingWindow(createWebView, this);
   Bind(wxEVT_ACTIVATE, &TfrmHelp::onActivate, this);
   Bind(wxEVT_CLOSE_WINDOW, &TfrmHelp::onClose, this);
   CentreOnScreen();

@@ -11,6 +11,7 @@
 
 #include "player_logic/content_stamp.h"
 #include "player_logic/service_addresses.h"
+#include "ui/dialogs/lazy_web_view.h"
 #include "ui/main/uMain.h"
 
 namespace zephra {
@@ -40,7 +41,7 @@ TfmUpdate::TfmUpdate(const WebViewFactory& createWebView, wxWindow* parent)
   pgDownload = new wxGauge(this, wxID_ANY, 100, wxPoint(32, 32), wxSize(281, 25));
   btUpdate = new wxButton(this, wxID_ANY, "Update Now", wxPoint(168, 136), wxSize(75, 25));
   Button1 = new wxButton(this, wxID_ANY, "Close", wxPoint(248, 136), wxSize(67, 25));
-  wbInfo = createWebView(this, 32, 64, 281, 65);
+  wbInfo = std::make_unique<LazyWebView>(createWebView, this, wxRect(32, 64, 281, 65));
   btUpdate->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { btUpdateClick(); });
   Button1->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Button1Click(); });
   Bind(wxEVT_CLOSE_WINDOW, &TfmUpdate::onClose, this);

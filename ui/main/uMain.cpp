@@ -201,7 +201,10 @@ void TfrmMain::bindEvents() {
   wbApp().onBeforeNavigate2 = [this](const std::string& url) { tabBrowserwbAppBeforeNavigate2(url); };
   wbApp().onConnectionFailed = [this](const std::string& url) { wbAppConnectionFailed(url); };
   // A directory page shown again has the playing channel marked and in view.
-  wbApp().onDocumentComplete = [this] { markPlayingChannel(); };
+  wbApp().onDocumentComplete = [this] {
+    preparePlayerWhenIdle();
+    markPlayingChannel();
+  };
   wbQuery->onDocumentComplete = [this] { wbQueryDocumentComplete(); };
   wbUpdate->onNavigateComplete2 = [this] { wbUpdateNavigateComplete2(); };
   wmApp().onMediaChange = [this] { tabPlayerwmAppMediaChange(); };

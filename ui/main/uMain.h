@@ -139,6 +139,9 @@ class TfrmMain : public wxFrame {
   void mnuStopClick();
   void mnuFullscreenClick();
   void tbVolumeChange();
+  // Once the first directory page is in, starts the player's engine when nothing else is waiting,
+  // so that the first channel opens as fast as the next ones.
+  void preparePlayerWhenIdle();
   // Space, F/F11, Esc, M, Page Up/Down and Backspace in the player view (uMain_keys.cpp). True
   // when the key was used.
   bool playerKeyDown(int keyCode, int modifiers);
@@ -203,6 +206,7 @@ class TfrmMain : public wxFrame {
   std::string m_reloadAfterRestart;
   // The name of the channel a zap is opening, put before the player's status until it plays.
   std::string m_openingName;
+  bool m_playerPrepareQueued = false;
 };
 
 // The application's single main window, through which the player frame and the other windows

@@ -110,6 +110,19 @@ void TfrmMain::mnuFullscreenClick() {
   wmApp().setFullScreen(true);
 }
 
+void TfrmMain::preparePlayerWhenIdle() {
+  if (m_playerPrepareQueued) return;
+  m_playerPrepareQueued = true;
+  // After the page's own event: the page is shown before the engine's start holds up the thread.
+  CallAfter([this] {
+    try {
+      wmApp().prepare();
+    } catch (...) {
+      // Only a head start: the first play starts the engine again and reports what fails then.
+    }
+  });
+}
+
 // Moving the bar also unmutes: a bar that moved while the sound stayed off would leave imSound
 // showing "sound on" over a muted player.
 void TfrmMain::tbVolumeChange() {

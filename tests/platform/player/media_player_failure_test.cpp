@@ -1,6 +1,7 @@
 // Addresses that cannot play end in a failure status within seconds; bad input is refused or
 // fails cleanly; the player can go away at any moment.
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "tests/platform/player/player_test_support.h"
@@ -119,6 +120,19 @@ TEST_F(PlayerTest, ClosingTheParentFirstStopsThePlayerCleanly) {
   EXPECT_THROW(m_player->play(), MediaPlayerError);
   EXPECT_THROW(m_player->setFullScreen(true), MediaPlayerError);
   m_player.reset();
+}
+
+// Before its engine has started too: no settings answered or kept for a player that is gone.
+TEST_F(PlayerTest, APlayerWhoseWindowIsGoneAnswersNothingBeforeItsFirstPlay) {
+  createPlayer();
+  m_frame->Destroy();
+  m_frame = nullptr;
+  pumpFor(std::chrono::milliseconds(50));
+  const std::vector<std::function<void()>> calls = {
+      [&] { m_player->volume(); }, [&] { m_player->mute(); },  [&] { m_player->setVolume(10); },
+      [&] { m_player->setMute(true); }, [&] { m_player->pause(); }, [&] { m_player->prepare(); }};
+  for (size_t i = 0; i < calls.size(); ++i) EXPECT_THROW(calls[i](), MediaPlayerError) << i;
+  EXPECT_FALSE(m_mpv->engineStarted());
 }
 
 }  // namespace

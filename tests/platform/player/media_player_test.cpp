@@ -32,21 +32,50 @@ bool libmpvMapped() {
   return false;
 }
 
-TEST_F(PlayerTest, TheEngineStartsAtItsFirstUseNotWithThePlayerWindow) {
+TEST_F(PlayerTest, TheEngineStartsAtTheFirstPlayNotWithThePlayerWindow) {
   ASSERT_FALSE(libmpvMapped()) << "the test program must not link libmpv";
   createPlayer();
   ASSERT_NE(m_player->window(), nullptr);
   EXPECT_EQ(m_player->status(), "Stopped");
   m_player->play();  // nothing to play yet
+  m_player->pause();
   m_player->stop();
   pumpFor(std::chrono::milliseconds(50));
-  EXPECT_FALSE(libmpvMapped());
-  // The first question the program asks is answered by the started engine itself.
+  EXPECT_EQ(m_player->status(), "Stopped");
+  // The start-up's questions are answered with the settings the engine will get, and the
+  // controls' changes are kept for it.
   EXPECT_EQ(m_player->volume(), 50);
+  EXPECT_FALSE(m_player->mute());
+  m_player->setVolume(35);
+  m_player->setMute(true);
+  EXPECT_EQ(m_player->volume(), 35);
+  EXPECT_TRUE(m_player->mute());
+  EXPECT_FALSE(m_mpv->engineStarted());
+  EXPECT_FALSE(libmpvMapped());
+  m_player->setUrl(url("first"));
   EXPECT_TRUE(libmpvMapped());
+  ASSERT_TRUE(waitForStatus("Playing"));
+  // Now the engine's own answers: it got what the player held.
+  EXPECT_EQ(m_player->volume(), 35);
+  EXPECT_TRUE(m_player->mute());
+  EXPECT_EQ(errors(), "");
+}
+
+TEST_F(PlayerTest, PrepareStartsTheEngineWithTheHeldSettingsQuietly) {
+  createPlayer();
+  m_player->setVolume(20);
+  m_player->setMute(true);
+  m_player->prepare();
+  EXPECT_TRUE(m_mpv->engineStarted());
+  EXPECT_EQ(m_player->volume(), 20);
+  EXPECT_TRUE(m_player->mute());
+  m_player->prepare();  // once started, nothing more
+  pumpFor(std::chrono::milliseconds(100));
+  EXPECT_TRUE(m_statuses.empty()) << "nothing the user sees changes";
+  EXPECT_EQ(m_mediaChanges, 0);
   m_player->setUrl(url("first"));
   ASSERT_TRUE(waitForStatus("Playing"));
-  EXPECT_EQ(errors(), "");
+  EXPECT_EQ(requestsFor("/first.ts"), 1);
 }
 
 TEST_F(PlayerTest, OpensAStreamRaisesMediaChangeOnTheUiThreadAndPlays) {

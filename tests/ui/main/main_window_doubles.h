@@ -17,6 +17,7 @@
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 
+#include "ui/dialogs/lazy_web_view.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
 #include "ui/main/platform_parts.h"
@@ -89,6 +90,11 @@ class FakePlayer : public MediaPlayer {
     call("setVolume " + std::to_string(volume));
     volumeLevel = volume;
   }
+  // Counted apart from the calls: it changes nothing the user sees.
+  void prepare() override {
+    ++prepares;
+    if (failOn == "prepare") throw MediaPlayerError("prepare failed");
+  }
   wxWindow* window() override { return nullptr; }
   void setServerCookie(const std::string& base, const std::string& cookie) override {
     serverCookies.push_back(base + " " + cookie);
@@ -96,6 +102,7 @@ class FakePlayer : public MediaPlayer {
 
   std::vector<std::string> calls;
   std::vector<std::string> serverCookies;
+  int prepares = 0;
   std::string failOn;  // a call name ("stop", "play", ...) that throws
   bool failReads = false;
   bool muted = false;
@@ -188,7 +195,11 @@ struct PlatformDoubles {
   }
 };
 
-inline FakeWebView& fake(WebView& view) { return dynamic_cast<FakeWebView&>(view); }
+// A browser made on first showing is looked at through: asking about it makes it.
+inline FakeWebView& fake(WebView& view) {
+  if (auto* lazy = dynamic_cast<LazyWebView*>(&view)) return dynamic_cast<FakeWebView&>(lazy->realised());
+  return dynamic_cast<FakeWebView&>(view);
+}
 inline FakePlayer& fake(MediaPlayer& player) { return dynamic_cast<FakePlayer&>(player); }
 
 // The sixteen skin pictures, small and plain, written into `dir`.

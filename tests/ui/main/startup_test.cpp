@@ -162,6 +162,27 @@ TEST_F(MainWindowTest, MuteOnAtStartPutsTheSoundButtonInState1) {
   EXPECT_EQ(frm.imSound->shownFile(), "btSoundOn.bmp");
 }
 
+// The engine's start waits until the first directory page is in, and then for the thread to be
+// free; a failure there is left for the first play to meet.
+TEST_F(MainWindowTest, ThePlayerIsPreparedOnceWhenTheFirstDirectoryPageIsIn) {
+  for (const bool fails : {false, true}) {
+    SCOPED_TRACE(fails);
+    TfrmMain& frm = open();
+    player().failOn = fails ? "prepare" : "";
+    EXPECT_EQ(player().prepares, 0) << "not during the start-up";
+    wbApp().onDocumentComplete();
+    EXPECT_EQ(player().prepares, 0) << "not inside the page's event";
+    wxTheApp->ProcessPendingEvents();
+    EXPECT_EQ(player().prepares, 1);
+    wbApp().onDocumentComplete();
+    wxTheApp->ProcessPendingEvents();
+    EXPECT_EQ(player().prepares, 1) << "once";
+    EXPECT_TRUE(player().calls.empty());
+    EXPECT_TRUE(doubles.boxes.empty());
+    EXPECT_EQ(frm.imTabBrowser->shownFile(), "btChanOff.bmp");
+  }
+}
+
 TEST_F(MainWindowTest, MissingConfigIniShowsTheReportAndLeavesTheHalfInitialisedWindow) {
   std::filesystem::remove(configPath());
   TfrmMain& frm = open();
