@@ -45,7 +45,7 @@ class XmltvReader {
   // Reads the whole document, calling the handlers in document order. Throws GuideError when the
   // document is not well-formed XML (a broken or truncated file) or its root is not <tv>; what the
   // handlers received before then must be thrown away by the caller. Programmes without a channel,
-  // title or valid start are skipped and counted.
+  // title or valid start, and those of zero length, are skipped and counted.
   void read(const ChannelHandler& onChannel, const ProgrammeHandler& onProgramme);
   std::size_t skippedProgrammes() const { return m_skipped; }
 
