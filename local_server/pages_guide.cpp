@@ -171,9 +171,6 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
   for (std::int64_t mark = from; mark < to; mark += kHalfHour)
     out += "<span class=\"mark\" style=\"left:" + std::to_string((mark - from) / 60 * kPixelsPerMinute) +
            "px\">" + clock(mark) + "</span>";
-  if (now >= from && now < to)
-    out += "<span class=\"nowline\" style=\"left:" +
-           std::to_string((now - from) / 60 * kPixelsPerMinute) + "px\"></span>";
   out += "</span></div>\n";
   for (std::size_t i = 0; i < channels.size(); ++i) {
     const Channel& c = *channels[i];
@@ -211,6 +208,11 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
     }
     out += "</span></div>\n";
   }
+  // Spans the rows as drawn: a line reaching below them would let the grid scroll up and down
+  // inside itself, and showing a channel there would push the time ruler out of sight.
+  if (now >= from && now < to)
+    out += "<span class=\"nowline\" style=\"--at:" +
+           std::to_string((now - from) / 60 * kPixelsPerMinute) + "px\"></span>";
   out += "</div>\n<div id=\"details\" class=\"details\" hidden></div>\n";
 
   const std::size_t pages = std::max<std::size_t>(1, (total + pageSize - 1) / pageSize);

@@ -16,4 +16,9 @@ void setUserResizable(wxTopLevelWindow& window, bool resizable);
 // one, a full-screen window must be placed over the screen by the program.
 bool windowManagerDoesFullScreen(wxTopLevelWindow& window);
 
+// Marks a window about to be shown, or brought to the front, in answer to the user's input being
+// handled now (a menu choice) with that input's time. A window manager that keeps new windows from
+// taking the focus unasked then gives it the focus, as to any window the user opened.
+void takeTimeOfCurrentInput(wxTopLevelWindow& window);
+
 }  // namespace zephra

@@ -25,6 +25,18 @@ void setUserResizable(wxTopLevelWindow& window, bool resizable) {
   }
 }
 
+void takeTimeOfCurrentInput(wxTopLevelWindow& window) {
+  GtkWidget* widget = GTK_WIDGET(gtkWindow(window));
+  GdkDisplay* display = gtk_widget_get_display(widget);
+  if (!GDK_IS_X11_DISPLAY(display)) return;  // elsewhere the toolkit passes the time on itself
+  guint32 time = gtk_get_current_event_time();
+  // Called outside an input event (a menu choice handled later): the user's latest input.
+  if (time == GDK_CURRENT_TIME) time = gdk_x11_display_get_user_time(display);
+  if (time == GDK_CURRENT_TIME) return;  // a time of 0 would tell the window manager "do not focus"
+  gtk_widget_realize(widget);
+  if (GdkWindow* native = gtk_widget_get_window(widget)) gdk_x11_window_set_user_time(native, time);
+}
+
 bool windowManagerDoesFullScreen(wxTopLevelWindow& window) {
   GdkScreen* screen = gtk_window_get_screen(gtkWindow(window));
   if (!GDK_IS_X11_SCREEN(screen)) return true;  // other display servers always have a compositor

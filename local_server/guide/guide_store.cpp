@@ -39,9 +39,14 @@ GuideStore::GuideStore(const std::string& path) : m_path(path), m_write(path), m
   m_write.exec("PRAGMA cache_size=-16000");
   migrate();
   m_read.setBusyTimeout(5000);
-  m_nowNextQuery.emplace(m_read.prepare(
+  // Of overlapping programmes the one begun last is on; next is the first to begin later, so
+  // however many overlap, each is one short index range.
+  m_nowQuery.emplace(m_read.prepare(
       "SELECT start, stop, title FROM programmes WHERE channel = ?1 AND start > ?2 - ?3 "
-      "AND stop > ?2 ORDER BY start LIMIT 3"));
+      "AND start <= ?2 AND stop > ?2 ORDER BY start DESC LIMIT 1"));
+  m_nextQuery.emplace(m_read.prepare(
+      "SELECT start, stop, title FROM programmes WHERE channel = ?1 AND start > ?2 "
+      "AND stop > start ORDER BY start LIMIT 1"));
   m_rangeQuery.emplace(m_read.prepare(
       "SELECT start, stop, title, sub_title, description, category, icon, episode FROM programmes "
       "WHERE channel = ?1 AND start > ?2 - ?4 AND start < ?3 AND stop > ?2 ORDER BY start"));
@@ -64,8 +69,8 @@ void GuideStore::migrate() {
         "  channel INTEGER NOT NULL,"
         "  folded TEXT NOT NULL,"
         "  UNIQUE (channel, folded));"
-        // Clustered by channel and start: a channel's now and next are one short range. The first
-        // of two programmes with the same start wins.
+        // Clustered by channel and start: a channel's now and next are one short range. Of two
+        // programmes with the same start the first wins, unless only the second has a stop.
         "CREATE TABLE programmes ("
         "  channel INTEGER NOT NULL,"
         "  start INTEGER NOT NULL,"
@@ -94,7 +99,10 @@ GuideStore::SourceWriter::SourceWriter(SqliteDatabase& db, std::string source,
       m_insertName(db.prepare("INSERT OR IGNORE INTO guide_names (channel, folded) VALUES (?1, ?2)")),
       m_insertProgramme(db.prepare(
           "INSERT OR IGNORE INTO programmes (channel, start, stop, title, sub_title, description, "
-          "category, icon, episode) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")) {}
+          "category, icon, episode) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")),
+      m_replaceStopless(db.prepare(
+          "UPDATE programmes SET stop = ?3, title = ?4, sub_title = ?5, description = ?6, "
+          "category = ?7, icon = ?8, episode = ?9 WHERE channel = ?1 AND start = ?2 AND stop IS NULL")) {}
 
 std::int64_t GuideStore::SourceWriter::keyOf(const std::string& xmltvId) {
   auto it = m_keys.find(xmltvId);
@@ -123,14 +131,19 @@ void GuideStore::SourceWriter::addChannel(const XmltvChannel& channel) {
 void GuideStore::SourceWriter::addProgramme(const XmltvProgramme& p) {
   if (p.stop && *p.stop < m_keepFrom) return;
   const std::int64_t key = keyOf(p.channel);
-  auto& insert = m_insertProgramme;
-  insert.reset();
-  insert.bind(1, key).bind(2, p.start);
-  if (p.stop) insert.bind(3, *p.stop);
-  insert.bind(4, p.title).bind(5, p.subTitle).bind(6, p.description).bind(7, p.category);
-  insert.bind(8, p.icon).bind(9, p.episode);
-  insert.run();
-  if (m_db.changes() > 0) ++m_result.programmes;
+  auto store = [&](SqliteStatement& statement) {
+    statement.reset();
+    statement.bind(1, key).bind(2, p.start);
+    if (p.stop) statement.bind(3, *p.stop);
+    statement.bind(4, p.title).bind(5, p.subTitle).bind(6, p.description).bind(7, p.category);
+    statement.bind(8, p.icon).bind(9, p.episode);
+    statement.run();
+    return m_db.changes() > 0;
+  };
+  if (store(m_insertProgramme))
+    ++m_result.programmes;
+  else if (p.stop)
+    store(m_replaceStopless);  // of two with one start, one the guide gave a length wins
 }
 
 ImportResult GuideStore::replaceSource(const std::string& source,
@@ -294,27 +307,33 @@ std::vector<NowNext> GuideStore::nowNext(const std::vector<const Channel*>& chan
     found.clear();
     std::lock_guard<std::mutex> lock(m_readMutex);
     ReadTransaction snapshot(m_read);
-    auto& query = *m_nowNextQuery;
+    auto first = [](SqliteStatement& query) {
+      std::optional<Airing> airing;
+      if (query.step()) {
+        airing.emplace();
+        airing->start = query.columnInt(0);
+        airing->stop = query.columnInt(1);
+        airing->title = query.columnText(2);
+      }
+      query.reset();  // a statement left running would hold the snapshot past this page
+      return airing;
+    };
     for (std::size_t i : wanted) {
       const std::int64_t guideNow = now - matches[i]->shift;
-      query.reset();
-      query.bind(1, matches[i]->key).bind(2, guideNow).bind(3, kLongestProgramme);
+      m_nowQuery->reset();
+      m_nowQuery->bind(1, matches[i]->key).bind(2, guideNow).bind(3, kLongestProgramme);
+      m_nextQuery->reset();
+      m_nextQuery->bind(1, matches[i]->key).bind(2, guideNow);
       CachedNowNext cached;
+      cached.value.now = first(*m_nowQuery);
+      cached.value.next = first(*m_nextQuery);
       cached.from = guideNow;
+      // What is shown changes when the one on air ends (or drops out of the lookup's range), or
+      // when the next one begins.
       cached.until = guideNow + kLongestProgramme;
-      while (query.step()) {
-        Airing airing;
-        airing.start = query.columnInt(0);
-        airing.stop = query.columnInt(1);
-        airing.title = query.columnText(2);
-        // What is shown changes when one of these programmes starts or ends.
-        cached.until = std::min(cached.until, airing.start > guideNow ? airing.start : airing.stop);
-        // Of overlapping programmes, the one that began last is on now.
-        if (airing.start <= guideNow)
-          cached.value.now = std::move(airing);
-        else if (!cached.value.next)
-          cached.value.next = std::move(airing);
-      }
+      if (const auto& on = cached.value.now)
+        cached.until = std::min({cached.until, on->stop, on->start + kLongestProgramme});
+      if (const auto& next = cached.value.next) cached.until = std::min(cached.until, next->start);
       result[i] = shifted(cached.value, matches[i]->shift);
       found.emplace_back(matches[i]->key, std::move(cached));
     }

@@ -55,7 +55,8 @@ class GuideStore {
     SqliteDatabase& m_db;
     std::string m_source;
     std::int64_t m_keepFrom;
-    SqliteStatement m_insertChannel, m_selectChannel, m_insertName, m_insertProgramme;
+    SqliteStatement m_insertChannel, m_selectChannel, m_insertName, m_insertProgramme,
+        m_replaceStopless;
     std::unordered_map<std::string, std::int64_t> m_keys;
     ImportResult m_result;
   };
@@ -107,7 +108,7 @@ class GuideStore {
   SqliteDatabase m_write;
   std::mutex m_readMutex;  // guards m_read and its statements
   SqliteDatabase m_read;
-  std::optional<SqliteStatement> m_nowNextQuery, m_rangeQuery;
+  std::optional<SqliteStatement> m_nowQuery, m_nextQuery, m_rangeQuery;
 
   // Now and next of a guide channel change only when a programme starts or ends or a guide is
   // written, so a page reloaded or paged back to asks the database nothing. Times unshifted.

@@ -231,7 +231,9 @@ void XmltvReader::read(const ChannelHandler& onChannel, const ProgrammeHandler& 
         programme.stop = parseXmltvTime(Attribute(r, "stop").text(64));
         programmeUsable = start && !programme.channel.empty();
         if (start) programme.start = *start;
-        if (programme.stop && *programme.stop <= programme.start) programme.stop.reset();
+        // Zero length is a marker, not something on air; a stop before the start is no stop.
+        if (programme.stop && *programme.stop == programme.start) programmeUsable = false;
+        if (programme.stop && *programme.stop < programme.start) programme.stop.reset();
         if (empty) finishProgramme();
       } else if (depth == 1 && std::strcmp(name, "channel") == 0) {
         item = Item::Channel;

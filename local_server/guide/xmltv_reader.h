@@ -49,7 +49,7 @@ class XmltvReader {
   // document is not well-formed XML (a broken or truncated file), its root is not <tv> or it
   // breaks one of the limits (then the message names the limit); what the
   // handlers received before then must be thrown away by the caller. Programmes without a channel,
-  // title or valid start are skipped and counted.
+  // title or valid start, and those of zero length, are skipped and counted.
   void read(const ChannelHandler& onChannel, const ProgrammeHandler& onProgramme);
   std::size_t skippedProgrammes() const { return m_skipped; }
 

@@ -187,33 +187,44 @@ TEST(PageCookieInTheWebView, SubResourcesOfOurOwnPagesChangeNothing) {
   EXPECT_EQ(favorites(server, "w"), std::vector<std::string>{"http://s.example/alpha.ts"});
 }
 
-// The demo channels with the demo guide, as a fresh build has them, in the real web view: the
-// now/next line under the names, and the guide grid whose programmes open their details.
-TEST(GuideInTheWebView, DemoChannelsShowNowNextAndTheGrid) {
+// The demo channels as a fresh build has them, their streams on a closed port.
+std::string demoPlaylist() {
   std::string playlist = readFile(ZEPHRA_DEMO_DIR "/channels.m3u.in");
   for (auto at = playlist.find("@BASE@"); at != std::string::npos; at = playlist.find("@BASE@"))
     playlist.replace(at, 6, "http://127.0.0.1:1");
-  ServerFixture server(playlist);
+  return playlist;
+}
+
+// The demo guide and the pages' own script and style, as the staged document tree has them;
+// true once the server shows the guide.
+bool addDemoGuideAndAssets(ServerFixture& server) {
   const std::string command = "bash " ZEPHRA_DEMO_DIR "/make_demo_guide.sh '" +
                               server.docRoot().string() + "' >/dev/null";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  // The pages' own script and style, as the staged document tree has them.
+  if (std::system(command.c_str()) != 0) return false;
   fs::copy(ZEPHRA_DEMO_DIR "/../www/assets", server.docRoot() / "assets",
            fs::copy_options::recursive);
-  ASSERT_TRUE(pumpUntil(
+  return pumpUntil(
       [&] { return server.body("/query.php?code=&fav=0").find("class=\"epg\"") != std::string::npos; },
-      20s));
-  const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
-  const std::string probe =
+      20s);
+}
+
+// The text a page script's function body returns, read back through an element of the page.
+std::string measure(BrowserHost& host, const std::string& body) {
+  std::string script =
       "var old = document.getElementById('probe'); if (old) old.remove();"
       "var p = document.createElement('input'); p.id = 'probe'; p.value = (function () { %s })();"
       "document.body.appendChild(p);";
-  auto measure = [&](BrowserHost& host, const std::string& body) {
-    std::string script = probe;
-    script.replace(script.find("%s"), 2, body);
-    EXPECT_TRUE(host.runScript(script));
-    return host.view->readElementValue("probe");
-  };
+  script.replace(script.find("%s"), 2, body);
+  EXPECT_TRUE(host.runScript(script));
+  return host.view->readElementValue("probe");
+}
+
+// The demo channels with the demo guide in the real web view: the now/next line under the names,
+// and the guide grid whose programmes open their details.
+TEST(GuideInTheWebView, DemoChannelsShowNowNextAndTheGrid) {
+  ServerFixture server(demoPlaylist());
+  ASSERT_TRUE(addDemoGuideAndAssets(server));
+  const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
 
   BrowserHost browser(0, 0, 900, 600);
   browser.view->setLocalCookie(kPageCookieName, secretOf(server), "127.0.0.1");
@@ -233,6 +244,36 @@ TEST(GuideInTheWebView, DemoChannelsShowNowNextAndTheGrid) {
                     "var d = document.getElementById('details');"
                     "return (!d.hidden && d.textContent.indexOf('A demo programme') >= 0) ? 'shown' : 'no';"),
             "shown");
+}
+
+// The guide grid in the player's directory view at its fixed size, with the playing channel
+// marked (and so scrolled to) as the player does on every page: each hour label of the time ruler
+// within the grid's width lies wholly inside the grid's visible area, with nothing drawn over it.
+TEST(GuideInTheWebView, TimeRulerStaysReadableWhenThePlayingChannelIsShown) {
+  ServerFixture server(demoPlaylist());
+  ASSERT_TRUE(addDemoGuideAndAssets(server));
+  BrowserHost browser(0, 0, 703, 428);
+  browser.view->setLocalCookie(kPageCookieName, secretOf(server), "127.0.0.1");
+  const std::string local = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+  ASSERT_TRUE(browser.load(local + "guide.php?code=&fav=0"));
+  browser.view->markLinks("a.play", "http://127.0.0.1:1/demo/life.ts", "playing");
+  const std::string script =
+      "var grid = document.querySelector('.grid'), g = grid.getBoundingClientRect(), seen = 0;"
+      "if (!document.querySelector('.grid a.playing')) return 'not marked';"
+      "for (const mark of grid.querySelectorAll('.times .mark')) {"
+      "  var r = mark.getBoundingClientRect();"
+      "  if (r.left < g.left || r.right > g.right) continue;"
+      "  ++seen;"
+      "  var where = mark.textContent + ' at ' + Math.round(r.top) + '..' + Math.round(r.bottom) +"
+      "              ', grid ' + Math.round(g.top) + '..' + Math.round(g.bottom);"
+      "  if (r.top < g.top || r.bottom > g.bottom || r.top < 0) return 'clipped: ' + where;"
+      "  for (const [x, y] of [[r.left + 1, r.top + 1], [r.right - 1, r.top + 1], [r.left + 1, r.bottom - 1]]) {"
+      "    var hit = document.elementFromPoint(x, y);"
+      "    if (hit !== mark) return 'covered by ' + (hit ? hit.className || hit.tagName : 'nothing') + ': ' + where;"
+      "  }"
+      "}"
+      "return seen >= 2 ? 'readable' : 'only ' + seen + ' labels in view';";
+  EXPECT_EQ(measure(browser, script), "readable");
 }
 
 }  // namespace

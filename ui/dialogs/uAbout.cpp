@@ -22,9 +22,18 @@ TfrmAbout::TfrmAbout(const WebViewFactory& createWebView, wxWindow* parent)
 
 TfrmAbout::~TfrmAbout() { wbAbout.reset(); }
 
+bool TfrmAbout::Show(bool show) {
+  const bool changed = wxDialog::Show(show);
+  if (show) {
+    m_loads.shown();
+    FormActivate();
+  }
+  return changed;
+}
+
 void TfrmAbout::onActivate(wxActivateEvent& event) {
   event.Skip();
-  if (event.GetActive()) FormActivate();
+  if (m_loads.activated(event.GetActive())) FormActivate();
 }
 
 // The current base address and account code, read from the main window each time.

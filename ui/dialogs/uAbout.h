@@ -7,6 +7,7 @@
 #include <wx/dialog.h>
 
 #include "platform/web_view.h"
+#include "ui/dialogs/page_loads.h"
 
 class wxActivateEvent;
 
@@ -19,11 +20,14 @@ class TfrmAbout : public wxDialog {
 
   std::unique_ptr<WebView> wbAbout;
 
-  // Loads the About page, every time the window becomes active.
+  // Loads the About page: at every showing, and whenever the user comes back to the window.
   void FormActivate();
+  // Shows the window and loads its page; shown already, loads it again.
+  bool Show(bool show = true) override;
 
  private:
   void onActivate(wxActivateEvent& event);
+  PageLoads m_loads;
 };
 
 // The application's single instance, created at start (null before).

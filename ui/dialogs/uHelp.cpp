@@ -23,9 +23,18 @@ TfrmHelp::TfrmHelp(const WebViewFactory& createWebView, wxWindow* parent)
 
 TfrmHelp::~TfrmHelp() { wbHelp.reset(); }
 
+bool TfrmHelp::Show(bool show) {
+  const bool changed = wxFrame::Show(show);
+  if (show) {
+    m_loads.shown();
+    FormActivate();
+  }
+  return changed;
+}
+
 void TfrmHelp::onActivate(wxActivateEvent& event) {
   event.Skip();
-  if (event.GetActive()) FormActivate();
+  if (m_loads.activated(event.GetActive())) FormActivate();
 }
 
 // The window lives for the whole run: its close box only hides it.

@@ -7,6 +7,7 @@
 #include <wx/frame.h>
 
 #include "platform/web_view.h"
+#include "ui/dialogs/page_loads.h"
 
 class wxActivateEvent;
 class wxCloseEvent;
@@ -20,12 +21,15 @@ class TfrmHelp : public wxFrame {
 
   std::unique_ptr<WebView> wbHelp;
 
-  // Loads the Help start page, every time the window becomes active.
+  // Loads the Help start page: at every showing, and whenever the user comes back to the window.
   void FormActivate();
+  // Shows the window and loads its page; shown already, loads it again.
+  bool Show(bool show = true) override;
 
  private:
   void onActivate(wxActivateEvent& event);
   void onClose(wxCloseEvent& event);
+  PageLoads m_loads;
 };
 
 // The application's single instance, created at start (null before).

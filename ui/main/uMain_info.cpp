@@ -3,6 +3,7 @@
 
 #include <wx/msgdlg.h>
 
+#include "platform/top_window.h"
 #include "player_logic/reply_reader.h"
 #include "ui/dialogs/uAbout.h"
 #include "ui/dialogs/uHelp.h"
@@ -26,11 +27,14 @@ void TfrmMain::wbUpdateNavigateComplete2() {
 
 void TfrmMain::About1Click() {
   if (!frmAbout) throw std::logic_error("The About window does not exist");
+  // The window the user just asked for gets the focus, also where new windows do not take it.
+  takeTimeOfCurrentInput(*frmAbout);
   frmAbout->ShowModal();
 }
 
 void TfrmMain::Help2Click() {
   if (!frmHelp) throw std::logic_error("The Help window does not exist");
+  takeTimeOfCurrentInput(*frmHelp);
   frmHelp->Show();
   frmHelp->Raise();
 }

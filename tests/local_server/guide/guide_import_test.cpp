@@ -100,6 +100,49 @@ TEST_F(GuideImport, MatchingShiftsOverlapsAndMissingStops) {
   EXPECT_EQ(nowTitle(lookup({channel("x", "sport.example")}, kNow)[0]), "Interview");
 }
 
+// Many programmes on air at once, and programmes sharing a start: the one begun last is on, the
+// next is the first to begin later, and nothing the guide gave a length disappears.
+TEST_F(GuideImport, OverlapsAndProgrammesSharingAStart) {
+  const std::string guide = tv(
+      programme("stack", at(-240), at(240), "Marathon") + programme("stack", at(-120), at(120), "Block") +
+      programme("stack", at(-60), at(60), "Hour") + programme("stack", at(-10), at(20), "Short") +
+      programme("stack", at(30), at(45), "After") +
+      // A zero-length marker before (and after) a real programme of the same start.
+      programme("zero", at(-30), at(-30), "Marker") + programme("zero", at(-30), at(30), "Hour Long") +
+      programme("zero", at(10), at(10), "Blip") + programme("zero", at(30), at(90), "Later") +
+      programme("zero", at(30), at(30), "Marker Again") +
+      // One without a stop (or with a stop before its start), then one with a length.
+      programme("stopless", at(-20), "", "Unknown Length") +
+      programme("stopless", at(-20), at(40), "Known Length") +
+      programme("stopless", at(40), at(20), "Backwards") + programme("stopless", at(40), at(70), "Evening"));
+  EXPECT_EQ(importGuideFile(m_store, "p", write("g.xml", guide)).programmes, 9u);
+
+  const struct {
+    const char* channel;
+    std::int64_t minutes;
+    const char* now;
+    const char* next;
+  } cases[] = {
+      {"stack", 0, "Short", "After"},  {"stack", 25, "Hour", "After"},
+      {"stack", 50, "Hour", "-"},      {"stack", 70, "Block", "-"},
+      {"stack", -20, "Hour", "Short"}, {"zero", 0, "Hour Long", "Later"},
+      {"zero", 30, "Later", "-"},      {"stopless", 0, "Known Length", "Evening"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.channel) + " at " + std::to_string(c.minutes));
+    const NowNext found = lookup({channel("x", c.channel)}, kNow + c.minutes * 60)[0];
+    EXPECT_EQ(nowTitle(found), c.now);
+    EXPECT_EQ(nextTitle(found), c.next);
+  }
+
+  // The grid draws each programme as long as it is.
+  const Channel zero = channel("x", "zero");
+  const auto drawn = m_store.airings({&zero}, kNow - 3600, kNow + 7200)[0];
+  std::vector<std::string> lengths;
+  for (const Airing& a : drawn) lengths.push_back(a.title + " " + std::to_string((a.stop - a.start) / 60));
+  EXPECT_EQ(lengths, (std::vector<std::string>{"Hour Long 60", "Later 60"}));
+}
+
 TEST_F(GuideImport, ABrokenOrForeignFileLeavesThePreviousGuide) {
   const std::string good = tv(programme("a", at(-10), at(50), "Kept"));
   importGuideFile(m_store, "p", write("good.xml", good));

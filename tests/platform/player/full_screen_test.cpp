@@ -1,9 +1,5 @@
 // Full screen of a view inside a fixed-size window, under an EWMH window manager (openbox) and
 // without one: the view fills the screen, and leaving puts the window back exactly as it was.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
@@ -16,14 +12,11 @@
 #include <wx/uiaction.h>
 
 #include "platform/player_full_screen.h"
+#include "tests/support/window_manager.h"
 #include "tests/support/wx_test_util.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <gdk/gdkx.h>
-#include <gtk/gtk.h>
 #undef Bool
 #undef Status
 
@@ -31,44 +24,6 @@ namespace zephra::test {
 namespace {
 
 using std::chrono::seconds;
-
-Display* xDisplay() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
-
-// True while a window manager announces itself on the root window (EWMH).
-bool windowManagerPresent() {
-  Display* display = xDisplay();
-  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-  Atom type = 0;
-  int format = 0;
-  unsigned long items = 0, after = 0;
-  unsigned char* data = nullptr;
-  const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                                        &format, &items, &after, &data) == Success &&
-                     items == 1;
-  if (data) XFree(data);
-  return found;
-}
-
-// openbox on the test display for the lifetime of the object.
-class WindowManager {
- public:
-  WindowManager() {
-    m_pid = fork();
-    if (m_pid == 0) {
-      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~WindowManager() {
-    if (m_pid <= 0) return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-  }
-  bool started() { return m_pid > 0 && pumpUntil(windowManagerPresent, seconds(10)); }
-
- private:
-  pid_t m_pid = -1;
-};
 
 // The size hints the window manager reads (WM_NORMAL_HINTS), as one comparable text.
 std::string sizeHints(wxWindow* top) {
@@ -82,17 +37,6 @@ std::string sizeHints(wxWindow* top) {
   if (hints.flags & PMinSize) text += " min " + std::to_string(hints.min_width) + "x" + std::to_string(hints.min_height);
   if (hints.flags & PMaxSize) text += " max " + std::to_string(hints.max_width) + "x" + std::to_string(hints.max_height);
   return text;
-}
-
-// True once a window manager has taken the window into a frame of its own (reparented it).
-bool managed(wxWindow* top) {
-  GdkWindow* window = gtk_widget_get_window(static_cast<GtkWidget*>(top->GetHandle()));
-  if (!window) return false;
-  ::Window root = 0, parent = 0, *children = nullptr;
-  unsigned int count = 0;
-  if (!XQueryTree(xDisplay(), gdk_x11_window_get_xid(window), &root, &parent, &children, &count)) return false;
-  if (children) XFree(children);
-  return parent != root;
 }
 
 // The client area on the screen.
