@@ -296,8 +296,11 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
     return;
   }
   page.sources = m_sourceStore.list();
-  for (const Source& source : page.sources)
+  for (const Source& source : page.sources) {
     if (m_sourceRefresher.isPending(source.id)) page.pending.insert(source.id);
+    if (const std::size_t cut = m_sourceRefresher.channelsLeftOut(source.id)) page.cut[source.id] = cut;
+  }
+  page.maxChannels = m_sourceRefresher.maxChannels();
   const auto builtin = m_builtinPlaylist.snapshot();
   page.builtinChannels = builtin->size();
   page.builtinProblem = builtin->problem();

@@ -47,10 +47,10 @@ void PlaylistSnapshot::build() {
     part.first = m_size;
     bool repeats = false;
     for (std::size_t i = 0; i < list.size(); ++i) {
-      const std::string_view id = list.field(i, ChannelList::Id);
+      const std::uint64_t id = list.idHash(i);
       bool earlier = false;
       for (std::size_t q = 0; q < p && !earlier; ++q)
-        earlier = m_parts[q].shared.playlist->channels.findId(id).has_value();
+        earlier = m_parts[q].shared.playlist->channels.findIdHash(id).has_value();
       if (earlier && !repeats) {
         // The first repeat: from here on the part keeps the positions it shows.
         repeats = true;

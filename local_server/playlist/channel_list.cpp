@@ -3,6 +3,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "local_server/playlist/channel_id.h"
+
 namespace zephra {
 
 namespace {
@@ -15,14 +17,13 @@ std::uint64_t keyHash(std::string_view key) {
 
 std::vector<std::uint32_t> emptyTable(std::size_t keys) {
   std::size_t capacity = 16;
-  while (capacity < keys * 2) capacity *= 2;
+  while (capacity * 3 < keys * 4) capacity *= 2;
   return std::vector<std::uint32_t>(capacity, 0);
 }
 
 template <typename C>  // Channel or const Channel
 auto fieldOf(C& c, ChannelList::Field f) -> decltype(&c.id) {
   switch (f) {
-    case ChannelList::Id: return &c.id;
     case ChannelList::Name: return &c.name;
     case ChannelList::Url: return &c.url;
     case ChannelList::Group: return &c.group;
@@ -36,12 +37,26 @@ auto fieldOf(C& c, ChannelList::Field f) -> decltype(&c.id) {
   }
 }
 
+bool parseIdHash(std::string_view id, std::uint64_t& hash) {
+  hash = 0;
+  for (char c : id) {
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (digit < 0) return false;
+    hash = hash << 4 | static_cast<std::uint64_t>(digit);
+  }
+  return true;
+}
+
 }  // namespace
 
 void ChannelList::reserve(std::size_t channels) { m_records.reserve(channels); }
 
 void ChannelList::push_back(const Channel& channel) {
   Record record;
+  std::uint64_t hash = 0;
+  if (channel.id.size() != 16 || !parseIdHash(channel.id, hash))
+    throw std::invalid_argument("channel id is not 16 hex digits: " + channel.id.substr(0, 40));
+  record.hash = hash;
   const std::size_t offset = m_text.size();
   std::size_t length = 0;
   for (int f = 0; f < kFields; ++f) length += fieldOf(channel, static_cast<Field>(f))->size();
@@ -66,6 +81,7 @@ std::string_view ChannelList::field(std::size_t i, Field f) const {
 
 Channel ChannelList::operator[](std::size_t i) const {
   Channel channel;
+  channel.id = channelIdFromHash(m_records[i].hash);
   for (int f = 0; f < kFields; ++f)
     fieldOf(channel, static_cast<Field>(f))->assign(field(i, static_cast<Field>(f)));
   return channel;
@@ -76,9 +92,9 @@ Channel ChannelList::at(std::size_t i) const {
   return (*this)[i];
 }
 
-void ChannelList::index(std::vector<std::uint32_t>& table, std::size_t i, std::string_view key) {
+void ChannelList::index(std::vector<std::uint32_t>& table, std::size_t i, std::uint64_t hash) {
   const std::size_t mask = table.size() - 1;
-  std::size_t slot = static_cast<std::size_t>(keyHash(key)) & mask;
+  std::size_t slot = static_cast<std::size_t>(hash) & mask;
   while (table[slot] != 0) slot = (slot + 1) & mask;
   table[slot] = static_cast<std::uint32_t>(i + 1);
 }
@@ -91,28 +107,34 @@ void ChannelList::finish() {
   m_byId = emptyTable(size());
   m_byUrl = emptyTable(urlKeys);
   for (std::size_t i = 0; i < size(); ++i) {
-    index(m_byId, i, field(i, Id));
+    index(m_byId, i, m_records[i].hash);
     // The player asks by what it was given to play (the address with its headers), an older
     // caller by the bare address.
     if (hasHeaders(i))
       index(m_byUrl, i,
-            joinStreamHeaders(field(i, Url), StreamHeaders{std::string(field(i, UserAgent)),
-                                                            std::string(field(i, Referrer))}));
-    index(m_byUrl, i, field(i, Url));
+            keyHash(joinStreamHeaders(field(i, Url), StreamHeaders{std::string(field(i, UserAgent)),
+                                                                    std::string(field(i, Referrer))})));
+    index(m_byUrl, i, keyHash(field(i, Url)));
   }
 }
 
 std::optional<std::size_t> ChannelList::findId(std::string_view id) const {
+  std::uint64_t hash = 0;
+  if (id.size() != 16 || !parseIdHash(id, hash)) return std::nullopt;
+  return findIdHash(hash);
+}
+
+std::optional<std::size_t> ChannelList::findIdHash(std::uint64_t hash) const {
   if (m_byId.empty()) {  // not finished: a list being built is searched in full
     for (std::size_t i = 0; i < size(); ++i)
-      if (field(i, Id) == id) return i;
+      if (m_records[i].hash == hash) return i;
     return std::nullopt;
   }
   const std::size_t mask = m_byId.size() - 1;
-  for (std::size_t slot = static_cast<std::size_t>(keyHash(id)) & mask; m_byId[slot] != 0;
+  for (std::size_t slot = static_cast<std::size_t>(hash) & mask; m_byId[slot] != 0;
        slot = (slot + 1) & mask) {
     const std::size_t i = m_byId[slot] - 1;
-    if (field(i, Id) == id) return i;
+    if (m_records[i].hash == hash) return i;
   }
   return std::nullopt;
 }

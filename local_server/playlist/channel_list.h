@@ -43,13 +43,14 @@ inline std::string playValue(const Channel& channel) {
 
 class ChannelList {
  public:
-  enum Field { Id, Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, kFields };
+  enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, kFields };
 
   std::size_t size() const { return m_records.size(); }
   bool empty() const { return m_records.empty(); }
   void reserve(std::size_t channels);
 
-  // Stores a copy of everything but `source`, which belongs to the list as a whole.
+  // Stores a copy of everything but `source`, which belongs to the list as a whole. The id must
+  // be 16 hex digits, as the parser makes it (std::invalid_argument otherwise).
   void push_back(const Channel& channel);
   // The whole channel, built on demand: callers ask for a page of them, never for all.
   Channel operator[](std::size_t i) const;
@@ -60,8 +61,11 @@ class ChannelList {
 
   // Builds the indexes and gives back spare capacity; the list is not changed after this.
   void finish();
+  // The channel's id as a number (the id is its 16 hex digits).
+  std::uint64_t idHash(std::size_t i) const { return m_records[i].hash; }
   // The first channel with this id; with this address, or this address with its headers.
   std::optional<std::size_t> findId(std::string_view id) const;
+  std::optional<std::size_t> findIdHash(std::uint64_t hash) const;
   std::optional<std::size_t> findUrl(std::string_view url) const;
 
   // Bytes held, for the benchmarks and the tests of the memory bound.
@@ -89,14 +93,15 @@ class ChannelList {
 
  private:
   struct Record {
+    std::uint64_t hash = 0;
     std::uint32_t offset = 0;
     std::array<std::uint32_t, kFields> ends{};  // each field's end, from offset
   };
-  void index(std::vector<std::uint32_t>& table, std::size_t i, std::string_view key);
+  void index(std::vector<std::uint32_t>& table, std::size_t i, std::uint64_t hash);
 
   std::string m_text;
   std::vector<Record> m_records;
-  // Open addressing, channel index + 1 per slot (0: empty); sized at twice the channels or more.
+  // Open addressing, channel index + 1 per slot (0: empty); at most three quarters full.
   std::vector<std::uint32_t> m_byId;
   std::vector<std::uint32_t> m_byUrl;
 };

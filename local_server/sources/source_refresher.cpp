@@ -43,11 +43,11 @@ bool looksLikeHtml(const std::string& path) {
          text.find("<head") != std::string::npos || text.find("<body") != std::string::npos;
 }
 
-Playlist checkedPlaylist(const std::string& path, bool web) {
+Playlist checkedPlaylist(const std::string& path, bool web, std::size_t maxChannels) {
   if (looksLikeHtml(path))
     throw FetchError(web ? "the address sent a web page, not a playlist"
                          : "the file is a web page, not a playlist");
-  Playlist playlist = loadM3uFile(path);
+  Playlist playlist = loadM3uFile(path, maxChannels);
   if (playlist.channels.empty())
     throw FetchError("no channels in it: not an EXTM3U playlist with stream addresses");
   return playlist;
@@ -143,6 +143,22 @@ void SourceRefresher::refreshNow(std::int64_t id) {
       m_requested.insert(id);
   }
   m_wake.notify_all();
+}
+
+std::size_t SourceRefresher::channelsLeftOut(std::int64_t id) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const auto found = m_cut.find(id);
+  return found == m_cut.end() ? 0 : found->second;
+}
+
+Playlist SourceRefresher::readPlaylist(std::int64_t id, const std::string& path, bool web) {
+  Playlist playlist = checkedPlaylist(path, web, m_options.maxChannels);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (playlist.cutCount > 0)
+    m_cut[id] = playlist.cutCount;
+  else
+    m_cut.erase(id);
+  return playlist;
 }
 
 bool SourceRefresher::isPending(std::int64_t id) const {
@@ -255,10 +271,10 @@ std::int64_t SourceRefresher::refreshPlaylist(const Source& source) {
   Playlist playlist;
   if (source.isWeb()) {
     fetchToFile(source.location, cachePath(source.id, source.kind), m_options.limits,
-                [&playlist](const std::string& path) { playlist = checkedPlaylist(path, true); },
+                [&](const std::string& path) { playlist = readPlaylist(source.id, path, true); },
                 &m_cancel);
   } else {
-    playlist = checkedPlaylist(source.location, false);
+    playlist = readPlaylist(source.id, source.location, false);
   }
   // A playlist may name its guide, but only on the web: a header must never make the server
   // read a file of this computer.
@@ -323,7 +339,7 @@ void SourceRefresher::reconcile(const std::vector<Source>& sources) {
       const std::string path = source.isWeb() ? cachePath(source.id, source.kind) : source.location;
       try {
         if (source.isWeb() && !std::filesystem::exists(path)) continue;
-        playlist = std::make_shared<const Playlist>(checkedPlaylist(path, source.isWeb()));
+        playlist = std::make_shared<const Playlist>(readPlaylist(source.id, path, source.isWeb()));
       } catch (const std::exception&) {
         continue;  // the next refresh says why
       }

@@ -53,6 +53,9 @@ struct SourceRefreshOptions {
   FetchLimits limits;
   // Sources read at the same time; each download is bounded by `limits`.
   std::size_t workers = 3;
+  // Channels kept of one playlist: real provider lists have tens of thousands to a few hundred
+  // thousand; beyond this a list only costs memory (about the file's size again).
+  std::size_t maxChannels = 500000;
 };
 
 class SourceRefresher {
@@ -78,6 +81,9 @@ class SourceRefresher {
   void sourcesChanged(std::vector<std::int64_t> dropped = {});
   // Refreshes this source (0: every enabled one) as soon as a worker is free.
   void refreshNow(std::int64_t id = 0);
+  // Channels of this playlist left out for the limit, 0 when none.
+  std::size_t channelsLeftOut(std::int64_t id) const;
+  std::size_t maxChannels() const { return m_options.maxChannels; }
   // Whether the source is being read or waits for a requested refresh.
   bool isPending(std::int64_t id) const;
   // Blocks until nothing is pending or the timeout passed; true when idle (for tests and tools).
@@ -91,6 +97,7 @@ class SourceRefresher {
   // Reads the cached copies of sources not in memory yet, drops what is no longer enabled, and
   // publishes the result.
   void reconcile(const std::vector<Source>& sources);
+  Playlist readPlaylist(std::int64_t id, const std::string& path, bool web);
   // Callers hold m_stateMutex.
   void dropSources(const std::vector<std::int64_t>& ids);
   void forgetGuide(std::int64_t id);
@@ -112,6 +119,7 @@ class SourceRefresher {
   mutable std::condition_variable m_idle;
   std::shared_ptr<const SourceChannels> m_channels;
   std::set<std::int64_t> m_requested;
+  std::map<std::int64_t, std::size_t> m_cut;
   std::vector<std::int64_t> m_dropped;
   bool m_refreshAll = false;
   bool m_changed = true;

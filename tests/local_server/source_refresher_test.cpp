@@ -8,6 +8,8 @@
 #include <optional>
 #include <thread>
 
+#include "local_server/playlist/m3u_parser.h"
+#include "local_server/sources/channel_directory.h"
 #include "local_server/sources/source_fetch.h"
 #include "local_server/sources/source_refresher.h"
 #include "local_server/sources/source_store.h"
@@ -151,6 +153,72 @@ TEST(SourceRefresher, PartialDownloadsLeftByAKilledServerAreRemovedAtStart) {
   EXPECT_FALSE(fs::exists(cache / "source-1.m3u.part"));
   EXPECT_FALSE(fs::exists(cache / "source-2.xml.part"));
   EXPECT_TRUE(fs::exists(cache / "source-1.m3u"));  // a last good copy is no leftover
+}
+
+}  // namespace
+}  // namespace zephra::test
+
+namespace zephra::test {
+namespace {
+
+std::string shortEntries(int from, int to, const std::string& group) {
+  std::string text = "#EXTM3U\n";
+  for (int i = from; i < to; ++i)
+    text += "#EXTINF:-1 group-title=\"" + group + "\",C" + std::to_string(i) + "\nhttp://h/" +
+            std::to_string(i) + "\n";
+  return text;
+}
+
+TEST(ChannelMerge, SharesEachListShowsRepeatsOnceAndFindsTheFirst) {
+  const PlaylistSnapshot builtin(parseM3u(shortEntries(0, 3, "B")));
+  SourceChannels sources;
+  sources.entries.push_back({1, "One", std::make_shared<const Playlist>(parseM3u(shortEntries(2, 5, "S")))});
+  sources.entries.push_back({2, "Two", std::make_shared<const Playlist>(parseM3u(shortEntries(0, 6, "S")))});
+  const auto merged = mergeChannels(builtin, sources);
+
+  const struct {
+    std::size_t position;
+    const char* name;
+    const char* source;
+  } rows[] = {{0, "C0", ""}, {2, "C2", ""}, {3, "C3", "One"}, {4, "C4", "One"}, {5, "C5", "Two"}};
+  ASSERT_EQ(merged->size(), 6u);
+  for (const auto& row : rows) {
+    EXPECT_EQ(merged->channel(row.position).name, row.name) << row.position;
+    EXPECT_EQ(merged->channel(row.position).source, row.source) << row.position;
+  }
+  EXPECT_EQ(merged->findByUrl("http://h/2")->source, "");
+  EXPECT_EQ(merged->findById(merged->channel(5).id)->source, "Two");
+  ASSERT_EQ(merged->groups().size(), 2u);
+  EXPECT_EQ(merged->groups()[1].count, 3u);
+  // The sources' lists themselves, not copies of them.
+  const auto parts = merged->parts();
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[2].playlist, sources.entries[1].playlist);
+}
+
+TEST(ChannelMerge, AListCostsAtMostTwiceItsFileSize) {
+  // The shortest entries a hostile provider can send make the per-channel cost count most.
+  const std::string text = shortEntries(0, 20000, "G");
+  const Playlist playlist = parseM3u(text);
+  ASSERT_EQ(playlist.channels.size(), 20000u);
+  EXPECT_LE(playlist.channels.bytes(), 2 * text.size());
+}
+
+TEST(SourcesPage, APlaylistAboveTheLimitIsCutAndSaysSo) {
+  SourceRefreshOptions options;
+  options.maxChannels = 2;
+  ServerFixture server("#EXTM3U\n" + entry("Built In", "http://s.example/b.ts"), 200, {}, options);
+  const fs::path file = server.dataDir().parent_path() / "long.m3u";
+  writeFile(file, shortEntries(0, 5, "G"));
+  SourceStore store((server.dataDir() / LocalServer::kSourcesDatabaseName).string());
+  ASSERT_TRUE(store.add(SourceKind::Playlist, "Long", file.string()));
+  server.server().sourceRefresher().sourcesChanged();
+  ASSERT_TRUE(server.server().sourceRefresher().waitIdle(20s));
+  const std::string page = server.body("/sources.php");
+  EXPECT_NE(page.find("Only the first 2 channels are listed: 3 more were left out."),
+            std::string::npos)
+      << page;
+  EXPECT_NE(server.body("/query.php?code=&fav=0").find("3 channels"), std::string::npos);
 }
 
 }  // namespace
