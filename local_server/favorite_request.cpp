@@ -62,20 +62,21 @@ std::optional<AddFavoriteCommand> parseAddFavorite(std::string_view target,
   return command;
 }
 
-const Channel* findRequestedChannel(const PlaylistSnapshot& playlist,
+std::optional<Channel> findRequestedChannel(const PlaylistSnapshot& playlist,
                                     const AddFavoriteCommand& command) {
   auto find = [&](const std::string& value) {
     return command.method == AddFavoriteCommand::Method::Id ? playlist.findById(value)
                                                             : playlist.findByUrl(value);
   };
-  if (const Channel* channel = find(command.value)) return channel;
+  if (auto channel = find(command.value)) return channel;
   const std::string decoded = text::percentDecoded(command.value);
   if (decoded != command.value)
-    if (const Channel* channel = find(decoded)) return channel;
-  if (command.method != AddFavoriteCommand::Method::Url) return nullptr;
+    if (auto channel = find(decoded)) return channel;
+  if (command.method != AddFavoriteCommand::Method::Url) return std::nullopt;
   // Played with headers the list no longer gives the channel: the address still names it.
   const StreamRequest played = splitStreamHeaders(decoded);
-  return played.headers.empty() ? nullptr : playlist.findByUrl(played.address);
+  if (played.headers.empty()) return std::nullopt;
+  return playlist.findByUrl(played.address);
 }
 
 }  // namespace zephra

@@ -34,7 +34,7 @@ std::optional<AddFavoriteCommand> parseAddFavorite(std::string_view target,
 
 // The channel the command names. An address or id is looked up as sent first and, failing
 // that, percent-decoded (a browser encodes blanks and non-ASCII characters in a query).
-const Channel* findRequestedChannel(const PlaylistSnapshot& playlist,
+std::optional<Channel> findRequestedChannel(const PlaylistSnapshot& playlist,
                                     const AddFavoriteCommand& command);
 
 }  // namespace zephra

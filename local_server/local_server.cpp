@@ -155,20 +155,34 @@ void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
 
   const auto playlist = m_playlist.snapshotIfLoaded();
   if (!playlist) return sendPage(res, renderDirectoryLoading());
-  std::vector<const Channel*> rows;
-  if (request.favoritesOnly) {
-    for (const Favorite& favorite : m_favorites.list(request.code))
-      if (const Channel* channel = playlist->findById(favorite.channelId)) rows.push_back(channel);
-  } else {
-    for (const Channel& channel : playlist->channels()) rows.push_back(&channel);
-  }
-  const std::size_t total = rows.size(), pageSize = m_config.pageSize;
+  // Channels are built for the page shown only; the rest are counted.
+  std::vector<Favorite> favorites;
+  if (request.favoritesOnly) favorites = m_favorites.list(request.code);
+  std::vector<Channel> rows;
+  std::size_t total = 0;
+  const std::size_t pageSize = m_config.pageSize;
+  auto pageOf = [&](std::size_t pageNumber, bool keep) {
+    const std::size_t first = (pageNumber - 1) * pageSize;
+    total = 0;
+    auto consider = [&](auto make) {
+      const std::size_t position = total++;
+      if (keep && position >= first && position < first + pageSize) rows.push_back(make());
+    };
+    if (request.favoritesOnly) {
+      for (const Favorite& favorite : favorites)
+        if (const auto channel = playlist->findById(favorite.channelId))
+          consider([&] { return *channel; });
+    } else {
+      for (std::size_t i = 0; i < playlist->size(); ++i)
+        consider([&] { return playlist->channel(i); });
+    }
+  };
+  pageOf(1, false);
   const std::size_t pages = std::max<std::size_t>(1, (total + pageSize - 1) / pageSize);
   request.page = std::min(request.page, pages);
-  const std::size_t first = (request.page - 1) * pageSize;
-  std::vector<const Channel*> shown(rows.begin() + static_cast<std::ptrdiff_t>(first),
-                                    rows.begin() + static_cast<std::ptrdiff_t>(
-                                                       std::min(total, first + pageSize)));
+  pageOf(request.page, true);
+  std::vector<const Channel*> shown;
+  for (const Channel& channel : rows) shown.push_back(&channel);
   const auto airings = m_guide.airings(shown, start, start + kGuideHours * 3600);
   GuideRequest shownRequest = request;
   shownRequest.start = start;
@@ -183,7 +197,7 @@ void LocalServer::handleAddFavorite(const http::Request& req, http::Response& re
     return;
   }
   const auto playlist = m_playlist.snapshot();
-  const Channel* channel = findRequestedChannel(*playlist, *command);
+  const std::optional<Channel> channel = findRequestedChannel(*playlist, *command);
   if (!channel) {
     sendPage(res, renderReply(false, command->method == AddFavoriteCommand::Method::Id
                                          ? "Favorite not added: no channel has this id."
@@ -289,10 +303,13 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
     return;
   }
   page.sources = m_sourceStore.list();
-  for (const Source& source : page.sources)
+  for (const Source& source : page.sources) {
     if (m_sourceRefresher.isPending(source.id)) page.pending.insert(source.id);
+    if (const std::size_t cut = m_sourceRefresher.channelsLeftOut(source.id)) page.cut[source.id] = cut;
+  }
+  page.maxChannels = m_sourceRefresher.maxChannels();
   const auto builtin = m_builtinPlaylist.snapshot();
-  page.builtinChannels = builtin->channels().size();
+  page.builtinChannels = builtin->size();
   page.builtinProblem = builtin->problem();
   page.refreshHours = static_cast<long>(
       std::chrono::duration_cast<std::chrono::hours>(m_config.sources.interval).count());

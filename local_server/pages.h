@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <functional>
 #include <string>
@@ -91,6 +92,9 @@ struct SourcesPage {
   std::string code;  // account, for the way back to the channels
   std::vector<Source> sources;
   std::set<std::int64_t> pending;  // being refreshed or waiting for it
+  // Playlists longer than the limit: channels left out of each.
+  std::map<std::int64_t, std::size_t> cut;
+  std::size_t maxChannels = 0;
   std::size_t builtinChannels = 0;
   std::string builtinProblem;
   std::string notice;  // why the last change was refused

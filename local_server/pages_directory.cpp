@@ -1,6 +1,7 @@
 #include "local_server/pages.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/stream_address.h"
 #include "common/text.h"
@@ -15,7 +16,7 @@ namespace {
 // what the play link hands the player (the address with any headers it needs).
 struct Row {
   std::string id, name, url, group, logo, source;
-  const Channel* channel = nullptr;  // null for a favorite no longer in the list
+  std::optional<Channel> channel;  // none for a favorite no longer in the list
 };
 
 // A picture file by its address alone: no query, fragment or escapes, a picture's extension.
@@ -142,11 +143,10 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
     const std::size_t position = matched++;
     if (position / pageSize + 1 == wantedPage) pageRows.push_back(std::move(row));
   };
-  const auto& channels = playlist.channels();
   if (request.favoritesOnly) {
     for (const Favorite& favorite : favorites) {
       // The playlist's current entry when the channel is still there; the stored copy otherwise.
-      if (const Channel* channel = playlist.findById(favorite.channelId))
+      if (const auto channel = playlist.findById(favorite.channelId))
         consider(Row{channel->id, channel->name, playValue(*channel), channel->group, channel->logo,
                      channel->source, channel},
                  foldAsciiCase(channel->name));
@@ -155,14 +155,13 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
                  foldAsciiCase(favorite.name));
     }
   } else {
-    const auto& folded = playlist.foldedNames();
-    for (std::size_t i = 0; i < channels.size(); ++i) {
-      const Channel& c = channels[i];
-      if (!request.group.empty() && c.group != request.group) continue;
-      if (!foldedSearch.empty() && folded[i].find(foldedSearch) == std::string::npos) continue;
+    for (std::size_t i = 0; i < playlist.size(); ++i) {
+      if (!request.group.empty() && playlist.group(i) != request.group) continue;
+      if (!containsFolded(playlist.name(i), foldedSearch)) continue;
       const std::size_t position = matched++;
-      if (position / pageSize + 1 == wantedPage)
-        pageRows.push_back(Row{c.id, c.name, playValue(c), c.group, c.logo, c.source, &c});
+      if (position / pageSize + 1 != wantedPage) continue;
+      Channel c = playlist.channel(i);
+      pageRows.push_back(Row{c.id, c.name, playValue(c), c.group, c.logo, c.source, c});
     }
   }
   const std::size_t pages = std::max<std::size_t>(1, (matched + pageSize - 1) / pageSize);
@@ -212,7 +211,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   std::vector<guide::NowNext> airing;
   if (nowNext.lookup) {
     std::vector<const Channel*> shownChannels;
-    for (const Row& row : pageRows) shownChannels.push_back(row.channel);
+    for (const Row& row : pageRows) shownChannels.push_back(row.channel ? &*row.channel : nullptr);
     airing = nowNext.lookup(shownChannels);
   }
   out += "<ul class=\"channels\">\n";

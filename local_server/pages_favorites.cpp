@@ -41,7 +41,7 @@ std::string renderFavoritesManager(const std::string& user, const std::vector<Fa
     const Favorite& favorite = favorites[i];
     // The stored name and address are what the user saved; the playlist may have dropped the
     // channel since, which the page says without hiding the favorite.
-    const Channel* current = playlist.findById(favorite.channelId);
+    const std::optional<Channel> current = playlist.findById(favorite.channelId);
     const std::string id = text::percentEncoded(favorite.channelId);
     out += "<li class=\"channel\">";
     // The playlist's entry plays with the headers it has now; a gone channel as it was saved.

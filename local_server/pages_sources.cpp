@@ -24,6 +24,18 @@ std::string counted(std::int64_t count, SourceKind kind) {
   return std::to_string(count) + noun;
 }
 
+// "1,500,000"
+std::string grouped(std::size_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string tooLong(std::size_t cut, std::size_t limit) {
+  return "Only the first " + grouped(limit) + " channels are listed: " + grouped(cut) +
+         (cut == 1 ? " more was" : " more were") + " left out.";
+}
+
 std::string stateOf(const Source& source, bool pending) {
   if (!source.enabled) return "Off.";
   if (pending) return "Refreshing\xE2\x80\xA6";
@@ -80,6 +92,9 @@ std::string renderSources(const SourcesPage& page) {
     if (source.parentId) out += "<span class=\"origin\">named by its playlist</span>";
     out += "<span class=\"state\">" +
            text::escapeHtml(stateOf(source, page.pending.count(source.id) > 0)) + "</span>";
+    const auto cut = page.cut.find(source.id);
+    if (cut != page.cut.end() && cut->second > 0)
+      out += "<span class=\"notice cut\">" + tooLong(cut->second, page.maxChannels) + "</span>";
     out += "<span class=\"actions\">";
     if (source.enabled) {
       actionLink(out, self, "refresh", source.id, "refresh now");

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 namespace zephra {
@@ -12,37 +14,120 @@ std::string foldAsciiCase(std::string text) {
   return text;
 }
 
+bool containsFolded(std::string_view text, std::string_view foldedNeedle) {
+  if (foldedNeedle.empty()) return true;
+  if (text.size() < foldedNeedle.size()) return false;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (std::size_t at = 0; at + foldedNeedle.size() <= text.size(); ++at) {
+    std::size_t k = 0;
+    while (k < foldedNeedle.size() && lower(text[at + k]) == foldedNeedle[k]) ++k;
+    if (k == foldedNeedle.size()) return true;
+  }
+  return false;
+}
+
 PlaylistSnapshot::PlaylistSnapshot(Playlist playlist, std::string problem)
-    : m_playlist(std::move(playlist)), m_problem(std::move(problem)) {
-  const auto& channels = m_playlist.channels;
-  m_foldedNames.reserve(channels.size());
-  m_byId.reserve(channels.size());
-  m_byUrl.reserve(channels.size());
-  std::unordered_map<std::string, std::size_t> groupIndex;
-  for (std::size_t i = 0; i < channels.size(); ++i) {
-    const Channel& channel = channels[i];
-    m_foldedNames.push_back(foldAsciiCase(channel.name));
-    m_byId.emplace(channel.id, i);
-    // emplace keeps the first channel of a repeated address. The player asks by what it was
-    // given to play (the address with its headers), an older caller by the bare address.
-    if (!channel.headers.empty()) m_byUrl.emplace(playValue(channel), i);
-    m_byUrl.emplace(channel.url, i);
-    if (!channel.group.empty()) {
-      auto [it, inserted] = groupIndex.emplace(channel.group, m_groups.size());
-      if (inserted) m_groups.push_back(ChannelGroup{channel.group, 0});
-      ++m_groups[it->second].count;
+    : m_problem(std::move(problem)) {
+  m_parts.push_back(Part{ChannelPart{std::make_shared<const Playlist>(std::move(playlist)), {}}});
+  build();
+}
+
+PlaylistSnapshot::PlaylistSnapshot(std::vector<ChannelPart> parts, std::string problem)
+    : m_problem(std::move(problem)) {
+  for (ChannelPart& part : parts)
+    if (part.playlist) m_parts.push_back(Part{std::move(part)});
+  build();
+}
+
+void PlaylistSnapshot::build() {
+  std::unordered_map<std::string_view, std::size_t> groupIndex;
+  for (std::size_t p = 0; p < m_parts.size(); ++p) {
+    Part& part = m_parts[p];
+    const ChannelList& list = part.shared.playlist->channels;
+    part.first = m_size;
+    bool repeats = false;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const std::uint64_t id = list.idHash(i);
+      bool earlier = false;
+      for (std::size_t q = 0; q < p && !earlier; ++q)
+        earlier = m_parts[q].shared.playlist->channels.findIdHash(id).has_value();
+      if (earlier && !repeats) {
+        // The first repeat: from here on the part keeps the positions it shows.
+        repeats = true;
+        part.shown.reserve(list.size());
+        for (std::size_t k = 0; k < i; ++k) part.shown.push_back(static_cast<std::uint32_t>(k));
+      }
+      if (earlier) continue;
+      if (repeats) part.shown.push_back(static_cast<std::uint32_t>(i));
+      const std::string_view group = list.field(i, ChannelList::Group);
+      if (!group.empty()) {
+        auto [it, inserted] = groupIndex.emplace(group, m_groups.size());
+        if (inserted) m_groups.push_back(ChannelGroup{std::string(group), 0});
+        ++m_groups[it->second].count;
+      }
     }
+    part.shown.shrink_to_fit();
+    part.count = repeats ? part.shown.size() : list.size();
+    m_size += part.count;
   }
 }
 
-const Channel* PlaylistSnapshot::findById(const std::string& id) const {
-  auto it = m_byId.find(id);
-  return it == m_byId.end() ? nullptr : &m_playlist.channels[it->second];
+std::pair<const PlaylistSnapshot::Part*, std::size_t> PlaylistSnapshot::locate(std::size_t i) const {
+  auto it = std::upper_bound(m_parts.begin(), m_parts.end(), i,
+                             [](std::size_t at, const Part& part) { return at < part.first; });
+  // Parts that show nothing share their `first` with the next one; upper_bound skips past them.
+  const Part& part = *(it - 1);
+  const std::size_t local = i - part.first;
+  return {&part, part.shown.empty() ? local : part.shown[local]};
 }
 
-const Channel* PlaylistSnapshot::findByUrl(const std::string& url) const {
-  auto it = m_byUrl.find(url);
-  return it == m_byUrl.end() ? nullptr : &m_playlist.channels[it->second];
+std::string_view PlaylistSnapshot::field(std::size_t i, ChannelList::Field f) const {
+  const auto [part, local] = locate(i);
+  return part->shared.playlist->channels.field(local, f);
+}
+
+Channel PlaylistSnapshot::fromPart(const Part& part, std::size_t local) const {
+  Channel channel = part.shared.playlist->channels[local];
+  channel.source = part.shared.source;
+  return channel;
+}
+
+Channel PlaylistSnapshot::channel(std::size_t i) const {
+  const auto [part, local] = locate(i);
+  return fromPart(*part, local);
+}
+
+std::vector<ChannelPart> PlaylistSnapshot::parts() const {
+  std::vector<ChannelPart> parts;
+  for (const Part& part : m_parts) parts.push_back(part.shared);
+  return parts;
+}
+
+const std::vector<std::string>& PlaylistSnapshot::warnings() const {
+  static const std::vector<std::string> none;
+  return m_parts.empty() ? none : m_parts.front().shared.playlist->warnings;
+}
+
+std::size_t PlaylistSnapshot::leftOutCount() const {
+  return m_parts.empty() ? 0 : m_parts.front().shared.playlist->leftOutCount;
+}
+
+std::size_t PlaylistSnapshot::leftOutFirstLine() const {
+  return m_parts.empty() ? 0 : m_parts.front().shared.playlist->leftOutFirstLine;
+}
+
+// A channel an earlier part lists is found there first, so the first part that has it is the
+// one that shows it.
+std::optional<Channel> PlaylistSnapshot::findById(const std::string& id) const {
+  for (const Part& part : m_parts)
+    if (const auto local = part.shared.playlist->channels.findId(id)) return fromPart(part, *local);
+  return std::nullopt;
+}
+
+std::optional<Channel> PlaylistSnapshot::findByUrl(const std::string& url) const {
+  for (const Part& part : m_parts)
+    if (const auto local = part.shared.playlist->channels.findUrl(url)) return fromPart(part, *local);
+  return std::nullopt;
 }
 
 PlaylistStore::PlaylistStore(std::string path, Clock::duration checkInterval)

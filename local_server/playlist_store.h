@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "local_server/playlist/m3u_parser.h"
@@ -20,35 +20,91 @@ struct ChannelGroup {
   std::size_t count = 0;
 };
 
-// One parsed state of the playlist file. Immutable once built, so requests read it without locks.
+// One playlist's channels in the directory, under its source's name ("" for channels.m3u).
+struct ChannelPart {
+  std::shared_ptr<const Playlist> playlist;
+  std::string source;
+};
+
+// One state of the channel list: channels.m3u alone, or with the sources' lists after it. The
+// lists are shared, never copied, so a merge costs a few bytes per repeated channel at most.
+// Immutable once built, so requests read it without locks.
 class PlaylistSnapshot {
  public:
   PlaylistSnapshot() = default;
   explicit PlaylistSnapshot(Playlist playlist, std::string problem = {});
+  // The parts in order; a channel an earlier part lists already (same id) is shown once, there.
+  // Notices about left-out entries are those of the first part.
+  PlaylistSnapshot(std::vector<ChannelPart> parts, std::string problem);
 
-  const std::vector<Channel>& channels() const { return m_playlist.channels; }
-  const std::vector<std::string>& warnings() const { return m_playlist.warnings; }
-  std::size_t leftOutCount() const { return m_playlist.leftOutCount; }
-  std::size_t leftOutFirstLine() const { return m_playlist.leftOutFirstLine; }
+  std::size_t size() const { return m_size; }
+  // The i-th channel shown, with its source's name, built on demand.
+  Channel channel(std::size_t i) const;
+  std::string_view name(std::size_t i) const { return field(i, ChannelList::Name); }
+  std::string_view group(std::size_t i) const { return field(i, ChannelList::Group); }
+
+  // For range-for and indexing; each element is built on demand.
+  class Channels {
+   public:
+    explicit Channels(const PlaylistSnapshot& owner) : m_owner(owner) {}
+    std::size_t size() const { return m_owner.size(); }
+    bool empty() const { return m_owner.size() == 0; }
+    Channel operator[](std::size_t i) const { return m_owner.channel(i); }
+    class const_iterator {
+     public:
+      const_iterator(const PlaylistSnapshot& owner, std::size_t i) : m_owner(&owner), m_i(i) {}
+      Channel operator*() const { return m_owner->channel(m_i); }
+      const_iterator& operator++() { ++m_i; return *this; }
+      bool operator!=(const const_iterator& o) const { return m_i != o.m_i; }
+
+     private:
+      const PlaylistSnapshot* m_owner;
+      std::size_t m_i;
+    };
+    const_iterator begin() const { return {m_owner, 0}; }
+    const_iterator end() const { return {m_owner, m_owner.size()}; }
+
+   private:
+    const PlaylistSnapshot& m_owner;
+  };
+  Channels channels() const { return Channels(*this); }
+
+  // Its parts, for building a snapshot with more parts after them.
+  std::vector<ChannelPart> parts() const;
+
+  const std::vector<std::string>& warnings() const;
+  std::size_t leftOutCount() const;
+  std::size_t leftOutFirstLine() const;
   // Why the file could not be read; empty when it was.
   const std::string& problem() const { return m_problem; }
   // Groups in order of first appearance, with their channel counts.
   const std::vector<ChannelGroup>& groups() const { return m_groups; }
 
-  const Channel* findById(const std::string& id) const;
+  std::optional<Channel> findById(const std::string& id) const;
   // The first channel whose address, or whose play value (address and headers), is exactly `url`.
-  const Channel* findByUrl(const std::string& url) const;
-  // Channel names folded to ASCII lower case, index-aligned with channels(): search input.
-  const std::vector<std::string>& foldedNames() const { return m_foldedNames; }
+  std::optional<Channel> findByUrl(const std::string& url) const;
 
  private:
-  Playlist m_playlist;
+  struct Part {
+    ChannelPart shared;
+    std::size_t first = 0;             // position of its first shown channel in the whole list
+    std::size_t count = 0;             // channels shown
+    std::vector<std::uint32_t> shown;  // which of its channels are shown; empty: all of them
+  };
+  void build();
+  // The part and the position in its list of the i-th channel shown.
+  std::pair<const Part*, std::size_t> locate(std::size_t i) const;
+  std::string_view field(std::size_t i, ChannelList::Field f) const;
+  Channel fromPart(const Part& part, std::size_t local) const;
+
+  std::vector<Part> m_parts;
+  std::size_t m_size = 0;
   std::string m_problem;
   std::vector<ChannelGroup> m_groups;
-  std::vector<std::string> m_foldedNames;
-  std::unordered_map<std::string, std::size_t> m_byId;
-  std::unordered_map<std::string, std::size_t> m_byUrl;
 };
+
+// Whether `text`, folded to ASCII lower case, holds `foldedNeedle` (already folded).
+bool containsFolded(std::string_view text, std::string_view foldedNeedle);
 
 std::string foldAsciiCase(std::string text);
 

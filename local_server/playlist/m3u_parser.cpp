@@ -84,6 +84,8 @@ class HashSet {
 
 class Parser {
  public:
+  explicit Parser(std::size_t maxChannels) : m_maxChannels(maxChannels) {}
+
   Playlist run(std::string_view text) {
     std::string utf16Decoded;
     if (decodeUtf16WithBom(text, utf16Decoded)) text = utf16Decoded;
@@ -100,7 +102,7 @@ class Parser {
       ++lines;
     }
     m_seen = HashSet(std::min<std::size_t>(lines / 2 + 1, 1 << 20));
-    m_result.channels.reserve(std::min<std::size_t>(lines / 2 + 1, 1 << 16));
+    m_result.channels.reserve(std::min<std::size_t>({lines / 2 + 1, 1 << 16, m_maxChannels}));
     while (p < end) {
       // CR LF, LF and a lone CR (old Mac editors) all end a line. memchr is vectorised, which
       // matters at a million lines per second.
@@ -120,6 +122,7 @@ class Parser {
       m_result.warnings.push_back(std::to_string(m_suppressedWarnings) +
                                   " more warnings not shown");
     }
+    m_result.channels.finish();
     return std::move(m_result);
   }
 
@@ -222,13 +225,18 @@ class Parser {
     if (channel.group.empty()) channel.group = std::move(m_pendingGroupFromExtGrp);
     m_pendingGroupFromExtGrp.clear();
 
+    // Past the limit nothing more is kept, not even for finding repeats.
+    if (m_result.channels.size() >= m_maxChannels) {
+      ++m_result.cutCount;
+      return;
+    }
     const std::uint64_t hash = channelHash(channel.url, channel.name);
     if (!m_seen.insert(hash)) {
       warn(m_lineNumber, "duplicate entry skipped: " + shortened(channel.name));
       return;
     }
     channel.id = channelIdFromHash(hash);
-    m_result.channels.push_back(std::move(channel));
+    m_result.channels.push_back(channel);
   }
 
   // The later, more specific source of a header wins where it names one.
@@ -250,6 +258,7 @@ class Parser {
     m_result.warnings.push_back("line " + std::to_string(line) + ": " + message);
   }
 
+  const std::size_t m_maxChannels;
   Playlist m_result;
   std::size_t m_lineNumber = 0;
   Channel m_pending;
@@ -269,9 +278,11 @@ struct FileCloser {
 
 }  // namespace
 
-Playlist parseM3u(std::string_view text) { return Parser().run(text); }
+Playlist parseM3u(std::string_view text, std::size_t maxChannels) {
+  return Parser(maxChannels).run(text);
+}
 
-Playlist loadM3uFile(const std::string& path) {
+Playlist loadM3uFile(const std::string& path, std::size_t maxChannels) {
   // Non-blocking open and a look at what was opened: a FIFO or a device put in the list's place
   // would otherwise hang the reader (waiting for a writer) or never end.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -298,7 +309,7 @@ Playlist loadM3uFile(const std::string& path) {
     }
     if (got < sizeof buffer) break;
   }
-  return parseM3u(content);
+  return parseM3u(content, maxChannels);
 }
 
 }  // namespace zephra

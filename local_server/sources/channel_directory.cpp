@@ -1,33 +1,19 @@
 #include "local_server/sources/channel_directory.h"
 
-#include <unordered_set>
 
 namespace zephra {
 
 std::shared_ptr<const PlaylistSnapshot> mergeChannels(const PlaylistSnapshot& builtin,
                                                       const SourceChannels& sources) {
-  Playlist merged;
-  std::size_t total = builtin.channels().size();
-  for (const auto& entry : sources.entries) total += entry.playlist->channels.size();
-  merged.channels.reserve(total);
-  merged.channels = builtin.channels();
-  merged.warnings = builtin.warnings();
-  // The directory's notice about left-out entries speaks of channels.m3u and its lines.
-  merged.leftOutCount = builtin.leftOutCount();
-  merged.leftOutFirstLine = builtin.leftOutFirstLine();
-  std::unordered_set<std::string> seen;
-  seen.reserve(total);
-  for (const Channel& channel : merged.channels) seen.insert(channel.id);
+  std::vector<ChannelPart> parts = builtin.parts();
+  std::size_t total = builtin.size();
   for (const auto& entry : sources.entries) {
-    for (const Channel& channel : entry.playlist->channels) {
-      if (!seen.insert(channel.id).second) continue;
-      merged.channels.push_back(channel);
-      merged.channels.back().source = entry.name;
-    }
+    parts.push_back(ChannelPart{entry.playlist, entry.name});
+    total += entry.playlist->channels.size();
   }
   // A missing channels.m3u is worth a notice only when there is nothing else to show.
-  std::string problem = merged.channels.empty() ? builtin.problem() : std::string();
-  return std::make_shared<const PlaylistSnapshot>(std::move(merged), std::move(problem));
+  std::string problem = total == 0 ? builtin.problem() : std::string();
+  return std::make_shared<const PlaylistSnapshot>(std::move(parts), std::move(problem));
 }
 
 std::shared_ptr<const PlaylistSnapshot> ChannelDirectory::snapshotIfLoaded() {

@@ -1,5 +1,6 @@
 #include "local_server/sources/source_fetch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,22 @@ std::string seconds(std::chrono::seconds span) {
   return std::to_string(span.count()) + (span.count() == 1 ? " second" : " seconds");
 }
 
+// "10 minutes", "90 seconds", "1.5 seconds": as a person would write the deadline.
+std::string duration(std::chrono::milliseconds span) {
+  const long long ms = span.count();
+  if (ms >= 60000 && ms % 60000 == 0)
+    return std::to_string(ms / 60000) + (ms == 60000 ? " minute" : " minutes");
+  if (ms % 1000 == 0) return seconds(std::chrono::seconds(ms / 1000));
+  std::string tenths = std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100);
+  return tenths + " seconds";
+}
+
+std::string rate(long bytesPerSecond) {
+  if (bytesPerSecond >= 1024 && bytesPerSecond % 1024 == 0)
+    return std::to_string(bytesPerSecond / 1024) + " KiB/s";
+  return std::to_string(bytesPerSecond) + (bytesPerSecond == 1 ? " byte/s" : " bytes/s");
+}
+
 std::string megabytes(std::uint64_t bytes) {
   return std::to_string(bytes / (1024 * 1024)) + " MiB";
 }
@@ -62,8 +79,9 @@ CurlEasy openFetch(const std::string& url, const FetchLimits& limits, Transfer& 
   curl.set(CURLOPT_MAXREDIRS, limits.maxRedirects);
   curl.set(CURLOPT_ACCEPT_ENCODING, "");  // every encoding this libcurl can decode
   curl.set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
-  curl.set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl.set(CURLOPT_LOW_SPEED_LIMIT, std::max(1L, limits.minBytesPerSecond));
   curl.set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
+  curl.set(CURLOPT_TIMEOUT_MS, static_cast<long>(limits.deadline.count()));
   curl.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
   curl.set(CURLOPT_NOSIGNAL, 1L);  // worker thread: no SIGALRM for name look-ups
   curl.set(CURLOPT_USERAGENT, "zephra-server");
@@ -103,16 +121,22 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
 
   CurlEasy curl = openFetch(url, limits, transfer);
 
+  const auto started = std::chrono::steady_clock::now();
   const CURLcode code = curl.perform();
+  const auto took = std::chrono::steady_clock::now() - started;
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
     throw FetchError("the source is larger than " + megabytes(limits.maxBytes));
   if (transfer.writeFailed) throw FetchError("cannot write " + part + ": " + std::strerror(errno));
   if (code == CURLE_ABORTED_BY_CALLBACK) throw FetchError("cancelled");
   if (code == CURLE_OPERATION_TIMEDOUT) {
+    // curl says "timed out" for all three limits; the clock tells the deadline apart.
+    if (took + std::chrono::milliseconds(20) >= limits.deadline)
+      throw FetchError("not complete within " + duration(limits.deadline));
     if (curl.responseCode() == 0 && transfer.written == 0)
       throw FetchError(curl.connected() ? "no answer within " + seconds(limits.stallTimeout)
                                         : "no connection within " + seconds(limits.connectTimeout));
-    throw FetchError("the transfer stalled for " + seconds(limits.stallTimeout));
+    throw FetchError("the transfer was slower than " + rate(limits.minBytesPerSecond) + " for " +
+                     seconds(limits.stallTimeout));
   }
   if (code == CURLE_TOO_MANY_REDIRECTS)
     throw FetchError("more than " + std::to_string(limits.maxRedirects) + " redirections");

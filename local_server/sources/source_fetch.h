@@ -19,8 +19,12 @@ class FetchError : public std::runtime_error {
 
 struct FetchLimits {
   std::chrono::seconds connectTimeout{20};
-  // A transfer that moves nothing for this long is given up.
+  // A transfer slower than minBytesPerSecond over this long is given up: a source that trickles
+  // a few bytes a second must not hold a refresh worker for hours.
   std::chrono::seconds stallTimeout{60};
+  long minBytesPerSecond = 1024;
+  // The whole transfer, answer and body, ends within this, however fast it moves.
+  std::chrono::milliseconds deadline = std::chrono::minutes(10);
   // Counted after decompression, so a small gzip bomb cannot fill the disk either.
   std::uint64_t maxBytes = 256ull * 1024 * 1024;
   long maxRedirects = 5;

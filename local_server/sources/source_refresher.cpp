@@ -43,11 +43,11 @@ bool looksLikeHtml(const std::string& path) {
          text.find("<head") != std::string::npos || text.find("<body") != std::string::npos;
 }
 
-Playlist checkedPlaylist(const std::string& path, bool web) {
+Playlist checkedPlaylist(const std::string& path, bool web, std::size_t maxChannels) {
   if (looksLikeHtml(path))
     throw FetchError(web ? "the address sent a web page, not a playlist"
                          : "the file is a web page, not a playlist");
-  Playlist playlist = loadM3uFile(path);
+  Playlist playlist = loadM3uFile(path, maxChannels);
   if (playlist.channels.empty())
     throw FetchError("no channels in it: not an EXTM3U playlist with stream addresses");
   return playlist;
@@ -81,15 +81,27 @@ SourceRefresher::SourceRefresher(SourceStore& store, std::string cacheDir,
   // A folder that cannot be made fails each refresh that would write there, not the server.
   std::error_code ec;
   std::filesystem::create_directories(m_cacheDir, ec);
+  // One server per data folder, so nothing else is writing here: a .part file is what a killed
+  // server left of a download, up to the size limit, and would otherwise stay until the next
+  // refresh of that very source.
+  for (std::filesystem::directory_iterator it(m_cacheDir, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (it->path().extension() == ".part") {
+      std::error_code removed;
+      std::filesystem::remove(it->path(), removed);
+    }
+  }
 }
 
 SourceRefresher::~SourceRefresher() { stop(); }
 
 void SourceRefresher::start() {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_thread.joinable() || m_stopping) return;
-  m_working = true;
-  m_thread = std::thread([this] { run(); });
+  if (m_running || m_stopping) return;
+  m_running = true;
+  const std::size_t workers = std::max<std::size_t>(1, m_options.workers);
+  m_active = workers;
+  for (std::size_t i = 0; i < workers; ++i) m_threads.emplace_back([this] { run(); });
 }
 
 void SourceRefresher::stop() {
@@ -99,7 +111,12 @@ void SourceRefresher::stop() {
   }
   m_cancel = true;
   m_wake.notify_all();
-  if (m_thread.joinable()) m_thread.join();
+  for (std::thread& thread : m_threads)
+    if (thread.joinable()) thread.join();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_running = false;
+  }
   m_idle.notify_all();
 }
 
@@ -128,16 +145,31 @@ void SourceRefresher::refreshNow(std::int64_t id) {
   m_wake.notify_all();
 }
 
+std::size_t SourceRefresher::channelsLeftOut(std::int64_t id) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const auto found = m_cut.find(id);
+  return found == m_cut.end() ? 0 : found->second;
+}
+
+Playlist SourceRefresher::readPlaylist(std::int64_t id, const std::string& path, bool web) {
+  Playlist playlist = checkedPlaylist(path, web, m_options.maxChannels);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (playlist.cutCount > 0)
+    m_cut[id] = playlist.cutCount;
+  else
+    m_cut.erase(id);
+  return playlist;
+}
+
 bool SourceRefresher::isPending(std::int64_t id) const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_busy == id || m_requested.count(id) > 0 || m_refreshAll;
+  return m_busy.count(id) > 0 || m_requested.count(id) > 0 || m_refreshAll;
 }
 
 bool SourceRefresher::waitIdle(std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(m_mutex);
   return m_idle.wait_for(lock, timeout, [this] {
-    return !m_thread.joinable() ||
-           (!m_working && !m_changed && !m_refreshAll && m_requested.empty());
+    return !m_running || (m_active == 0 && !m_changed && !m_refreshAll && m_requested.empty());
   });
 }
 
@@ -146,18 +178,23 @@ std::string SourceRefresher::cachePath(std::int64_t id, SourceKind kind) const {
          (kind == SourceKind::Guide ? ".xml" : ".m3u");
 }
 
+bool SourceRefresher::requestWaiting() const {
+  return std::any_of(m_requested.begin(), m_requested.end(),
+                     [this](std::int64_t id) { return m_busy.count(id) == 0; });
+}
+
 void SourceRefresher::run() {
   std::unique_lock<std::mutex> lock(m_mutex);
   while (!m_stopping) {
-    m_working = true;
     m_changed = false;
     std::vector<std::int64_t> dropped = std::exchange(m_dropped, {});
     lock.unlock();
 
     std::vector<Source> sources;
     try {
-      if (!dropped.empty()) dropSources(dropped);
       sources = m_store.list();
+      std::lock_guard<std::mutex> state(m_stateMutex);
+      if (!dropped.empty()) dropSources(dropped);
       reconcile(sources);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "zephra-server: sources: %s\n", e.what());
@@ -173,7 +210,7 @@ void SourceRefresher::run() {
     std::int64_t sleepSeconds = m_options.interval.count();
     const Source* next = nullptr;
     for (const Source& source : sources) {
-      if (!source.enabled) continue;
+      if (!source.enabled || m_busy.count(source.id)) continue;
       const std::int64_t wait = source.lastError.empty()
                                     ? m_options.interval.count()
                                     : std::min(m_options.interval, m_options.retryAfterFailure).count();
@@ -186,23 +223,27 @@ void SourceRefresher::run() {
       sleepSeconds = std::min(sleepSeconds, dueAt - now);
     }
     if (!next) {
-      m_requested.clear();  // only disabled or removed sources were asked for
-      m_working = false;
+      // What is left was asked for disabled or removed sources, or is being read right now (and
+      // is read again once that ends).
+      for (auto it = m_requested.begin(); it != m_requested.end();)
+        it = m_busy.count(*it) ? std::next(it) : m_requested.erase(it);
+      --m_active;
       m_idle.notify_all();
       m_wake.wait_for(lock, std::chrono::seconds(std::max<std::int64_t>(1, sleepSeconds)), [this] {
-        return m_stopping || m_changed || m_refreshAll || !m_requested.empty();
+        return m_stopping || m_changed || m_refreshAll || requestWaiting();
       });
+      ++m_active;
       continue;
     }
     const Source source = *next;
     m_requested.erase(source.id);
-    m_busy = source.id;
+    m_busy.insert(source.id);
     lock.unlock();
     refreshOne(source);
     lock.lock();
-    m_busy = 0;
+    m_busy.erase(source.id);
   }
-  m_working = false;
+  --m_active;
   m_idle.notify_all();
 }
 
@@ -211,6 +252,11 @@ void SourceRefresher::refreshOne(const Source& source) {
     const std::int64_t count = source.kind == SourceKind::Playlist ? refreshPlaylist(source)
                                                                    : refreshGuide(source);
     m_store.recordSuccess(source.id, unixNow(), count);
+    // Removed while it was read: the copy just written must not outlive it.
+    if (!m_store.find(source.id)) {
+      std::lock_guard<std::mutex> state(m_stateMutex);
+      dropSources({source.id});
+    }
   } catch (const std::exception& e) {
     if (m_cancel) return;  // stopping: the source keeps the state of its last real attempt
     try {
@@ -225,19 +271,21 @@ std::int64_t SourceRefresher::refreshPlaylist(const Source& source) {
   Playlist playlist;
   if (source.isWeb()) {
     fetchToFile(source.location, cachePath(source.id, source.kind), m_options.limits,
-                [&playlist](const std::string& path) { playlist = checkedPlaylist(path, true); },
+                [&](const std::string& path) { playlist = readPlaylist(source.id, path, true); },
                 &m_cancel);
   } else {
-    playlist = checkedPlaylist(source.location, false);
+    playlist = readPlaylist(source.id, source.location, false);
   }
   // A playlist may name its guide, but only on the web: a header must never make the server
   // read a file of this computer.
   std::vector<std::string> guides;
   for (const std::string& address : playlist.guideAddresses)
     if (isWebAddress(address)) guides.push_back(address);
-  dropSources(m_store.syncHeaderGuides(source.id, guides));
   const auto count = static_cast<std::int64_t>(playlist.channels.size());
-  m_playlists[source.id] = std::make_shared<const Playlist>(std::move(playlist));
+  auto shared = std::make_shared<const Playlist>(std::move(playlist));
+  std::lock_guard<std::mutex> state(m_stateMutex);
+  dropSources(m_store.syncHeaderGuides(source.id, guides));
+  m_playlists[source.id] = std::move(shared);
   return count;
 }
 
@@ -247,10 +295,14 @@ std::int64_t SourceRefresher::refreshGuide(const Source& source) {
   std::size_t programmes = 0;
   if (source.isWeb()) {
     fetchToFile(source.location, cachePath(source.id, source.kind), m_options.limits,
-                [&](const std::string& path) { programmes = m_guides->importGuide(key, path); },
+                [&](const std::string& path) {
+                  std::lock_guard<std::mutex> guides(m_guideMutex);
+                  programmes = m_guides->importGuide(key, path);
+                },
                 &m_cancel);
   } else {
     requireRegularFile(source.location);
+    std::lock_guard<std::mutex> guides(m_guideMutex);
     programmes = m_guides->importGuide(key, source.location);
   }
   return static_cast<std::int64_t>(programmes);
@@ -258,13 +310,19 @@ std::int64_t SourceRefresher::refreshGuide(const Source& source) {
 
 void SourceRefresher::dropSources(const std::vector<std::int64_t>& ids) {
   for (std::int64_t id : ids) {
-    if (m_guides) m_guides->forgetGuide(guideKey(id));
+    forgetGuide(id);
     if (m_store.find(id)) continue;  // only turned off: its copy serves when it is back on
     std::error_code ec;
     std::filesystem::remove(cachePath(id, SourceKind::Playlist), ec);
     std::filesystem::remove(cachePath(id, SourceKind::Guide), ec);
     m_playlists.erase(id);
   }
+}
+
+void SourceRefresher::forgetGuide(std::int64_t id) {
+  if (!m_guides) return;
+  std::lock_guard<std::mutex> guides(m_guideMutex);
+  m_guides->forgetGuide(guideKey(id));
 }
 
 void SourceRefresher::reconcile(const std::vector<Source>& sources) {
@@ -281,7 +339,7 @@ void SourceRefresher::reconcile(const std::vector<Source>& sources) {
       const std::string path = source.isWeb() ? cachePath(source.id, source.kind) : source.location;
       try {
         if (source.isWeb() && !std::filesystem::exists(path)) continue;
-        playlist = std::make_shared<const Playlist>(checkedPlaylist(path, source.isWeb()));
+        playlist = std::make_shared<const Playlist>(readPlaylist(source.id, path, source.isWeb()));
       } catch (const std::exception&) {
         continue;  // the next refresh says why
       }

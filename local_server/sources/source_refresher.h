@@ -1,6 +1,7 @@
 // Keeps the sources current: reads every enabled source at start (the last good copy of a web
 // source, a file source from its path), downloads web sources again when they are older than the
-// refresh interval or when asked, on one background thread, so pages never wait for a source.
+// refresh interval or when asked, on a few background workers, so pages never wait for a source
+// and one slow source never holds up the others.
 #pragma once
 
 #include <atomic>
@@ -22,7 +23,7 @@
 namespace zephra {
 
 // Where a guide source's file goes once it is downloaded or found (GuideStoreImporter passes it
-// to the programme guide's importer); calls come from the refresher's thread only.
+// to the programme guide's importer); the refresher makes one call at a time.
 class GuideImporter {
  public:
   virtual ~GuideImporter() = default;
@@ -50,12 +51,18 @@ struct SourceRefreshOptions {
   // A failed source is tried again sooner than a good one, but not more often than this.
   std::chrono::seconds retryAfterFailure = std::chrono::hours(1);
   FetchLimits limits;
+  // Sources read at the same time; each download is bounded by `limits`.
+  std::size_t workers = 3;
+  // Channels kept of one playlist: real provider lists have tens of thousands to a few hundred
+  // thousand; beyond this a list only costs memory (about the file's size again).
+  std::size_t maxChannels = 500000;
 };
 
 class SourceRefresher {
  public:
-  // `cacheDir` holds the last good copy of every web source. `guides` may be null: guide sources
-  // are then kept but not read.
+  // `cacheDir` holds the last good copy of every web source; partial downloads left there by a
+  // server that was killed are removed. `guides` may be null: guide sources are then kept but
+  // not read.
   SourceRefresher(SourceStore& store, std::string cacheDir, SourceRefreshOptions options,
                   GuideImporter* guides);
   ~SourceRefresher();
@@ -63,7 +70,7 @@ class SourceRefresher {
   SourceRefresher& operator=(const SourceRefresher&) = delete;
 
   void start();
-  // Cancels a running download and joins the thread. Safe to call twice.
+  // Cancels running downloads and joins the workers. Safe to call twice.
   void stop();
 
   // Current channels of the sources; the pointer changes whenever they change.
@@ -72,8 +79,11 @@ class SourceRefresher {
   // After the page added, removed, enabled or disabled a source. `dropped`: sources removed or
   // turned off, whose guides are forgotten (and, once removed, their copies deleted).
   void sourcesChanged(std::vector<std::int64_t> dropped = {});
-  // Refreshes this source (0: every enabled one) as soon as the thread is free.
+  // Refreshes this source (0: every enabled one) as soon as a worker is free.
   void refreshNow(std::int64_t id = 0);
+  // Channels of this playlist left out for the limit, 0 when none.
+  std::size_t channelsLeftOut(std::int64_t id) const;
+  std::size_t maxChannels() const { return m_options.maxChannels; }
   // Whether the source is being read or waits for a requested refresh.
   bool isPending(std::int64_t id) const;
   // Blocks until nothing is pending or the timeout passed; true when idle (for tests and tools).
@@ -87,7 +97,12 @@ class SourceRefresher {
   // Reads the cached copies of sources not in memory yet, drops what is no longer enabled, and
   // publishes the result.
   void reconcile(const std::vector<Source>& sources);
+  Playlist readPlaylist(std::int64_t id, const std::string& path, bool web);
+  // Callers hold m_stateMutex.
   void dropSources(const std::vector<std::int64_t>& ids);
+  void forgetGuide(std::int64_t id);
+  // True when a requested source is not being read already (a worker can take it).
+  bool requestWaiting() const;
   std::string cachePath(std::int64_t id, SourceKind kind) const;
 
   SourceStore& m_store;
@@ -95,23 +110,26 @@ class SourceRefresher {
   const SourceRefreshOptions m_options;
   GuideImporter* const m_guides;
 
-  // Only the worker thread touches m_playlists.
+  std::mutex m_stateMutex;  // guards m_playlists; one reconcile at a time
   std::map<std::int64_t, std::shared_ptr<const Playlist>> m_playlists;
+  std::mutex m_guideMutex;  // one guide import or removal at a time
 
   mutable std::mutex m_mutex;  // guards the fields below
   mutable std::condition_variable m_wake;
   mutable std::condition_variable m_idle;
   std::shared_ptr<const SourceChannels> m_channels;
   std::set<std::int64_t> m_requested;
+  std::map<std::int64_t, std::size_t> m_cut;
   std::vector<std::int64_t> m_dropped;
   bool m_refreshAll = false;
   bool m_changed = true;
-  bool m_working = false;  // between waking up and waiting again
-  std::int64_t m_busy = 0;
+  std::size_t m_active = 0;  // workers between waking up and waiting again
+  std::set<std::int64_t> m_busy;
+  bool m_running = false;
   bool m_stopping = false;
 
   std::atomic<bool> m_cancel{false};
-  std::thread m_thread;
+  std::vector<std::thread> m_threads;
 };
 
 }  // namespace zephra

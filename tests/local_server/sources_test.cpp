@@ -74,11 +74,12 @@ class Provider {
                                          return sink.write(block.data(), block.size());
                                        });
     });
-    // Small on the wire, far above the limit once unpacked.
-    m_server.Get("/bomb", [](const httplib::Request&, httplib::Response& res) {
-      static const std::string packed = gzipped(std::string(8 << 20, '#'));
+    // Small on the wire, far above the limit once unpacked. Packed before serving: on a busy
+    // machine packing took longer than the tests' one-second stall limit.
+    m_bomb = gzipped(std::string(8 << 20, '#'));
+    m_server.Get("/bomb", [this](const httplib::Request&, httplib::Response& res) {
       res.set_header("Content-Encoding", "gzip");
-      res.set_content(packed, "audio/x-mpegurl");
+      res.set_content(m_bomb, "audio/x-mpegurl");
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
@@ -104,6 +105,7 @@ class Provider {
   std::mutex m_mutex;
   int m_status = 200;
   std::string m_playlist;
+  std::string m_bomb;
   int m_port = 0;
   std::thread m_thread;
 };
