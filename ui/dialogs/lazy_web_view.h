@@ -35,6 +35,9 @@ class LazyWebView final : public WebView {
   void markLinks(const std::string& selector, const std::string& value, const std::string& className) override {
     realised().markLinks(selector, value, className);
   }
+  void setLocalCookie(const std::string& name, const std::string& value, const std::string& host) override {
+    realised().setLocalCookie(name, value, host);
+  }
   wxWindow* window() override { return realised().window(); }
 
   bool isRealised() const { return m_view != nullptr; }

@@ -37,6 +37,9 @@ class CountingWebView : public WebView {
   void markLinks(const std::string& selector, const std::string& value, const std::string& className) override {
     m_real->markLinks(selector, value, className);
   }
+  void setLocalCookie(const std::string& name, const std::string& value, const std::string& host) override {
+    m_real->setLocalCookie(name, value, host);
+  }
   wxWindow* window() override { return m_real->window(); }
 
  private:
