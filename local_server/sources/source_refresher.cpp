@@ -294,7 +294,9 @@ std::int64_t SourceRefresher::refreshGuide(const Source& source) {
   const std::string key = guideKey(source.id);
   std::size_t programmes = 0;
   if (source.isWeb()) {
-    fetchToFile(source.location, cachePath(source.id, source.kind), m_options.limits,
+    FetchLimits limits = m_options.limits;
+    limits.maxBytes = std::max(limits.maxBytes, m_options.guideMaxBytes);
+    fetchToFile(source.location, cachePath(source.id, source.kind), limits,
                 [&](const std::string& path) {
                   std::lock_guard<std::mutex> guides(m_guideMutex);
                   programmes = m_guides->importGuide(key, path);

@@ -51,6 +51,9 @@ struct SourceRefreshOptions {
   // A failed source is tried again sooner than a good one, but not more often than this.
   std::chrono::seconds retryAfterFailure = std::chrono::hours(1);
   FetchLimits limits;
+  // Guides are bigger than playlists: real ones reach 1 GB (hundreds of channels over two weeks),
+  // and the import bounds what it unpacks and stores by itself.
+  std::uint64_t guideMaxBytes = 4ull * 1024 * 1024 * 1024;
   // Sources read at the same time; each download is bounded by `limits`.
   std::size_t workers = 3;
   // Channels kept of one playlist: real provider lists have tens of thousands to a few hundred

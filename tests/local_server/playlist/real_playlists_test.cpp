@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -28,11 +29,12 @@ Playlist loadOrSkip(const std::string& file, bool& skipped) {
   const Playlist var = loadOrSkip(file, var##Skipped);              \
   if (var##Skipped) GTEST_SKIP() << "no test data at " << testDataPath(file)
 
-const Channel* findByName(const Playlist& p, const std::string& name) {
+// A copy: channel lists hand out each channel by value.
+std::optional<Channel> findByName(const Playlist& p, const std::string& name) {
   for (const Channel& c : p.channels) {
-    if (c.name == name) return &c;
+    if (c.name == name) return c;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 struct FileCounts {
@@ -86,8 +88,8 @@ TEST(RealPlaylistDetailTest, UsHeadersReachTheirChannelsAndThePlayValue) {
   }
   EXPECT_EQ(userAgents, 8u);
   EXPECT_EQ(referrers, 1u);
-  const Channel* wgn = findByName(us, "WGN Chicago IL (WGN-TV1) (720p)");
-  ASSERT_NE(wgn, nullptr);
+  const std::optional<Channel> wgn = findByName(us, "WGN Chicago IL (WGN-TV1) (720p)");
+  ASSERT_TRUE(wgn.has_value());
   EXPECT_EQ(wgn->headers.referrer, "https://plus.teleup.com/");
   EXPECT_EQ(wgn->headers.userAgent.rfind("Mozilla/5.0 (Macintosh; Intel Mac OS X 10_14_6)", 0), 0u);
   const StreamRequest played = splitStreamHeaders(playValue(*wgn));
@@ -97,43 +99,43 @@ TEST(RealPlaylistDetailTest, UsHeadersReachTheirChannelsAndThePlayValue) {
 
 TEST(RealPlaylistDetailTest, UsUserAgentCommasAndSharedAddresses) {
   LOAD_OR_SKIP(us, "us.m3u");
-  const Channel* bikini = findByName(us, "A3Bikini (720p)");
-  ASSERT_NE(bikini, nullptr);
+  const std::optional<Channel> bikini = findByName(us, "A3Bikini (720p)");
+  ASSERT_TRUE(bikini.has_value());
   EXPECT_EQ(bikini->tvgId, "A3Bikini.us");
-  const Channel* cnbc = findByName(us, "CNBC Europe (480p)");
-  ASSERT_NE(cnbc, nullptr);
+  const std::optional<Channel> cnbc = findByName(us, "CNBC Europe (480p)");
+  ASSERT_TRUE(cnbc.has_value());
   EXPECT_EQ(cnbc->tvgId, "CNBCEurope.uk");
   // Two #EXTVLCOPT lines between the entry and its address.
-  const Channel* wgn = findByName(us, "WGN Chicago IL (WGN-TV1) (720p)");
-  ASSERT_NE(wgn, nullptr);
+  const std::optional<Channel> wgn = findByName(us, "WGN Chicago IL (WGN-TV1) (720p)");
+  ASSERT_TRUE(wgn.has_value());
   EXPECT_EQ(wgn->url,
             "https://cdn1-8p.teleuptv.net/3773db6d-881b-4096-b9cc-b4fe99ab68ac/index.m3u8");
   // One address under two names: two channels, two ids.
-  const Channel* government = findByName(us, "Marin TV Government Channel");
-  const Channel* community = findByName(us, "Marin TV Community Channel");
-  ASSERT_NE(government, nullptr);
-  ASSERT_NE(community, nullptr);
+  const std::optional<Channel> government = findByName(us, "Marin TV Government Channel");
+  const std::optional<Channel> community = findByName(us, "Marin TV Community Channel");
+  ASSERT_TRUE(government.has_value());
+  ASSERT_TRUE(community.has_value());
   EXPECT_EQ(government->url, community->url);
   EXPECT_NE(government->id, community->id);
 }
 
 TEST(RealPlaylistDetailTest, JpSpaceBeforeCommaAndBareUserAgent) {
   LOAD_OR_SKIP(jp, "jp.m3u");
-  const Channel* nhk = findByName(jp, "NHK World Japan (720p) [Not 24/7]");
-  ASSERT_NE(nhk, nullptr);
+  const std::optional<Channel> nhk = findByName(jp, "NHK World Japan (720p) [Not 24/7]");
+  ASSERT_TRUE(nhk.has_value());
   EXPECT_EQ(nhk->tvgId, "NHKWorldJapan.jp");
-  const Channel* animax = findByName(jp, "Animax Japan (Vietnamese Subs) (720p)");
-  ASSERT_NE(animax, nullptr);
+  const std::optional<Channel> animax = findByName(jp, "Animax Japan (Vietnamese Subs) (720p)");
+  ASSERT_TRUE(animax.has_value());
   EXPECT_EQ(animax->tvgId, "AnimaxJapan.jp");
-  const Channel* tbsNews = findByName(jp, "TBS News");
-  ASSERT_NE(tbsNews, nullptr);
+  const std::optional<Channel> tbsNews = findByName(jp, "TBS News");
+  ASSERT_TRUE(tbsNews.has_value());
   EXPECT_EQ(tbsNews->tvgId, "");
 }
 
 TEST(RealPlaylistDetailTest, DeReplacementCharacterIsNotReDecoded) {
   LOAD_OR_SKIP(de, "de.m3u");
   // Valid UTF-8 holding U+FFFD must stay as it is, not be taken for Latin-1 ("Ã¯Â¿Â½").
-  EXPECT_NE(findByName(de, "Punktum S\xEF\xBF\xBD" "dharz (1080p)"), nullptr);
+  EXPECT_TRUE(findByName(de, "Punktum S\xEF\xBF\xBD" "dharz (1080p)").has_value());
 }
 
 TEST(RealPlaylistDetailTest, AddressesWithPunctuationStayExact) {
@@ -146,8 +148,8 @@ TEST(RealPlaylistDetailTest, AddressesWithPunctuationStayExact) {
   }
   EXPECT_TRUE(found);
   LOAD_OR_SKIP(ru, "ru.m3u");
-  const Channel* mir = findByName(ru, "\xD0\x9Cir +3 (512p) [Not 24/7]");
-  ASSERT_NE(mir, nullptr);
+  const std::optional<Channel> mir = findByName(ru, "\xD0\x9Cir +3 (512p) [Not 24/7]");
+  ASSERT_TRUE(mir.has_value());
   EXPECT_EQ(mir->tvgId, "MirPlus3.ru");
 }
 
