@@ -190,7 +190,15 @@ void MarkupGuard::unit(std::uint32_t c) {
                "declarations); they are refused");
       break;
     case State::Comment:
-      if (c == '>' && m_last == '-' && m_beforeLast == '-') m_state = State::Text;
+      if (m_last == '-' && m_beforeLast == '-') {
+        if (c == '>') {
+          m_state = State::Text;
+        } else {
+          // XML forbids it, and the XML library reports it once per "--" with a copy of the line:
+          // a long comment full of them costs time with the square of its length.
+          refuse("the guide has \"--\" inside a comment, which XML does not allow");
+        }
+      }
       break;
     case State::CData:
       if (c == '>' && m_last == ']' && m_beforeLast == ']') m_state = State::Text;

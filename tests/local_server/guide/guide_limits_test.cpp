@@ -91,6 +91,7 @@ TEST_F(GuideLimits, HostileGuidesAreRefusedWithTheirReasonAndTheOldGuideKept) {
       {"huge start tag", tv("<programme channel=\"" + bigTag + "\"/>"), "longer than 64 KiB", {}},
       {"markup hidden in UTF-7",
        "<?xml version=\"1.0\" encoding=\"UTF-7\"?>+ADw-tv+AD4-+ADw-/tv+AD4-", "encoding \"UTF-7\"", {}},
+      {"dashes in a comment", tv("<!--" + std::string(4096, '-') + "-->"), "inside a comment", {}},
       {"no markup at all", "\x4C\x6F\xA7\x94", "does not begin with XML markup", {}},
       {"too many programmes", manyProgrammes(3), "more than 2 programmes", {{}, 256 << 20, 2}},
       {"past its deadline", manyProgrammes(2000), "took longer than", {{4ull << 30, 65536, 256, {}}}},
