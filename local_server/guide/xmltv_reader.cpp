@@ -116,7 +116,12 @@ void rememberError(void* arg, xmlErrorPtr error)
 #endif
 {
   auto& first = *static_cast<std::string*>(arg);
-  if (!error || error->level < XML_ERR_ERROR || !first.empty()) return;
+  if (!error || error->level < XML_ERR_ERROR) return;
+  // The guide is refused at its first error anyway; a parser left running reports every further
+  // fault of a hostile file one by one, which can cost minutes.
+  if (error->domain == XML_FROM_PARSER && error->ctxt)
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(error->ctxt));
+  if (!first.empty()) return;
   std::string text = error->message ? error->message : "malformed XML";
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   first = text + " (line " + std::to_string(error->line) + ")";
