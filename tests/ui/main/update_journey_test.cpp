@@ -84,7 +84,11 @@ class Relay {
     m_server.http().Get(R"(/(.*))", [this, package](const httplib::Request& request, httplib::Response& response) {
       httplib::Client service("127.0.0.1", m_servicePort);
       service.set_url_encode(false);
+      service.set_connection_timeout(10);
+      service.set_read_timeout(10);
       const auto answer = service.Get(request.target.c_str());
+      // Every request and what the service made of it, for the failure message.
+      forwarded.add(request.target + " -> " + (answer ? std::to_string(answer->status) : httplib::to_string(answer.error())));
       if (!answer) {
         response.status = 502;
         return;
@@ -112,7 +116,8 @@ class Relay {
     m_server.start();
   }
   std::string base() const { return m_server.base(); }
-  Recorder spoiled;  // "package" for each package request, "cut" once half of it is sent
+  Recorder spoiled;    // "package" for each package request, "cut" once half of it is sent
+  Recorder forwarded;  // "<target> -> <service status or error>"
 
  private:
   int m_servicePort;
@@ -133,6 +138,7 @@ class UpdateJourney : public ProgramFixture {
   }
   void TearDown() override {
     ProgramFixture::TearDown();
+    m_relay.reset();
     m_service.reset();
     m_observer.stop();
   }
@@ -142,6 +148,10 @@ class UpdateJourney : public ProgramFixture {
     std::string text = ProgramFixture::diagnosis(m_pages) + "\nservice:";
     if (m_service)
       for (const std::string& line : m_service->log.entries()) text += "\n  " + line;
+    if (m_relay) {
+      text += "\nrelay:";
+      for (const std::string& line : m_relay->forwarded.entries()) text += "\n  " + line;
+    }
     return text;
   }
   bool directoryShown(const std::string& channel) {
@@ -192,6 +202,7 @@ class UpdateJourney : public ProgramFixture {
   LoopbackServer m_observer;
   Recorder m_pages;
   std::optional<ServiceProcess> m_service;
+  std::optional<Relay> m_relay;  // the one in use, if any
   std::string m_shippedConfig;
   std::string m_shippedChannels;
 };
@@ -246,13 +257,14 @@ TEST_F(UpdateJourney, MissingOrCutPackageChangesNothing) {
   for (const auto& [package, spoiledWhen] : {std::pair{Relay::Package::Missing, "package"},
                                               std::pair{Relay::Package::Cut, "cut"}}) {
     SCOPED_TRACE(spoiledWhen);
-    Relay relay(m_service->port(), package);
+    Relay& relay = m_relay.emplace(m_service->port(), package);
     pointPlayerAt(relay.base());
     const WindowGeometry updates = acceptAndUpdate();
     ASSERT_TRUE(updates.found());
     ASSERT_TRUE(relay.spoiled.waitFor(spoiledWhen, 20s)) << diagnosis();
     ASSERT_TRUE(closeUpdates(updates)) << diagnosis();
     expectNothingChanged();
+    m_relay.reset();
   }
 }
 
