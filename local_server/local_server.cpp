@@ -90,6 +90,8 @@ LocalServer::LocalServer(LocalServerConfig config)
                         (std::filesystem::path(m_config.dataDir) / kSourcesCacheName).string(),
                         m_config.sources, m_guideImporter.get()),
       m_playlist(m_builtinPlaylist, m_sourceRefresher),
+      m_health((std::filesystem::path(m_config.dataDir) / kHealthDatabaseName).string()),
+      m_checker(m_health, m_config.checks),
       m_installer(m_config.docRoot, m_config.packageLimits),
       m_pageToken((std::filesystem::path(m_config.dataDir) / kPageTokenName).string(),
                   secretFallbackPath(m_config.dataDir)),
@@ -106,6 +108,7 @@ LocalServer::LocalServer(LocalServerConfig config)
 LocalServer::~LocalServer() {
   // First: a long guide import must not keep the stopping process (and its instance lock) alive.
   m_guide.stopImports();
+  m_checker.cancel();
   stop();
   m_sourceRefresher.stop();
 }
@@ -130,6 +133,7 @@ void LocalServer::handleDirectory(const http::Request& req, http::Response& res)
   request.group = req.param("group");
   request.search = req.param("q");
   request.page = pageNumber(req.param("page"));
+  request.hideFailed = req.param("hidefailed") == "1";
   const auto playlist = m_playlist.snapshotIfLoaded();
   if (!playlist) return sendPage(res, renderDirectoryLoading());
   std::vector<Favorite> favorites;
@@ -137,8 +141,11 @@ void LocalServer::handleDirectory(const http::Request& req, http::Response& res)
   const std::int64_t now = std::time(nullptr);
   const NowNextSource nowNext{
       [&](const std::vector<const Channel*>& rows) { return m_guide.nowNext(rows, now); }, now};
+  HealthSource health;
+  health.lookup = [this](const std::vector<std::string>& ids) { return m_health.outcomes(ids); };
+  if (request.hideFailed) health.failed = m_health.failedIds();
   sendPage(res, renderDirectory(*playlist, request, favorites, m_favorites.ids(request.code),
-                                m_config.pageSize, nowNext, m_favorites.notice()));
+                                m_config.pageSize, nowNext, m_favorites.notice(), health));
 }
 
 void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
@@ -288,6 +295,10 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
     if (m_sourceStore.setEnabled(sourceId("off"), false)) dropped.push_back(sourceId("off"));
   } else if (req.hasParam("on")) {
     if (m_sourceStore.setEnabled(sourceId("on"), true)) m_sourceRefresher.refreshNow(sourceId("on"));
+  } else if (req.hasParam("check")) {
+    startChannelCheck(sourceId("check"));
+  } else if (req.hasParam("stopcheck")) {
+    if (m_checker.progress().sourceId == sourceId("stopcheck")) m_checker.cancel();
   } else if (req.hasParam("refresh")) {
     if (req.param("refresh") == "all")
       m_sourceRefresher.refreshNow();
@@ -308,6 +319,9 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
     if (const std::size_t cut = m_sourceRefresher.channelsLeftOut(source.id)) page.cut[source.id] = cut;
   }
   page.maxChannels = m_sourceRefresher.maxChannels();
+  page.check = m_checker.progress();
+  // The count moves while the check runs: the page shows it again every few seconds.
+  if (page.check.running) res.setHeader("Refresh", "3");
   const auto builtin = m_builtinPlaylist.snapshot();
   page.builtinChannels = builtin->size();
   page.builtinProblem = builtin->problem();
@@ -377,6 +391,7 @@ void LocalServer::registerRoutes() {
   m_router.add("/locup.php", route(&LocalServer::handleInstall));
   m_router.add("/sources.php", route(&LocalServer::handleSources));
   m_router.add("/guide.php", route(&LocalServer::handleGuide));
+  m_router.add(kPlayReportPath, route(&LocalServer::handlePlayReport));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

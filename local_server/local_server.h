@@ -9,6 +9,8 @@
 #include "local_server/favorites_store.h"
 #include "local_server/guide/builtin_guide.h"
 #include "local_server/guide/guide_store.h"
+#include "local_server/health/channel_checker.h"
+#include "local_server/health/channel_health.h"
 #include "common/http/http_server.h"
 #include "common/package/package_check.h"
 #include "local_server/pages.h"
@@ -29,6 +31,7 @@ struct LocalServerConfig {
   std::chrono::steady_clock::duration playlistCheckInterval = std::chrono::seconds(1);
   SourceRefreshOptions sources;
   std::chrono::steady_clock::duration guideCheckInterval = std::chrono::seconds(2);
+  ChannelCheckOptions checks;  // "check channels" of the sources page
   http::ServerOptions http;
 };
 
@@ -62,6 +65,10 @@ class LocalServer {
   static constexpr const char* kPageTokenName = kLocalServerSecretFile;
   static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
   static constexpr const char* kSourcesCacheName = "sources";  // last good copies
+  static constexpr const char* kHealthDatabaseName = "health.sqlite3";
+
+  // The channel check of the sources page, for tests that wait for it.
+  ChannelChecker& channelChecker() { return m_checker; }
 
   // The sources' refresher, for tests that wait for it.
   SourceRefresher& sourceRefresher() { return m_sourceRefresher; }
@@ -77,6 +84,9 @@ class LocalServer {
   void handleInstall(const http::Request& req, http::Response& res);           // locup.php
   void handleSources(const http::Request& req, http::Response& res);           // sources.php
   void handleGuide(const http::Request& req, http::Response& res);             // guide.php
+  void handlePlayReport(const http::Request& req, http::Response& res);        // played.php
+  // sources.php?check=ID: checks that playlist source's channels, unless a check runs.
+  void startChannelCheck(std::int64_t sourceId);
   void handleFile(const http::Request& req, http::Response& res);              // the rest
 
   LocalServerConfig m_config;
@@ -88,6 +98,8 @@ class LocalServer {
   std::unique_ptr<GuideImporter> m_guideImporter;
   SourceRefresher m_sourceRefresher;
   ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
+  ChannelHealthStore m_health;  // how each channel fared when last tried
+  ChannelChecker m_checker;     // stopped before m_health goes
   UpdateInstaller m_installer;
   PageToken m_pageToken;  // every request carries it
   FormToken m_formToken;  // our pages' change links and forms carry it

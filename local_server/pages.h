@@ -13,6 +13,8 @@
 
 #include "local_server/favorites_store.h"
 #include "local_server/guide/guide_store.h"
+#include "local_server/health/channel_checker.h"
+#include "local_server/health/channel_health.h"
 #include "local_server/playlist_store.h"
 #include "local_server/sources/source_input.h"
 #include "local_server/update_installer.h"
@@ -35,6 +37,7 @@ struct DirectoryRequest {
   std::string group;   // empty: all groups
   std::string search;  // case-insensitive part of the channel name; empty: no search
   std::size_t page = 1;
+  bool hideFailed = false;  // leaves out channels whose last try failed (hidefailed=1)
 };
 
 // Builds the query.php address for a request (page links, group and search form targets).
@@ -47,6 +50,17 @@ struct NowNextSource {
   std::int64_t now = 0;
 };
 
+// How channels fared when last tried: `lookup` gives the outcomes of one page's channel ids (a
+// failed one is marked, the reason on hover); `failed` holds the ids, as numbers, of every
+// channel whose last try failed, needed only when the request hides them.
+struct HealthSource {
+  std::function<std::unordered_map<std::string, ChannelOutcome>(const std::vector<std::string>&)>
+      lookup;
+  std::unordered_set<std::uint64_t> failed;
+};
+// The mark of a channel whose last try failed.
+void renderHealthMark(std::string& out, const ChannelOutcome& outcome);
+
 // `favorites` is the account's list in stored order (used when favoritesOnly); `favoriteIds`
 // marks channels already saved. With `nowNext`, each row shows its now and next programme;
 // `favoritesNotice`, when not empty, is shown as one line.
@@ -55,7 +69,8 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
                             const std::unordered_set<std::string>& favoriteIds,
                             std::size_t pageSize = kDirectoryPageSize,
                             const NowNextSource& nowNext = {},
-                            const std::string& favoritesNotice = {});
+                            const std::string& favoritesNotice = {},
+                            const HealthSource& health = {});
 // The line under a channel's name: now on air with its progress, and what comes next.
 void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now);
 
@@ -101,7 +116,11 @@ struct SourcesPage {
   SourceInput form;    // what the add form shows (the refused entry)
   long refreshHours = 12;
   std::string formToken;  // carried by every change link and the add form (kFormTokenParam)
+  CheckProgress check;    // the channel check running or run last
 };
+// The line of a playlist source about its channel check: progress and a stop link while it
+// runs, the result after; empty when `check` is not about this source.
+std::string renderCheckState(const CheckProgress& check, std::int64_t sourceId);
 std::string sourcesAddress(const std::string& code);
 std::string renderSources(const SourcesPage& page);
 

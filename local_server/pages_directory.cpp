@@ -44,16 +44,24 @@ bool showableLogo(const std::string& logo) {
   return folded.rfind("http://", 0) == 0 || folded.rfind("https://", 0) == 0;
 }
 
+bool hiddenAsFailed(const std::string& id, const DirectoryRequest& request,
+                    const HealthSource& health) {
+  std::uint64_t number;
+  return request.hideFailed && parseChannelId(id, number) && health.failed.count(number) > 0;
+}
+
 bool matches(const Row& row, const std::string& foldedName, const DirectoryRequest& request,
-             const std::string& foldedSearch) {
+             const std::string& foldedSearch, const HealthSource& health) {
   if (!request.group.empty() && row.group != request.group) return false;
+  if (hiddenAsFailed(row.id, request, health)) return false;
   if (!foldedSearch.empty() && foldedName.find(foldedSearch) == std::string::npos) return false;
   return true;
 }
 
 void renderRow(std::string& out, const Row& row, bool saved, const guide::NowNext* nowNext,
-               std::int64_t now) {
-  out += "<li class=\"channel\">";
+               std::int64_t now, const ChannelOutcome* outcome) {
+  const bool failed = outcome && !outcome->ok;
+  out += failed ? "<li class=\"channel failed\">" : "<li class=\"channel\">";
   if (showableLogo(row.logo))
     out += "<img class=\"logo\" src=\"" + text::escapeHtml(row.logo) +
            "\" alt=\"\" loading=\"lazy\" onerror=\"this.remove()\">";
@@ -61,6 +69,7 @@ void renderRow(std::string& out, const Row& row, bool saved, const guide::NowNex
     out += "<span class=\"logo none\"></span>";
   out += "<span class=\"name\"><a class=\"play\" href=\"" + text::escapeHtml(playLink(row.url)) +
          "\">" + text::escapeHtml(row.name) + "</a>";
+  if (failed) renderHealthMark(out, *outcome);
   if (nowNext) renderNowNext(out, *nowNext, now);
   out += "</span>";
   if (!row.group.empty()) out += "<span class=\"group\">" + text::escapeHtml(row.group) + "</span>";
@@ -105,6 +114,7 @@ void renderControls(std::string& out, const PlaylistSnapshot& playlist,
     out += ">" + text::escapeHtml(group.name) + " (" + std::to_string(group.count) + ")</option>";
   }
   out += "</select>";
+  if (request.hideFailed) out += "<input type=\"hidden\" name=\"hidefailed\" value=\"1\">";
   out += "<input type=\"search\" name=\"q\" placeholder=\"Search channels\" value=\"" +
          text::escapeHtml(request.search) + "\">";
   out += "<button type=\"submit\">Search</button>";
@@ -121,6 +131,7 @@ std::string directoryAddress(const DirectoryRequest& request) {
                         "&fav=" + (request.favoritesOnly ? "1" : "0");
   if (!request.group.empty()) address += "&group=" + text::percentEncoded(request.group);
   if (!request.search.empty()) address += "&q=" + text::percentEncoded(request.search);
+  if (request.hideFailed) address += "&hidefailed=1";
   if (request.page > 1) address += "&page=" + std::to_string(request.page);
   return address;
 }
@@ -129,7 +140,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
                             const std::vector<Favorite>& favorites,
                             const std::unordered_set<std::string>& favoriteIds,
                             std::size_t pageSize, const NowNextSource& nowNext,
-                            const std::string& favoritesNotice) {
+                            const std::string& favoritesNotice, const HealthSource& health) {
   const std::string foldedSearch = foldAsciiCase(request.search);
   if (pageSize == 0) pageSize = kDirectoryPageSize;
 
@@ -139,7 +150,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   std::size_t matched = 0;
   const std::size_t wantedPage = std::max<std::size_t>(1, request.page);
   auto consider = [&](Row row, const std::string& foldedName) {
-    if (!matches(row, foldedName, request, foldedSearch)) return;
+    if (!matches(row, foldedName, request, foldedSearch, health)) return;
     const std::size_t position = matched++;
     if (position / pageSize + 1 == wantedPage) pageRows.push_back(std::move(row));
   };
@@ -158,6 +169,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
     for (std::size_t i = 0; i < playlist.size(); ++i) {
       if (!request.group.empty() && playlist.group(i) != request.group) continue;
       if (!containsFolded(playlist.name(i), foldedSearch)) continue;
+      if (request.hideFailed && health.failed.count(playlist.idHash(i)) > 0) continue;
       const std::size_t position = matched++;
       if (position / pageSize + 1 != wantedPage) continue;
       Channel c = playlist.channel(i);
@@ -171,7 +183,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   if (shown.page != wantedPage && matched > 0) {
     // Past the end (the list shrank since the link was made): show the last page instead.
     return renderDirectory(playlist, shown, favorites, favoriteIds, pageSize, nowNext,
-                           favoritesNotice);
+                           favoritesNotice, health);
   }
 
   const std::string title = request.favoritesOnly ? "Favorite channels" : "Channels";
@@ -202,8 +214,15 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
            "): only network stream addresses are played (" + kNetworkStreamSchemesText + ").</p>\n";
   }
   out += html::noticeLine(favoritesNotice);
+  DirectoryRequest toggled = request;
+  toggled.hideFailed = !request.hideFailed;
+  toggled.page = 1;
   out += "<p class=\"count\">" + std::to_string(matched) +
-         (matched == 1 ? " channel" : " channels") + "</p>\n";
+         (matched == 1 ? " channel" : " channels") +
+         (request.hideFailed ? " that did not fail when last tried" : "") +
+         " <a class=\"filter hide-failed\" href=\"" + text::escapeHtml(directoryAddress(toggled)) +
+         "\">" + (request.hideFailed ? "Show channels that failed" : "Hide channels that failed") +
+         "</a></p>\n";
   if (matched == 0 && request.favoritesOnly && request.search.empty() && request.group.empty())
     out += "<p class=\"empty\">No favorites yet: use \xE2\x98\x86 add beside a channel.</p>\n";
 
@@ -214,10 +233,19 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
     for (const Row& row : pageRows) shownChannels.push_back(row.channel ? &*row.channel : nullptr);
     airing = nowNext.lookup(shownChannels);
   }
+  std::unordered_map<std::string, ChannelOutcome> outcomes;
+  if (health.lookup) {
+    std::vector<std::string> ids;
+    for (const Row& row : pageRows) ids.push_back(row.id);
+    outcomes = health.lookup(ids);
+  }
   out += "<ul class=\"channels\">\n";
-  for (std::size_t i = 0; i < pageRows.size(); ++i)
+  for (std::size_t i = 0; i < pageRows.size(); ++i) {
+    const auto outcome = outcomes.find(pageRows[i].id);
     renderRow(out, pageRows[i], favoriteIds.count(pageRows[i].id) > 0,
-              i < airing.size() ? &airing[i] : nullptr, nowNext.now);
+              i < airing.size() ? &airing[i] : nullptr, nowNext.now,
+              outcome == outcomes.end() ? nullptr : &outcome->second);
+  }
   out += "</ul>\n";
   renderPager(out, shown, pages);
   out += html::pageEnd();

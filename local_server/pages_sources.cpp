@@ -92,12 +92,21 @@ std::string renderSources(const SourcesPage& page) {
     if (source.parentId) out += "<span class=\"origin\">named by its playlist</span>";
     out += "<span class=\"state\">" +
            text::escapeHtml(stateOf(source, page.pending.count(source.id) > 0)) + "</span>";
+    if (const std::string check = renderCheckState(page.check, source.id); !check.empty())
+      out += "<span class=\"check\">" + text::escapeHtml(check) + "</span>";
     const auto cut = page.cut.find(source.id);
     if (cut != page.cut.end() && cut->second > 0)
       out += "<span class=\"notice cut\">" + tooLong(cut->second, page.maxChannels) + "</span>";
     out += "<span class=\"actions\">";
     if (source.enabled) {
       actionLink(out, self, "refresh", source.id, "refresh now");
+      // One check at a time: while one runs, only it can be stopped.
+      if (source.kind == SourceKind::Playlist) {
+        if (page.check.running && page.check.sourceId == source.id)
+          actionLink(out, self, "stopcheck", source.id, "stop checking");
+        else if (!page.check.running)
+          actionLink(out, self, "check", source.id, "check channels");
+      }
       actionLink(out, self, "off", source.id, "turn off");
     } else {
       actionLink(out, self, "on", source.id, "turn on");

@@ -86,6 +86,11 @@ std::string_view PlaylistSnapshot::field(std::size_t i, ChannelList::Field f) co
   return part->shared.playlist->channels.field(local, f);
 }
 
+std::uint64_t PlaylistSnapshot::idHash(std::size_t i) const {
+  const auto [part, local] = locate(i);
+  return part->shared.playlist->channels.idHash(local);
+}
+
 Channel PlaylistSnapshot::fromPart(const Part& part, std::size_t local) const {
   Channel channel = part.shared.playlist->channels[local];
   channel.source = part.shared.source;

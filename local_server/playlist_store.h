@@ -42,6 +42,8 @@ class PlaylistSnapshot {
   Channel channel(std::size_t i) const;
   std::string_view name(std::size_t i) const { return field(i, ChannelList::Name); }
   std::string_view group(std::size_t i) const { return field(i, ChannelList::Group); }
+  // The i-th channel's id as a number (its 16 hex digits).
+  std::uint64_t idHash(std::size_t i) const;
 
   // For range-for and indexing; each element is built on demand.
   class Channels {

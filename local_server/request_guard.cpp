@@ -256,10 +256,13 @@ bool changesStoredData(const http::Request& req) {
 bool changeFromOurPages(const http::Request& req) {
   if (req.path == "/sources.php")
     return req.hasParam("add") || req.hasParam("remove") || req.hasParam("on") ||
-           req.hasParam("off") || req.hasParam("refresh");
+           req.hasParam("off") || req.hasParam("refresh") || req.hasParam("check") ||
+           req.hasParam("stopcheck");
   return req.path == "/favmanage.php" &&
          (req.hasParam("remove") || req.hasParam("up") || req.hasParam("down"));
 }
+
+bool playerReport(const http::Request& req) { return req.path == kPlayReportPath; }
 
 PageToken::PageToken(const std::string& path, const std::string& fallbackPath) {
   m_value = readSmallRegularFile(path);
@@ -292,6 +295,8 @@ bool PageToken::carriedBy(const http::Request& req) const {
   return sent && sameSecret(*sent, m_value);
 }
 
+bool PageToken::provedBy(const std::string& sent) const { return sameSecret(sent, m_value); }
+
 FormToken::FormToken() : m_value(newToken()) {}
 
 bool FormToken::carriedBy(const http::Request& req) const {
@@ -301,6 +306,12 @@ bool FormToken::carriedBy(const http::Request& req) const {
 Admission admit(const http::Request& req, const PageToken& cookie, const FormToken& form,
                 int ownPort) {
   if (!cookie.carriedBy(req)) return Admission::NoCookie;
+  if (playerReport(req)) {
+    for (const char* browserOnly : {"Sec-Fetch-Site", "Sec-Fetch-Mode", "Sec-Fetch-Dest", "Origin"})
+      if (req.hasHeader(browserOnly)) return Admission::NotFromPlayer;
+    return cookie.provedBy(req.header(kPlayerProofHeader)) ? Admission::Serve
+                                                            : Admission::NotFromPlayer;
+  }
   if (!changesStoredData(req)) return Admission::Serve;
   if (!topLevelNavigation(req)) return Admission::NotNavigation;
   if (fromAnotherOrigin(req, ownPort)) return Admission::OtherOrigin;
@@ -319,6 +330,8 @@ std::string refusalText(Admission admission) {
              "other part of a page.\n";
     case Admission::OtherOrigin:
       return "Refused: the change was asked for by another site.\n";
+    case Admission::NotFromPlayer:
+      return "Refused: only the player itself reports how a channel played.\n";
     case Admission::NoFormToken:
       return "Refused: the change did not come from the player's own page; open that page "
              "again and repeat it.\n";

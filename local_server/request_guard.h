@@ -13,6 +13,11 @@
 // since another web app on 127.0.0.1 counts as the same site for cookies. The changes offered by
 // our own pages' links and forms (sources.php, favmanage.php) also carry the form token, a random
 // value of this run that only those pages show.
+//
+// The player's reports of how a channel played (played.php) come from the player itself, never
+// from a browser: they carry the page secret in a header of their own, which only a reader of
+// the secret's file can send (pages get the cookie, never its value), and no Sec-Fetch-* or
+// Origin header, which every request a browser makes for a page carries.
 #pragma once
 
 #include <string>
@@ -45,12 +50,15 @@ bool fromAnotherOrigin(const http::Request& req, int ownPort);
 bool topLevelNavigation(const http::Request& req);
 
 // The changes of stored data: valid.php, locup.php, favmanage.php with remove/up/down,
-// sources.php with add/remove/on/off/refresh.
+// sources.php with add/remove/on/off/refresh/check/stopcheck.
 bool changesStoredData(const http::Request& req);
 
 // The changes made from our own pages' links and forms, which must carry the form token
 // (sources.php and favmanage.php changes; not the player's own valid.php and locup.php).
 bool changeFromOurPages(const http::Request& req);
+
+// played.php, the player's report of a play.
+bool playerReport(const http::Request& req);
 
 // The value of the page cookie, kept in a file of the data folder so the browsers' cookie
 // stays good across restarts of the server.
@@ -67,6 +75,8 @@ class PageToken {
   const std::string& value() const { return m_value; }
   // Whether the request carries the cookie with this value.
   bool carriedBy(const http::Request& req) const;
+  // Whether `sent` is this value (compared in constant time).
+  bool provedBy(const std::string& sent) const;
 
  private:
   std::string m_value;
@@ -90,6 +100,7 @@ enum class Admission {
   NotNavigation,  // a change that is not a top-level navigation
   OtherOrigin,    // a change the browser says another origin asked for
   NoFormToken,    // a change of our pages without their form token
+  NotFromPlayer,  // a play report without the player's proof, or made by a browser
 };
 Admission admit(const http::Request& req, const PageToken& cookie, const FormToken& form,
                 int ownPort);

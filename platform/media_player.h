@@ -28,6 +28,8 @@ class MediaPlayer {
   virtual void setFullScreen(bool on) = 0;  // the player view fills the screen; Esc or double click leaves
   virtual bool fullScreen() const = 0;
   virtual std::string status() const = 0;  // worded by the player: "Playing", "Buffering (45%)", ...
+  // Whether the current address could not be opened or ended with an error (status() says why).
+  virtual bool failed() const { return false; }
   virtual bool mute() const = 0;
   virtual void setMute(bool on) = 0;
   virtual int volume() const = 0;  // 0..100

@@ -37,6 +37,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   void setFullScreen(bool on) override;
   bool fullScreen() const override;
   std::string status() const override;
+  bool failed() const override { return m_status.failed(); }
   bool mute() const override;
   void setMute(bool on) override;
   int volume() const override;

@@ -22,12 +22,19 @@ struct Transfer {
   std::uint64_t limit = 0;
   bool tooLarge = false;
   bool writeFailed = false;
+  bool enough = false;  // a probe got the bytes it wanted (no file then)
   const std::atomic<bool>* cancel = nullptr;
 };
 
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::size_t bytes = size * count;
+  if (!transfer.file) {
+    transfer.written += bytes;
+    if (transfer.written < transfer.limit) return bytes;
+    transfer.enough = true;
+    return 0;
+  }
   if (transfer.written + bytes > transfer.limit) {
     transfer.tooLarge = true;
     return 0;  // any short count aborts the transfer
@@ -96,6 +103,11 @@ CurlEasy openFetch(const std::string& url, const FetchLimits& limits, Transfer& 
   throw FetchError(error.what());
 }
 
+std::string statusText(long status) {
+  return "the server answered " + std::to_string(status) +
+         (status == 404 ? " (not found)" : status == 403 ? " (forbidden)" : "");
+}
+
 }  // namespace
 
 std::uint64_t fetchToFile(const std::string& url, const std::string& target,
@@ -145,8 +157,7 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
   if (code != CURLE_OK) throw FetchError(curl.message(code));
   const long status = curl.responseCode();
   if (status < 200 || status >= 300)
-    throw FetchError("the server answered " + std::to_string(status) +
-                     (status == 404 ? " (not found)" : status == 403 ? " (forbidden)" : ""));
+    throw FetchError(statusText(status));
   if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
     throw FetchError("cannot write " + part + ": " + std::strerror(errno));
   file.reset();
@@ -155,6 +166,48 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
     throw FetchError("cannot store " + target + ": " + std::strerror(errno));
   remover.keep = true;
   return transfer.written;
+}
+
+std::chrono::milliseconds probeStream(const std::string& url, const StreamHeaders& headers,
+                                      const FetchLimits& limits, std::uint64_t firstBytes,
+                                      const std::atomic<bool>* cancel) {
+  Transfer transfer;
+  transfer.limit = std::max<std::uint64_t>(1, firstBytes);
+  transfer.cancel = cancel;
+  CurlEasy curl = openFetch(url, limits, transfer);
+  try {
+    // The stream's own headers, as the player would send them; the parser refused line ends.
+    if (!headers.userAgent.empty()) curl.set(CURLOPT_USERAGENT, headers.userAgent.c_str());
+    if (!headers.referrer.empty()) curl.set(CURLOPT_REFERER, headers.referrer.c_str());
+    // A recording's announced size does not matter: only its first bytes are taken.
+    curl.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(0));
+  } catch (const CurlError& error) {
+    throw FetchError(error.what());
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const CURLcode code = curl.perform();
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  const long status = curl.responseCode();
+  // An error answer's body says nothing about the stream.
+  if (status >= 300 && (code == CURLE_OK || transfer.enough)) throw FetchError(statusText(status));
+  if (transfer.enough) return took;
+  if (code == CURLE_ABORTED_BY_CALLBACK) throw FetchError("cancelled");
+  if (code == CURLE_OPERATION_TIMEDOUT) {
+    if (transfer.written == 0)
+      throw FetchError(curl.connected() ? "no data within " + seconds(limits.stallTimeout)
+                                        : "no connection within " + seconds(limits.connectTimeout));
+    throw FetchError("the stream was slower than " + rate(limits.minBytesPerSecond));
+  }
+  if (code == CURLE_GOT_NOTHING) throw FetchError("the server closed the connection without answering");
+  if (code == CURLE_TOO_MANY_REDIRECTS)
+    throw FetchError("more than " + std::to_string(limits.maxRedirects) + " redirections");
+  if (code == CURLE_UNSUPPORTED_PROTOCOL)
+    throw FetchError("only http and https addresses can be checked");
+  if (code != CURLE_OK) throw FetchError(curl.message(code));
+  if (status < 200 || status >= 300) throw FetchError(statusText(status));
+  if (transfer.written == 0) throw FetchError("the server sent nothing");
+  return took;
 }
 
 }  // namespace zephra

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/stream_headers.h"
+
 namespace zephra {
 
 // A failed download, in plain words: "the server answered 404", "no answer within 20 seconds".
@@ -38,5 +40,14 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
                           const FetchLimits& limits,
                           const std::function<void(const std::string& path)>& accept = {},
                           const std::atomic<bool>* cancel = nullptr);
+
+// The first bytes of a stream, as a check that it answers: `url` (http or https only, also after
+// redirects) is asked for with the stream's own headers, and the transfer ends once
+// `firstBytes` have arrived or the stream ended after at least one. Returns the time until then;
+// throws FetchError saying why in plain words (the answer's status, no answer within the limits,
+// a connection closed before any data). A set `cancel` ends it soon ("cancelled").
+std::chrono::milliseconds probeStream(const std::string& url, const StreamHeaders& headers,
+                                      const FetchLimits& limits, std::uint64_t firstBytes,
+                                      const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace zephra

@@ -58,7 +58,8 @@ inline std::string entry(const std::string& name, const std::string& url,
 class ServerFixture {
  public:
   explicit ServerFixture(const std::string& playlist, std::size_t pageSize = kDirectoryPageSize,
-                         PackageLimits limits = {}, SourceRefreshOptions sources = {}) {
+                         PackageLimits limits = {}, SourceRefreshOptions sources = {},
+                         ChannelCheckOptions checks = {}) {
     writeFile(docRoot() / "channels.m3u", playlist);
     LocalServerConfig config;
     config.docRoot = docRoot().string();
@@ -66,6 +67,7 @@ class ServerFixture {
     config.pageSize = pageSize;
     config.packageLimits = limits;
     config.sources = sources;
+    config.checks = checks;
     config.playlistCheckInterval = std::chrono::milliseconds(0);
     config.guideCheckInterval = std::chrono::milliseconds(20);
     m_server = std::make_unique<LocalServer>(config);

@@ -9,6 +9,7 @@
 //   uMain_keys.cpp       the player view's keyboard keys
 //   uMain_server.cpp     starting the local server again when it has gone away
 //   uMain_zap.cpp        zapping through the directory page's channels
+//   uMain_health.cpp     telling the local server how each play fared
 #pragma once
 
 #include <chrono>
@@ -20,6 +21,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include "player_logic/play_report.h"
 #include "ui/main/platform_parts.h"
 
 class wxCheckBox;
@@ -176,6 +178,13 @@ class TfrmMain : public wxFrame {
   // the player; without one, nothing changes (the pages show the server's refusal).
   void giveLocalServerCookie();
 
+  // --- how plays fared (uMain_health.cpp) ---
+  // A play of CurrentUrl begins: its first outcome, opened or failed, goes to the local server.
+  void notePlayStarted();
+  // After the player's media change (`opened`) or status change: reports the outcome once.
+  void notePlayOutcome(bool opened);
+  PlayReporter& playReports() { return m_playReports; }
+
   // --- updates, About, Help ---
   void wbUpdateNavigateComplete2();
   void About1Click();
@@ -207,6 +216,9 @@ class TfrmMain : public wxFrame {
   // The name of the channel a zap is opening, put before the player's status until it plays.
   std::string m_openingName;
   bool m_playerPrepareQueued = false;
+  PlayReporter m_playReports;
+  std::chrono::steady_clock::time_point m_playStarted;
+  bool m_playOutcomePending = false;
 };
 
 // The application's single main window, through which the player frame and the other windows

@@ -31,6 +31,7 @@ void TfrmMain::playChannel(const std::string& url) {
   imPlay->refreshImage();
   imPlay->show();
   MediaPlayer& player = wmApp();
+  notePlayStarted();
   player.stop();
   player.setUrl(CurrentUrl);
   player.play();
@@ -39,6 +40,7 @@ void TfrmMain::playChannel(const std::string& url) {
 
 // Deliberately leaves the view alone: new media may arrive while the directory is shown.
 void TfrmMain::tabPlayerwmAppMediaChange() {
+  notePlayOutcome(true);
   enableButton();
   mnuAddFav->Enable(true);
   imPlay->setEnabled(true);
@@ -49,6 +51,7 @@ void TfrmMain::tabPlayerwmAppMediaChange() {
 
 void TfrmMain::wmAppStatusChange() {
   const std::string status = wmApp().status();
+  notePlayOutcome(false);
   if (status == "Playing") m_openingName.clear();
   setStatusText(m_openingName.empty() ? status : m_openingName + ": " + status);
 }

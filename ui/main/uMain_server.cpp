@@ -41,6 +41,7 @@ void TfrmMain::giveLocalServerCookie() {
   const std::string secret =
       readLocalServerSecret({data + "/" + kLocalServerSecretFile, secretFallbackPath(data)});
   if (secret.empty()) return;
+  m_playReports.setSecret(secret);
   wbApp().setLocalCookie(kLocalServerCookieName, secret, kLocalServerHost);
   wmApp().setServerCookie(LocalBase, std::string(kLocalServerCookieName) + "=" + secret);
 }

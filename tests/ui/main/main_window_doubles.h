@@ -74,6 +74,7 @@ class FakePlayer : public MediaPlayer {
   }
   bool fullScreen() const override { return m_fullScreen; }
   std::string status() const override { return statusText; }
+  bool failed() const override { return failedState; }
   bool mute() const override {
     if (failReads) throw MediaPlayerError("player gone");
     return muted;
@@ -108,6 +109,7 @@ class FakePlayer : public MediaPlayer {
   bool muted = false;
   int volumeLevel = 50;
   std::string statusText;
+  bool failedState = false;
 
  private:
   void call(const std::string& what) {

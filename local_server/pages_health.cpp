@@ -1,0 +1,43 @@
+// The directory's marks of channels that failed when last tried, and the sources page's line
+// about a channel check.
+#include <ctime>
+
+#include "common/text.h"
+#include "local_server/pages.h"
+
+namespace zephra {
+
+namespace {
+
+std::string localTime(std::int64_t unixSeconds) {
+  const std::time_t when = static_cast<std::time_t>(unixSeconds);
+  std::tm parts{};
+  if (!::localtime_r(&when, &parts)) return "?";
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+  return text;
+}
+
+}  // namespace
+
+void renderHealthMark(std::string& out, const ChannelOutcome& outcome) {
+  const std::string what = outcome.by == ChannelOutcome::By::Check ? "Check" : "Play";
+  out += "<span class=\"health failed\" title=\"" +
+         text::escapeHtml(what + " of " + localTime(outcome.when) + " failed: " + outcome.reason) +
+         "\">\xE2\x9A\xA0 failed</span>";
+}
+
+std::string renderCheckState(const CheckProgress& check, std::int64_t sourceId) {
+  if (check.sourceId != sourceId || sourceId == 0) return {};
+  const std::string failed =
+      check.failed == 0 ? "" : ", " + std::to_string(check.failed) + " failed";
+  if (check.running)
+    return "Checking channels: " + std::to_string(check.checked) + " of " +
+           std::to_string(check.total) + " checked" + failed + "\xE2\x80\xA6";
+  if (check.total == 0) return "Channel check: no channel with a web address to check.";
+  return std::string(check.cancelled ? "Channel check stopped" : "Channel check") + " of " +
+         localTime(check.started) + ": " + std::to_string(check.checked) + " of " +
+         std::to_string(check.total) + " checked" + failed + ".";
+}
+
+}  // namespace zephra
