@@ -199,7 +199,9 @@ std::chrono::milliseconds probeStream(const std::string& url, const StreamHeader
                                         : "no connection within " + seconds(limits.connectTimeout));
     throw FetchError("the stream was slower than " + rate(limits.minBytesPerSecond));
   }
-  if (code == CURLE_GOT_NOTHING) throw FetchError("the server closed the connection without answering");
+  // Closed at once (an empty reply) or reset before a word: the same to the user.
+  if (code == CURLE_GOT_NOTHING || (code == CURLE_RECV_ERROR && status == 0 && transfer.written == 0))
+    throw FetchError("the server closed the connection without answering");
   if (code == CURLE_TOO_MANY_REDIRECTS)
     throw FetchError("more than " + std::to_string(limits.maxRedirects) + " redirections");
   if (code == CURLE_UNSUPPORTED_PROTOCOL)

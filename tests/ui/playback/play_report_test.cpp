@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "common/zephra_constants.h"
 #include "tests/support/loopback_server.h"
 #include "tests/ui/playback/playback_fixture.h"
 
