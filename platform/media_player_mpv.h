@@ -13,7 +13,7 @@
 #include "platform/media_player.h"
 #include "platform/mpv_handle.h"
 #include "platform/player_full_screen.h"
-#include "platform/player_status.h"
+#include "player_logic/player_status.h"
 
 namespace zephra {
 

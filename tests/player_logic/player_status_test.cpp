@@ -1,5 +1,5 @@
 // The player's status texts, from the sequences of engine reports that produce them.
-#include "platform/player_status.h"
+#include "player_logic/player_status.h"
 
 #include <functional>
 #include <string>

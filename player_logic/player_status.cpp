@@ -1,4 +1,4 @@
-#include "platform/player_status.h"
+#include "player_logic/player_status.h"
 
 #include <algorithm>
 #include <cctype>
