@@ -65,6 +65,11 @@ void PlayerStatus::stopped() {
   m_leaving = false;
 }
 
+void PlayerStatus::reconnecting() {
+  m_phase = Phase::Reconnecting;
+  m_leaving = false;
+}
+
 void PlayerStatus::leaving() {
   if (m_leaving || (m_phase != Phase::Loaded && m_phase != Phase::Playing)) return;
   m_leavingText = text();
@@ -115,6 +120,8 @@ std::string PlayerStatus::text() const {
       return "Stream ended with an error: " + failureReason(m_engineError);
     case Phase::Refused:
       return "Refused: " + m_refusal;
+    case Phase::Reconnecting:
+      return "Reconnecting...";
   }
   return "Stopped";
 }

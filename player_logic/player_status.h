@@ -20,6 +20,8 @@ class PlayerStatus {
   void ended(PlaybackEnd how, const std::string& error = {});
   // Told to stop while nothing was open.
   void stopped();
+  // The stream was lost; it is opened again after a pause.
+  void reconnecting();
   // The open item is being stopped or replaced: until its end is reported, its text stays as it
   // is (a pause flag cleared for the next item must not show the old one as playing).
   void leaving();
@@ -39,7 +41,7 @@ class PlayerStatus {
   bool failed() const { return m_phase == Phase::OpenFailed || m_phase == Phase::PlayFailed; }
 
  private:
-  enum class Phase { Stopped, Opening, Loaded, Playing, Finished, OpenFailed, PlayFailed, Refused };
+  enum class Phase { Stopped, Opening, Loaded, Playing, Finished, OpenFailed, PlayFailed, Refused, Reconnecting };
 
   std::string failureReason(const std::string& error) const;
 

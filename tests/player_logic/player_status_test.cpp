@@ -24,6 +24,7 @@ const Step stopEnd = [](PlayerStatus& s) { s.ended(PlaybackEnd::Stopped); };
 const Step redirect = [](PlayerStatus& s) { s.ended(PlaybackEnd::Redirected); };
 const Step stopIdle = [](PlayerStatus& s) { s.stopped(); };
 const Step leave = [](PlayerStatus& s) { s.leaving(); };
+const Step reconnect = [](PlayerStatus& s) { s.reconnecting(); };
 const Step refuse = [](PlayerStatus& s) { s.refused("not a network stream address"); };
 Step buffered(long percent) {
   return [percent](PlayerStatus& s) { s.setBufferedPercent(percent); };
@@ -58,6 +59,10 @@ TEST(PlayerStatus, TextFollowsTheEngineReports) {
       {"percent clamped low", {open, load, start, starve, buffered(-3)}, "Buffering (0%)"},
       {"a new address forgets the old percent", {open, load, buffered(80), open, load}, "Buffering (0%)"},
       {"stopped while playing", {open, load, start, stopEnd}, "Stopped"},
+      {"lost, waiting to open again", {open, load, start, eof, reconnect}, "Reconnecting..."},
+      {"opened again after a loss", {open, load, start, eof, reconnect, open}, "Opening media..."},
+      {"playing again after a loss", {open, load, start, eof, reconnect, open, load, start}, "Playing"},
+      {"stopped while waiting to open again", {open, load, start, eof, reconnect, stopIdle}, "Stopped"},
       {"stop with nothing open", {open, load, start, eof, stopIdle}, "Stopped"},
       {"stream reached its end", {open, load, start, eof}, "Finished"},
       {"refused address", {refuse}, "Refused: not a network stream address"},
