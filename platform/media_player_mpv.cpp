@@ -54,6 +54,15 @@ std::string notANetworkStream(const std::string& address) {
              : "\"" + scheme + "\" addresses are not network streams";
 }
 
+// Live streams have none: their end is not known.
+bool hasKnownDuration(const MpvHandle& mpv) {
+  try {
+    return mpv.number("duration") > 0;
+  } catch (const MediaPlayerError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 // Carries mpv's wakeups to the UI thread. Shared so a wakeup that arrives after the player is
@@ -98,6 +107,7 @@ MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& optio
   });
   m_notifiedStatus = m_status.text();
   m_pump->player = this;
+  m_reconnectTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { reopen(); });
 }
 
 void MpvMediaPlayer::requireOpen() const {
@@ -189,6 +199,7 @@ MpvMediaPlayer::~MpvMediaPlayer() {
 }
 
 void MpvMediaPlayer::shutDown() {
+  cancelReconnection();
   m_closed = true;
   m_pump->player = nullptr;
   if (m_mpv) m_mpv->destroy();
@@ -208,6 +219,7 @@ void MpvMediaPlayer::open(const std::string& url, const StreamHeaders& headers) 
 }
 
 void MpvMediaPlayer::play() {
+  cancelReconnection();
   if (!m_mpv && m_url.empty()) return;  // nothing to play: no need to start the engine
   if (engine().integer("playlist-current-pos") < 0) {
     if (!m_url.empty()) open(m_url, m_headers);
@@ -219,6 +231,12 @@ void MpvMediaPlayer::play() {
 // Without an engine nothing is open, so there is nothing to pause: an item opened later starts
 // unpaused anyway.
 void MpvMediaPlayer::pause() {
+  // Waiting to open a lost stream again, nothing is open to pause: it stays closed.
+  if (cancelReconnection()) {
+    m_status.stopped();
+    requestDrain();
+    return;
+  }
   if (m_mpv)
     m_mpv->setFlag("pause", true);
   else
@@ -226,6 +244,7 @@ void MpvMediaPlayer::pause() {
 }
 
 void MpvMediaPlayer::stop() {
+  cancelReconnection();
   const bool wasOpen = m_mpv && m_mpv->integer("playlist-current-pos") >= 0;
   if (wasOpen) m_status.leaving();
   if (m_mpv) m_mpv->command({"stop"});
@@ -248,6 +267,7 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
   if (url.empty()) throw MediaPlayerError("set address: the address is empty");
   if (url.find('\0') != std::string::npos)
     throw MediaPlayerError("set address: the address contains a NUL character");
+  cancelReconnection();
   // The header part is split off first: the checks below are about the address alone.
   StreamRequest request = splitStreamHeaders(url);
   if (!request.problem.empty()) {
@@ -267,6 +287,7 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
 // Nothing of the address reaches the engine. Whatever played before stops, so the status and
 // the picture agree; its late end report does not replace the refusal.
 void MpvMediaPlayer::refuse(const std::string& why) {
+  cancelReconnection();
   m_url.clear();
   m_headers = StreamHeaders();
   if (m_mpv) m_mpv->command({"stop"});
@@ -332,6 +353,7 @@ void MpvMediaPlayer::drainEvents() {
     }
     const mpv_event& event = m_mpv->nextEvent();
     if (event.event_id == MPV_EVENT_NONE) {
+      settleEnd();
       raiseStatusIfChanged();
       return;
     }
@@ -341,9 +363,10 @@ void MpvMediaPlayer::drainEvents() {
       if (!pump->player) return;
     }
     // Every status the engine passes through is reported, also when a whole switch (stopped,
-    // opening, playing) comes in one batch. A failure waits for the end of the batch: mpv hands
-    // out log lines only after the events, and the line that explains it is needed to word it.
-    if (!m_status.failed()) raiseStatusIfChanged();
+    // opening, playing) comes in one batch. A failure or an end waits for the end of the batch:
+    // mpv hands out log lines only after the events, and the line that explains it is needed to
+    // word it and to know whether the stream is to be opened again.
+    if (!m_status.failed() && !m_endToSettle) raiseStatusIfChanged();
   }
 }
 
@@ -359,16 +382,27 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
   switch (event.event_id) {
     case MPV_EVENT_START_FILE:
       m_status.opening();
+      m_endToSettle.reset();
+      m_item = {};
       return false;
     case MPV_EVENT_FILE_LOADED:
       m_status.loaded();
+      m_item.opened = true;
+      m_item.live = !hasKnownDuration(*m_mpv);
       return true;
     case MPV_EVENT_PLAYBACK_RESTART:
       m_status.started();
+      m_reconnect.playing(std::chrono::steady_clock::now());
       return false;
     case MPV_EVENT_END_FILE: {
       const auto& end = *static_cast<const mpv_event_end_file*>(event.data);
-      m_status.ended(endOf(end), end.error < 0 ? mpvErrorText(end.error) : "");
+      const PlaybackEnd how = endOf(end);
+      const std::string error = end.error < 0 ? mpvErrorText(end.error) : "";
+      // Ended by itself (not stopped or replaced): perhaps a lost stream.
+      if (how == PlaybackEnd::Finished || how == PlaybackEnd::Failed)
+        m_endToSettle = ItemEnd{how, error};
+      else
+        m_status.ended(how, error);
       return false;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
@@ -387,12 +421,48 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
       const auto& message = *static_cast<const mpv_event_log_message*>(event.data);
       const std::string level = message.level;
       m_status.noteProblem(message.prefix, level == "error" || level == "fatal", message.text);
+      if (const int status = httpErrorStatus(message.text)) m_item.httpStatus = status;
       const auto handler = onLogMessage;
       if (handler) handler(level, message.prefix, message.text);
       return false;
     }
     default:
       return false;
+  }
+}
+
+void MpvMediaPlayer::settleEnd() {
+  if (!m_endToSettle) return;
+  const ItemEnd end = *m_endToSettle;
+  m_endToSettle.reset();
+  const bool wasReconnecting = m_reconnect.reconnecting();
+  if (const auto pause = m_reconnect.ended(m_item, std::chrono::steady_clock::now())) {
+    m_status.reconnecting();
+    m_reconnectTimer.StartOnce(static_cast<int>(pause->count()));
+    return;
+  }
+  // A live stream has no end of its own: one that ended and did not come back was lost.
+  if (end.how == PlaybackEnd::Finished && m_item.opened && m_item.live)
+    m_status.ended(PlaybackEnd::Failed, wasReconnecting ? "the stream did not come back" : "the stream ended");
+  else
+    m_status.ended(end.how, end.error);
+}
+
+bool MpvMediaPlayer::cancelReconnection() {
+  const bool waiting = m_reconnectTimer.IsRunning();
+  m_reconnectTimer.Stop();
+  m_reconnect.cancel();
+  return waiting;
+}
+
+void MpvMediaPlayer::reopen() {
+  if (m_closed || !m_video || m_url.empty()) return;
+  try {
+    open(m_url, m_headers);
+  } catch (const MediaPlayerError&) {
+    m_reconnect.cancel();
+    m_status.ended(PlaybackEnd::Failed, "the engine could not open the stream again");
+    raiseStatusIfChanged();
   }
 }
 

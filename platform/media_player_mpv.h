@@ -4,8 +4,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include <wx/timer.h>
 #include <wx/weakref.h>
 #include <wx/window.h>
 
@@ -14,6 +16,7 @@
 #include "platform/mpv_handle.h"
 #include "platform/player_full_screen.h"
 #include "player_logic/player_status.h"
+#include "player_logic/reconnect_policy.h"
 
 namespace zephra {
 
@@ -67,6 +70,12 @@ class MpvMediaPlayer final : public MediaPlayer {
   void refuse(const std::string& why);
   void drainEvents();
   bool handleEvent(const mpv_event& event);  // true when a new media item was opened
+  // Decides, once the batch that ended the item has its log lines read, whether it is opened again.
+  void settleEnd();
+  // Called when the user (or the program) acts: no reopening is under way any more. True when a
+  // pause before reopening was cut short.
+  bool cancelReconnection();
+  void reopen();
   void raiseStatusIfChanged();
   void requestDrain();
   void shutDown();
@@ -84,6 +93,16 @@ class MpvMediaPlayer final : public MediaPlayer {
   std::string m_url;
   StreamHeaders m_headers;  // sent with m_url
   std::string m_serverBase, m_serverCookie;
+
+  // The item being played, as far as reconnection cares.
+  struct ItemEnd {
+    PlaybackEnd how;
+    std::string error;
+  };
+  std::optional<ItemEnd> m_endToSettle;  // ended by itself, in the batch being drained
+  ReconnectPolicy::End m_item;           // what is known of the current item
+  ReconnectPolicy m_reconnect;
+  wxTimer m_reconnectTimer;  // runs on the UI thread
 };
 
 }  // namespace zephra
