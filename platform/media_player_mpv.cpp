@@ -159,7 +159,13 @@ void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& o
   // media file). The media library opens only network protocols for them, so a remote
   // manifest cannot read local files or run a filter graph; the engine's own guard against
   // local entries in network playlists stays on.
-  mpv.setOption("demuxer-lavf-o", std::string("protocol_whitelist=[") + kMediaLibraryProtocols + "]");
+  // Live start: the media library would read 20 frames to guess the frame rate and up to 5 s of
+  // stream to describe it before the first picture; the stream's own tables name the tracks, and
+  // the decoders learn the rest from the data (README, Live streams, has the figures).
+  mpv.setOption("demuxer-lavf-o",
+                std::string("protocol_whitelist=[") + kMediaLibraryProtocols + "],fpsprobesize=0");
+  mpv.setOption("demuxer-lavf-probe-info", "nostreams");
+  mpv.setOption("demuxer-lavf-analyzeduration", "0.5");
   mpv.setOption("load-unsafe-playlists", "no");
   mpv.setOption("osd-level", "0");
   mpv.setOption("terminal", "no");

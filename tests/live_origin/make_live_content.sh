@@ -33,10 +33,12 @@ video() {
 }
 run() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
-# MPEG audio frames (24 ms) fit the 12 s loop exactly, so the origin can carry time on across loops.
+# MPEG audio frames (24 ms) fit the 12 s loop exactly, so the origin can carry time on across
+# loops. One audio frame per PES packet, as broadcasters send it.
 for gop in 1 4; do
   # shellcheck disable=SC2046
-  run $(input 1280x720) $(video 3M 1M $((gop * rate))) -c:a mp2 -b:a 128k -f mpegts "$out/ts/gop$gop.ts"
+  run $(input 1280x720) $(video 3M 1M $((gop * rate))) -c:a mp2 -b:a 128k -f mpegts -pes_payload_size 0 \
+    "$out/ts/gop$gop.ts"
 done
 
 hls() {  # height size bitrate buffer
