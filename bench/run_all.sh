@@ -1,7 +1,8 @@
 #!/bin/sh
 # Every benchmark figure in one table: Zephra's figure, the reference measured in the same run,
 # their ratio and the target. Runs the start-up, memory, zap and local server benchmarks one
-# after the other, under one Xvfb when DISPLAY is not set.
+# after the other, under one Xvfb when DISPLAY is not set. LIVE_ZAPS sets the zaps per case of
+# the live zap benchmark (default 10).
 #
 # Usage: bench/run_all.sh [build folder]     (default: build)
 # Needs the player, the local server, the demo content and the bench targets built, with no
@@ -25,6 +26,9 @@ m_idle=$1 m_play=$2 m_ref=$3 m_idle_ratio=$4 m_play_ratio=$5
 echo "running the zap benchmark..." >&2
 set -- $(ZAP_SUMMARY=1 sh "$here/zap_time.sh" "$build")
 z_ours=$1 z_ref=$2 z_ratio=$3 z_zaps=$4 z_lost=$5 z_first=$6 z_first_ratio=$7
+echo "running the live zap benchmark..." >&2
+live_out=$(LIVE_ZAP_SUMMARY=1 sh "$here/live_zap.sh" "$build" "${LIVE_ZAPS:-10}" 2>&1) || echo "the live zap benchmark failed: $(echo "$live_out" | tail -n 3)" >&2
+lz() { echo "$live_out" | awk -v k="$1" '$1 == k { print $'"$2"' }'; }
 echo "running the local server benchmark..." >&2
 server_out=$(bash "$here/server_bench.sh" "$build" 11 2>&1) || echo "the local server benchmark failed: $(echo "$server_out" | tail -n 3)" >&2
 srv() { echo "$server_out" | awk -v n="$1" '$1 == n && $2 == "channels" { print $'"$2"' }'; }
@@ -43,6 +47,12 @@ row "Memory idle, whole tree PSS" "$m_idle MiB" "bare program + server, idle: $m
 row "Memory playing the first demo channel, PSS" "$m_play MiB" "bare program + server, idle: $m_ref MiB" "$m_play_ratio" "<= 1.15"
 row "Zap: DOM click -> first frame ($z_zaps zaps, $z_lost lost)" "$z_ours ms" "libmpv in-process, loadfile -> frame: $z_ref ms" "$z_ratio" "<= 1.10"
 row "First play after start (engine cold) -> first frame" "$z_first ms" "warm zap of the same start: $z_ours ms" "$z_first_ratio" "<= 1.50"
+for k in ts1 ts4 hls; do
+  case $k in ts1) what="MPEG-TS, keyframe every 1 s" ;; ts4) what="MPEG-TS, keyframe every 4 s" ;; *) what="HLS, 3 variants, 2 s segments" ;; esac
+  row "Live zap, $what ($(lz $k 7) zaps, $(lz $k 8) lost)" "$(lz $k 2) ms" "floor from what the origin sent: $(lz $k 3) ms" "$(lz $k 4)" "<= 1.30"
+  [ "$k" = hls ] && target="-" || target="<= 0.50"
+  row "Live zap, $what, against the engine" "$(lz $k 2) ms" "libmpv defaults, same stream: $(lz $k 5) ms" "$(lz $k 6)" "$target"
+done
 row "Server: start -> listening, 200k channels" "$(srv 200000 3) s" "-" "-" "at once"
 row "Server: start -> list shown, 10k / 50k / 200k" "$(srv 10000 4) / $(srv 50000 4) / $(srv 200000 4) s" "-" "-" "-"
 row "Server: query.php first screen, 50k channels, median" "$first_screen s" "-" "-" "<= 0.300"

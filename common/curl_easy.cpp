@@ -51,6 +51,12 @@ long CurlEasy::responseCode() const {
   return code;
 }
 
+std::string CurlEasy::effectiveUrl() const {
+  char* url = nullptr;
+  curl_easy_getinfo(m_handle, CURLINFO_EFFECTIVE_URL, &url);
+  return url ? url : "";
+}
+
 bool CurlEasy::connected() const {
   curl_off_t microseconds = 0;
   curl_easy_getinfo(m_handle, CURLINFO_CONNECT_TIME_T, &microseconds);

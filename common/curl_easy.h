@@ -35,6 +35,8 @@ class CurlEasy {
   CURLcode perform() noexcept;
   // The last answer's HTTP status, 0 when none arrived.
   long responseCode() const;
+  // The address the last transfer ended at, after redirects.
+  std::string effectiveUrl() const;
   // Whether the transfer reached its server.
   bool connected() const;
   // The most precise text curl has for `code`: its error buffer, else its generic text.

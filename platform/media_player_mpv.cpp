@@ -9,6 +9,7 @@
 #include "common/stream_address.h"
 #include "common/stream_headers.h"
 #include "platform/native_window.h"
+#include "player_logic/hls_master.h"
 
 namespace zephra {
 namespace {
@@ -44,6 +45,9 @@ PlaybackEnd endOf(const mpv_event_end_file& end) {
 
 // What the media library may open on a stream's behalf: the transports of the network stream
 // schemes (with TLS, proxies and HLS encryption), never file, pipe, concat, subfile or lavfi.
+// A master playlist is a few hundred bytes: what takes longer than this is not coming.
+constexpr long kMasterPlaylistTimeoutMs = 3000;
+
 constexpr const char* kMediaLibraryProtocols =
     "http,https,httpproxy,tls,tcp,udp,rtp,srtp,rtmp,rtmps,rtmpt,rtmpts,ffrtmphttp,srt,mmsh,mmst,crypto";
 
@@ -54,10 +58,11 @@ std::string notANetworkStream(const std::string& address) {
              : "\"" + scheme + "\" addresses are not network streams";
 }
 
-// Live streams have none: their end is not known.
-bool hasKnownDuration(const MpvHandle& mpv) {
+// A live stream has no end: neither its length nor its size is known. The engine may estimate a
+// duration for a stream from its bit rate, so the size is what tells a file from a channel.
+bool isFinite(const MpvHandle& mpv) {
   try {
-    return mpv.number("duration") > 0;
+    return mpv.number("duration") > 0 && mpv.integer("file-size") > 0;
   } catch (const MediaPlayerError&) {
     return false;
   }
@@ -206,19 +211,63 @@ MpvMediaPlayer::~MpvMediaPlayer() {
 
 void MpvMediaPlayer::shutDown() {
   cancelReconnection();
+  m_masterFetch.reset();
   m_closed = true;
   m_pump->player = nullptr;
   if (m_mpv) m_mpv->destroy();
 }
 
 void MpvMediaPlayer::open(const std::string& url, const StreamHeaders& headers) {
+  m_masterFetch.reset();
+  if (isHlsAddress(url))
+    openVariant(url, headers);
+  else
+    load(url, headers);
+}
+
+// Live HLS: the variant is picked here and its playlist handed to the engine, which would
+// otherwise fetch and probe every variant before the first picture. What is not a master
+// playlist, or cannot be read, goes to the engine as it is, which plays it or says why not.
+void MpvMediaPlayer::openVariant(const std::string& url, const StreamHeaders& headers) {
+  std::vector<std::string> lines;
+  lines.push_back("User-Agent: " + (headers.userAgent.empty() ? engine().text("user-agent") : headers.userAgent));
+  if (!headers.referrer.empty()) lines.push_back("Referer: " + headers.referrer);
+  if (sendsServerCookie(url)) lines.push_back("Cookie: " + m_serverCookie);
+  if (engine().integer("playlist-current-pos") < 0) {
+    m_status.opening();
+    requestDrain();
+  }
+  m_masterFetch = std::make_unique<PlaylistFetch>(
+      url, lines, kHlsMasterLimit, kMasterPlaylistTimeoutMs, [this, url, headers](const PlaylistFetch::Answer& answer) {
+        std::string target = url;
+        if (answer.ok) {
+          if (const auto variant = chooseHlsVariant(readHlsMaster(answer.body))) {
+            const std::string address = withLowerCaseScheme(resolvePlaylistUri(answer.address, variant->uri));
+            if (isNetworkStreamAddress(address)) target = address;
+          }
+        }
+        m_masterFetch.reset();
+        if (m_closed || !m_video) return;
+        try {
+          load(target, headers);
+        } catch (const MediaPlayerError&) {
+          m_status.ended(PlaybackEnd::Failed, "the engine could not open the stream");
+          raiseStatusIfChanged();
+        }
+      });
+}
+
+bool MpvMediaPlayer::sendsServerCookie(const std::string& url) const {
+  return !m_serverCookie.empty() && !m_serverBase.empty() && url.compare(0, m_serverBase.size(), m_serverBase) == 0;
+}
+
+void MpvMediaPlayer::load(const std::string& url, const StreamHeaders& headers) {
   if (engine().integer("playlist-current-pos") >= 0) m_status.leaving();  // replaced by this one
   std::vector<std::pair<std::string, std::string>> perFile;
   if (!headers.userAgent.empty()) perFile.emplace_back("user-agent", headers.userAgent);
   if (!headers.referrer.empty()) perFile.emplace_back("referrer", headers.referrer);
   // The local server answers only with its cookie; no other host may learn it.
-  if (!m_serverCookie.empty() && !m_serverBase.empty() && url.compare(0, m_serverBase.size(), m_serverBase) == 0)
-    perFile.emplace_back("http-header-fields", "Cookie: " + m_serverCookie);
+  if (sendsServerCookie(url)) perFile.emplace_back("http-header-fields", "Cookie: " + m_serverCookie);
   engine().loadFile(url, perFile);
   // An item opened after a pause would otherwise start paused.
   engine().setFlag("pause", false);
@@ -251,11 +300,14 @@ void MpvMediaPlayer::pause() {
 
 void MpvMediaPlayer::stop() {
   cancelReconnection();
+  // A channel still being looked up is dropped; nothing of it reached the engine.
+  const bool wasLookingUp = m_masterFetch != nullptr;
+  m_masterFetch.reset();
   const bool wasOpen = m_mpv && m_mpv->integer("playlist-current-pos") >= 0;
   if (wasOpen) m_status.leaving();
   if (m_mpv) m_mpv->command({"stop"});
   // An open item reports its end through the event queue; with none, nothing would.
-  if (!wasOpen) {
+  if (!wasOpen || wasLookingUp) {
     m_status.stopped();
     requestDrain();
   }
@@ -294,6 +346,7 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
 // the picture agree; its late end report does not replace the refusal.
 void MpvMediaPlayer::refuse(const std::string& why) {
   cancelReconnection();
+  m_masterFetch.reset();
   m_url.clear();
   m_headers = StreamHeaders();
   if (m_mpv) m_mpv->command({"stop"});
@@ -394,7 +447,7 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
     case MPV_EVENT_FILE_LOADED:
       m_status.loaded();
       m_item.opened = true;
-      m_item.live = !hasKnownDuration(*m_mpv);
+      m_item.live = !isFinite(*m_mpv);
       return true;
     case MPV_EVENT_PLAYBACK_RESTART:
       m_status.started();

@@ -15,6 +15,7 @@
 #include "platform/media_player.h"
 #include "platform/mpv_handle.h"
 #include "platform/player_full_screen.h"
+#include "platform/playlist_fetch.h"
 #include "player_logic/player_status.h"
 #include "player_logic/reconnect_policy.h"
 
@@ -66,6 +67,9 @@ class MpvMediaPlayer final : public MediaPlayer {
   // Throws when the player's window is gone: settings are then neither read nor kept.
   void requireOpen() const;
   void open(const std::string& url, const StreamHeaders& headers);
+  void openVariant(const std::string& url, const StreamHeaders& headers);
+  void load(const std::string& url, const StreamHeaders& headers);
+  bool sendsServerCookie(const std::string& url) const;
   // Plays nothing and says why in the status.
   void refuse(const std::string& why);
   void drainEvents();
@@ -103,6 +107,7 @@ class MpvMediaPlayer final : public MediaPlayer {
   ReconnectPolicy::End m_item;           // what is known of the current item
   ReconnectPolicy m_reconnect;
   wxTimer m_reconnectTimer;  // runs on the UI thread
+  std::unique_ptr<PlaylistFetch> m_masterFetch;  // an HLS channel's master playlist being read
 };
 
 }  // namespace zephra
