@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/calendar_time.h"
+
 namespace zephra {
 
 namespace fs = std::filesystem;
@@ -19,8 +21,7 @@ bool damaged(const SqliteError& e) { return e.code() == SQLITE_NOTADB || e.code(
 // "favorites.sqlite3.damaged-20240131-120000", or with a counter when that name is taken.
 fs::path asideName(const fs::path& path) {
   const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = localCalendarTime(static_cast<std::int64_t>(now)).value_or(std::tm{});
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   fs::path aside = path.string() + ".damaged-" + stamp;

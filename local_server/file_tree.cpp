@@ -1,9 +1,5 @@
 #include "local_server/file_tree.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -45,8 +41,9 @@ bool parentsAreRealFolders(const std::string& root, const std::string& relative)
     if (slash == std::string::npos) return true;
     current += '/';
     current += relative.substr(start, slash - start);
-    struct stat st {};
-    if (::lstat(current.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return false;
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(current, error);
+    if (!error && fs::exists(status) && !fs::is_directory(status)) return false;
     start = slash + 1;
   }
 }
@@ -59,12 +56,20 @@ void makeFoldersInside(const std::string& root, const std::string& relative) {
     if (slash == std::string::npos) slash = relative.size();
     current += '/';
     current += relative.substr(start, slash - start);
-    struct stat st {};
-    if (::lstat(current.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode))
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(current, error);
+    if (!error && fs::exists(status)) {
+      if (!fs::is_directory(status))
         throw std::runtime_error("\"" + relative + "\" would pass through a file or link");
-    } else if (::mkdir(current.c_str(), 0755) != 0 && errno != EEXIST) {
-      throw std::runtime_error("cannot create folder " + current + ": " + std::strerror(errno));
+    } else {
+      // One made meanwhile by another hand is fine.
+      const bool made = fs::create_directory(current, error);
+      if (error && error != std::errc::file_exists)
+        throw std::runtime_error("cannot create folder " + current + ": " + error.message());
+      // 0755 less the process's file mask: only the owner changes the tree.
+      if (made)
+        fs::permissions(current, fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove, error);
     }
     start = slash + 1;
   }

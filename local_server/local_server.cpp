@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include <stdlib.h>
-#include <unistd.h>
+#include <cstdlib>
 
 #include "local_server/favorite_request.h"
 #include "local_server/sources/guide_store_importer.h"
@@ -14,6 +13,8 @@
 #include "common/html/html.h"
 #include "local_server/pages.h"
 #include "local_server/static_files.h"
+#include "platform/file_status.h"
+#include "platform/file_writing.h"
 #include "platform/instance_lock.h"
 
 namespace zephra {
@@ -27,13 +28,19 @@ std::string guideDatabasePath(const std::string& dataDir, const char* name) {
   const std::filesystem::path wanted = std::filesystem::path(dataDir) / name;
   std::error_code ec;
   std::filesystem::create_directories(dataDir, ec);
-  if (::access(dataDir.c_str(), W_OK) == 0) return wanted.string();
+  if (mayWrite(dataDir)) return wanted.string();
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string pattern = std::string(runtime && *runtime ? runtime : "/tmp") + "/zephra-guide-XXXXXX";
-  if (!::mkdtemp(pattern.data())) return wanted.string();
+  std::string folder;
+  try {
+    const std::filesystem::path parent =
+        runtime && *runtime ? std::filesystem::path(runtime) : std::filesystem::temp_directory_path();
+    folder = makePrivateFolder((parent / "zephra-guide-").string());
+  } catch (const std::system_error&) {
+    return wanted.string();
+  }
   std::fprintf(stderr, "zephra-server: %s cannot be written; the guide is kept in %s for this run\n",
-               dataDir.c_str(), pattern.c_str());
-  return (std::filesystem::path(pattern) / name).string();
+               dataDir.c_str(), folder.c_str());
+  return (std::filesystem::path(folder) / name).string();
 }
 
 constexpr const char* kHtml = "text/html; charset=utf-8";

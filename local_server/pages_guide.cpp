@@ -1,6 +1,6 @@
 // The programme guide as pages: the now/next line of the directory and the guide grid. Times are
 // shown in this computer's time zone (the server runs beside the player).
-#include <time.h>
+#include <ctime>
 
 #include <algorithm>
 
@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "common/html/html.h"
 #include "local_server/pages.h"
+#include "platform/calendar_time.h"
 
 namespace zephra {
 
@@ -32,10 +33,7 @@ std::string shortened(const std::string& text, std::size_t limit) {
 }
 
 std::tm localTime(std::int64_t utc) {
-  const time_t t = static_cast<time_t>(utc);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  return tm;
+  return localCalendarTime(utc).value_or(std::tm{});
 }
 
 std::string format(std::int64_t utc, const char* pattern) {

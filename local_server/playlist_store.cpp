@@ -1,10 +1,10 @@
 #include "local_server/playlist_store.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <unordered_map>
 #include <utility>
+
+#include "platform/file_status.h"
 
 namespace zephra {
 
@@ -170,12 +170,12 @@ std::shared_ptr<const PlaylistSnapshot> PlaylistStore::snapshotIfLoaded() {
 
 PlaylistStore::FileIdentity PlaylistStore::identify() const {
   FileIdentity id;
-  struct stat st {};
-  if (::stat(m_path.c_str(), &st) != 0) return id;
+  const auto status = fileStatus(m_path);
+  if (!status) return id;
   id.exists = true;
-  id.inode = st.st_ino;
-  id.size = st.st_size;
-  id.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  id.inode = status->identity.inode;
+  id.size = static_cast<std::int64_t>(status->size);
+  id.mtimeNs = status->modifiedNs;
   return id;
 }
 

@@ -1,10 +1,5 @@
 #include "local_server/request_guard.h"
 
-#include <fcntl.h>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -17,6 +12,10 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/file_status.h"
+#include "platform/file_writing.h"
+#include "platform/input_file.h"
+#include "platform/random_bytes.h"
 
 namespace zephra {
 
@@ -58,32 +57,27 @@ bool isHexToken(const std::string& text) {
 }
 
 std::string readSmallRegularFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return {};
   std::string text;
-  struct stat st {};
-  // Only a file of this user that nobody else may read holds a secret (the fallback lives in
-  // a shared temporary folder when there is no runtime folder).
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= 256 &&
-      st.st_uid == ::geteuid() && (st.st_mode & 077) == 0) {
+  try {
+    InputFileOptions options;
+    options.finalLink = FinalLink::Report;
+    options.maxSize = 256;
+    InputFile file = InputFile::open(path, options);
+    // Only a file of this user that nobody else may read holds a secret (the fallback lives in
+    // a shared temporary folder when there is no runtime folder).
+    if (!file.status().ownedByUs || file.status().othersMayAccess) return {};
     char buffer[256];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) text.assign(buffer, static_cast<std::size_t>(n));
+    text.assign(buffer, file.read(buffer, sizeof buffer));
+  } catch (const FileRefused&) {
+    return {};
   }
-  ::close(fd);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
 }
 
 std::string newToken() {
   unsigned char bytes[kTokenBytes];
-  std::size_t got = 0;
-  while (got < sizeof bytes) {
-    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw std::runtime_error(std::string("no random numbers: ") + std::strerror(errno));
-    got += static_cast<std::size_t>(n);
-  }
+  fillRandomBytes(bytes, sizeof bytes);
   static const char kHex[] = "0123456789abcdef";
   std::string text;
   for (unsigned char b : bytes) {
@@ -95,14 +89,25 @@ std::string newToken() {
 
 void storeToken(const std::string& path, const std::string& token) {
   const std::string part = path + ".part";
-  ::unlink(part.c_str());
-  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) throw std::runtime_error("cannot create " + part + ": " + std::strerror(errno));
   const std::string line = token + "\n";
-  const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-  ::close(fd);
-  if (!written || ::rename(part.c_str(), path.c_str()) != 0) {
-    ::unlink(part.c_str());
+  try {
+    NewFile file = NewFile::create(part, NewFileAccess::OwnerOnly);
+    try {
+      file.write(line.data(), line.size());
+      file.close();
+    } catch (const std::system_error&) {
+      std::error_code ignored;
+      std::filesystem::remove(part, ignored);
+      throw std::runtime_error("cannot write " + path);
+    }
+  } catch (const std::system_error& e) {
+    // "create <part>: <why>"
+    throw std::runtime_error(std::string("cannot ") + e.what());
+  }
+  std::error_code error;
+  std::filesystem::rename(part, path, error);
+  if (error) {
+    std::filesystem::remove(part, error);
     throw std::runtime_error("cannot write " + path);
   }
 }
@@ -269,8 +274,8 @@ PageToken::PageToken(const std::string& path, const std::string& fallbackPath) {
   if (isHexToken(m_value)) return;
   if (!fallbackPath.empty()) {
     m_value = readSmallRegularFile(fallbackPath);
-    if (isHexToken(m_value) && ::access(path.c_str(), F_OK) != 0 &&
-        ::access(std::filesystem::path(path).parent_path().c_str(), W_OK) != 0)
+    if (isHexToken(m_value) && !fileStatus(path) &&
+        !mayWrite(std::filesystem::path(path).parent_path().string()))
       return;  // the data folder still cannot be written: the fallback stays in use
   }
   m_value = newToken();

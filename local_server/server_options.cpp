@@ -1,9 +1,9 @@
 #include "local_server/server_options.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <filesystem>
+#include <stdexcept>
+
+#include "platform/app_dir.h"
 
 namespace zephra {
 
@@ -59,10 +59,13 @@ std::string serverUsage() {
 }
 
 std::string executableFolder() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return std::filesystem::current_path().string();
-  return exe.parent_path().string();
+  try {
+    std::string folder = executableDir();
+    if (folder.size() > 1) folder.pop_back();  // the trailing separator
+    return folder;
+  } catch (const std::runtime_error&) {
+    return std::filesystem::current_path().string();
+  }
 }
 
 }  // namespace zephra

@@ -1,21 +1,21 @@
 #include "local_server/static_files.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
-#include <memory>
+#include <filesystem>
+#include <system_error>
 
 namespace zephra {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 std::optional<std::string> realPath(const std::string& path) {
-  std::unique_ptr<char, decltype(&::free)> resolved(::realpath(path.c_str(), nullptr), &::free);
-  if (!resolved) return std::nullopt;
-  return std::string(resolved.get());
+  std::error_code error;
+  const fs::path resolved = fs::canonical(path, error);
+  if (error) return std::nullopt;
+  return resolved.string();
 }
 
 bool isUnder(const std::string& path, const std::string& root) {
@@ -51,9 +51,10 @@ std::optional<std::string> resolveStaticPath(const std::string& root, std::strin
   if (!realRoot) return std::nullopt;
 
   std::string candidate = *realRoot + std::string(requestPath);
-  struct stat st {};
-  if (::stat(candidate.c_str(), &st) != 0) return std::nullopt;
-  if (S_ISDIR(st.st_mode)) {
+  std::error_code error;
+  const fs::file_status status = fs::status(candidate, error);
+  if (error || !fs::exists(status)) return std::nullopt;
+  if (fs::is_directory(status)) {
     if (candidate.back() != '/') candidate += '/';
     candidate += "index.html";
   }
@@ -61,7 +62,8 @@ std::optional<std::string> resolveStaticPath(const std::string& root, std::strin
   // The lexical checks above cannot see symbolic links inside the tree; the real path can.
   const auto real = realPath(candidate);
   if (!real || !isUnder(*real, *realRoot)) return std::nullopt;
-  if (::stat(real->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const fs::file_status found = fs::status(*real, error);
+  if (error || !fs::is_regular_file(found)) return std::nullopt;
   return real;
 }
 

@@ -1,18 +1,12 @@
 #include "local_server/update_installer.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 #include "local_server/file_tree.h"
 #include "common/storage/zip_archive.h"
+#include "platform/file_writing.h"
 
 namespace fs = std::filesystem;
 
@@ -32,31 +26,19 @@ std::string sibling(const std::string& docRoot, const char* suffix) {
   return (root.parent_path() / ("." + root.filename().string() + suffix)).string();
 }
 
-[[noreturn]] void throwErrno(const std::string& what) {
-  throw std::system_error(errno, std::generic_category(), what);
-}
-
-// Closes the descriptor on every path out of writeEntry().
-struct FileDescriptor {
-  int fd;
-  ~FileDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 // Swaps two paths in one step when the kernel and file system can; otherwise moves the live
 // tree aside and the new one in, a window that recover() closes after a crash. Returns where
 // the previous tree is now.
 std::string swapInto(const std::string& staging, const std::string& live, const std::string& old) {
-  if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, live.c_str(), RENAME_EXCHANGE) == 0)
-    return staging;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) throwErrno("exchange " + live);
-  if (::rename(live.c_str(), old.c_str()) != 0) throwErrno("rename " + live);
-  if (::rename(staging.c_str(), live.c_str()) != 0) {
-    const int saved = errno;
-    ::rename(old.c_str(), live.c_str());
-    errno = saved;
-    throwErrno("rename " + staging);
+  if (exchangePaths(staging, live)) return staging;
+  std::error_code error;
+  fs::rename(live, old, error);
+  if (error) throw std::system_error(error, "rename " + live);
+  fs::rename(staging, live, error);
+  if (error) {
+    std::error_code ignored;
+    fs::rename(old, live, ignored);
+    throw std::system_error(error, "rename " + staging);
   }
   return old;
 }
@@ -102,10 +84,7 @@ std::size_t UpdateInstaller::extract(const ZipArchive& archive,
     // link shared with the live tree, which must not change.
     const std::string target = staging + "/" + entry.path;
     const std::string part = target + ".zephra-part";
-    ::unlink(part.c_str());
-    FileDescriptor out{::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              0644)};
-    if (out.fd < 0) throwErrno("create " + part);
+    NewFile out = NewFile::create(part);
     std::uint64_t written = 0;
     bool tooLong = false;
     try {
@@ -116,15 +95,7 @@ std::size_t UpdateInstaller::extract(const ZipArchive& archive,
           tooLong = true;
           return false;
         }
-        while (size > 0) {
-          const ssize_t n = ::write(out.fd, data, size);
-          if (n < 0) {
-            if (errno == EINTR) continue;
-            throwErrno("write " + part);
-          }
-          data += n;
-          size -= static_cast<std::size_t>(n);
-        }
+        out.write(data, size);
         return true;
       });
     } catch (const ZipError& e) {
@@ -134,13 +105,14 @@ std::size_t UpdateInstaller::extract(const ZipArchive& archive,
       throw PackageRejected("entry \"" + entry.path + "\" does not match its declared size");
     // On disk before the swap: after a power loss the new tree must not hold empty files
     // while the old one is already gone.
-    if (::fsync(out.fd) != 0) throwErrno("sync " + part);
-    if (::close(std::exchange(out.fd, -1)) != 0) throwErrno("close " + part);
+    out.sync();
+    out.close();
 
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    std::error_code error;
+    if (fs::is_directory(fs::symlink_status(target, error)))
       throw PackageRejected("entry \"" + entry.path + "\" would replace a folder");
-    if (::rename(part.c_str(), target.c_str()) != 0) throwErrno("rename " + part);
+    fs::rename(part, target, error);
+    if (error) throw std::system_error(error, "rename " + part);
     ++files;
   }
   return files;
@@ -151,8 +123,8 @@ InstallResult UpdateInstaller::install() {
   InstallResult result;
   const std::string package = packagePath();
 
-  struct stat st {};
-  if (::lstat(package.c_str(), &st) != 0) {
+  std::error_code missing;
+  if (!fs::exists(fs::symlink_status(package, missing))) {
     result.outcome = InstallResult::Outcome::NoPackage;
     return result;
   }
@@ -178,7 +150,7 @@ InstallResult UpdateInstaller::install() {
     fs::remove_all(previous, ignored);
     // The archive may have brought a package of its own; installing it again at the next
     // request would be a surprise, so none is left behind.
-    ::unlink(package.c_str());
+    fs::remove(package, ignored);
     result.outcome = InstallResult::Outcome::Installed;
     return result;
   } catch (const ZipError& e) {

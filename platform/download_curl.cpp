@@ -11,15 +11,16 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <system_error>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
 #include <wx/app.h>
 
 #include "common/curl_easy.h"
 #include "platform/event_wait.h"
+#include "platform/file_writing.h"
 
 namespace zephra {
 
@@ -32,53 +33,48 @@ std::string systemError(int error) { return std::strerror(error); }
 // The temporary file beside the target. Removed unless commit() put it in the target's place.
 class TempFile {
  public:
-  explicit TempFile(const fs::path& target) {
-    std::string pattern = target.string() + ".part-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) throw DownloadError("Cannot create a file beside " + target.string() + ": " + systemError(errno));
-    m_path = name.data();
-    m_file = ::fdopen(fd, "wb");
-    if (!m_file) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(m_path.c_str());
-      throw DownloadError("Cannot open " + m_path + ": " + systemError(error));
-    }
+  explicit TempFile(const fs::path& target) try : m_file(NewFile::createUnique(target.string() + ".part-")) {
+  } catch (const std::system_error& e) {
+    throw DownloadError("Cannot create a file beside " + target.string() + ": " + e.code().message());
   }
   ~TempFile() {
-    if (m_file) std::fclose(m_file);
-    if (!m_committed) ::unlink(m_path.c_str());
+    if (!m_committed) {
+      std::error_code ignored;
+      fs::remove(m_file.path(), ignored);
+    }
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
   // On the worker thread. False, with the system's reason kept, when the data cannot be written.
   bool write(const char* data, size_t size) {
-    if (std::fwrite(data, 1, size, m_file) == size) return true;
-    m_writeError = errno;
-    return false;
+    try {
+      m_file.write(data, size);
+      return true;
+    } catch (const std::system_error& e) {
+      m_writeError = e.code().value();
+      return false;
+    }
   }
   int writeError() const { return m_writeError; }
 
-  // Flushed, on the disk and closed before it replaces the target, so the target is either the
-  // old file or the whole new one, also after a crash.
+  // On the disk and closed before it replaces the target, so the target is either the old file
+  // or the whole new one, also after a crash.
   void commit(const fs::path& target) {
-    const bool flushed = std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
-    int error = errno;
-    const bool closed = std::fclose(m_file) == 0;
-    if (!closed && flushed) error = errno;
-    m_file = nullptr;
-    if (!flushed || !closed) throw DownloadError("Cannot write " + m_path + ": " + systemError(error));
-    if (std::rename(m_path.c_str(), target.c_str()) != 0)
-      throw DownloadError("Cannot replace " + target.string() + ": " + systemError(errno));
+    try {
+      m_file.sync();
+      m_file.close();
+    } catch (const std::system_error& e) {
+      throw DownloadError("Cannot write " + m_file.path() + ": " + e.code().message());
+    }
+    std::error_code error;
+    fs::rename(m_file.path(), target, error);
+    if (error) throw DownloadError("Cannot replace " + target.string() + ": " + error.message());
     m_committed = true;
   }
 
  private:
-  std::string m_path;
-  FILE* m_file = nullptr;
+  NewFile m_file;
   int m_writeError = 0;
   bool m_committed = false;
 };

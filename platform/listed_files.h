@@ -7,27 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/input_file.h"
+
 namespace zephra {
-
-// Raised for a tree or file that is not what it must be; what() names it and says why.
-class FileRefused : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Which file an open file or a listed entry is, whatever name reaches it.
-struct FileIdentity {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  bool operator==(const FileIdentity& other) const {
-    return device == other.device && inode == other.inode;
-  }
-  bool operator!=(const FileIdentity& other) const { return !(*this == other); }
-};
 
 struct ListedEntry {
   enum class Kind { File, Folder, Other };  // Other: a link, FIFO, device or socket
@@ -47,7 +32,7 @@ inline constexpr std::size_t kMaxListedDepth = 64;
 // tree holds more than `maxEntries` entries ("too many entries").
 std::vector<ListedEntry> listTreeWithoutLinks(const std::string& root, std::size_t maxEntries);
 
-// A regular file open for reading. Move-only; closed by the destructor.
+// A listed regular file open for reading. Move-only; closed by the destructor.
 class ListedFile {
  public:
   // Opens `path` without following a link in its last part and without waiting for a FIFO's
@@ -55,23 +40,14 @@ class ListedFile {
   // file (a file put in its place since it was listed is refused).
   static ListedFile open(const std::string& path, std::optional<FileIdentity> expected);
 
-  ~ListedFile();
-  ListedFile(ListedFile&& other) noexcept;
-  ListedFile& operator=(ListedFile&& other) noexcept;
-  ListedFile(const ListedFile&) = delete;
-  ListedFile& operator=(const ListedFile&) = delete;
-
-  std::uint64_t size() const { return m_size; }
+  std::uint64_t size() const { return m_file.size(); }
   // Up to `capacity` bytes; 0 at the end. FileRefused when reading fails.
-  std::size_t read(char* buffer, std::size_t capacity);
+  std::size_t read(char* buffer, std::size_t capacity) { return m_file.read(buffer, capacity); }
 
  private:
-  ListedFile(int handle, std::string path, std::uint64_t size)
-      : m_handle(handle), m_path(std::move(path)), m_size(size) {}
+  explicit ListedFile(InputFile file) : m_file(std::move(file)) {}
 
-  int m_handle = -1;
-  std::string m_path;
-  std::uint64_t m_size = 0;
+  InputFile m_file;
 };
 
 }  // namespace zephra

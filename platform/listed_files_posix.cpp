@@ -10,13 +10,13 @@
 #include <memory>
 #include <utility>
 
+#include "platform/stat_posix.h"
+
 namespace zephra {
 
 namespace {
 
-FileIdentity identityOf(const struct stat& st) {
-  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
+FileIdentity identityOf(const struct stat& st) { return statusFromStat(st).identity; }
 
 [[noreturn]] void refuse(const std::string& path, const std::string& why) {
   throw FileRefused(path + ": " + why);
@@ -103,43 +103,10 @@ std::vector<ListedEntry> listTreeWithoutLinks(const std::string& root, std::size
 }
 
 ListedFile ListedFile::open(const std::string& path, std::optional<FileIdentity> expected) {
-  // O_NONBLOCK: a FIFO put in the file's place would otherwise wait for a writer for ever.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) refuseErrno(path);
-  ListedFile file(fd, path, 0);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) refuseErrno(path);
-  if (!S_ISREG(st.st_mode)) refuse(path, "not a regular file");
-  if (expected && identityOf(st) != *expected) refuse(path, "not the file that was listed");
-  file.m_size = static_cast<std::uint64_t>(st.st_size);
-  return file;
-}
-
-ListedFile::~ListedFile() {
-  if (m_handle >= 0) ::close(m_handle);
-}
-
-ListedFile::ListedFile(ListedFile&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, -1)),
-      m_path(std::move(other.m_path)),
-      m_size(other.m_size) {}
-
-ListedFile& ListedFile::operator=(ListedFile&& other) noexcept {
-  if (this != &other) {
-    if (m_handle >= 0) ::close(m_handle);
-    m_handle = std::exchange(other.m_handle, -1);
-    m_path = std::move(other.m_path);
-    m_size = other.m_size;
-  }
-  return *this;
-}
-
-std::size_t ListedFile::read(char* buffer, std::size_t capacity) {
-  for (;;) {
-    const ssize_t n = ::read(m_handle, buffer, capacity);
-    if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) refuseErrno(m_path);
-  }
+  InputFileOptions options;
+  options.finalLink = FinalLink::Report;
+  options.expected = expected;
+  return ListedFile(InputFile::open(path, options));
 }
 
 }  // namespace zephra

@@ -23,7 +23,7 @@
 
 #include "platform/event_wait.h"
 #include "platform/web_process_gtk.h"
-#include "platform/web_view_text.h"
+#include "player_logic/web_view_text.h"
 
 namespace zephra {
 

@@ -12,7 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "platform/x11_display.h"
+#include "platform/display_connection_x11.h"
 
 namespace zephra {
 

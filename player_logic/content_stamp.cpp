@@ -1,12 +1,10 @@
 #include "player_logic/content_stamp.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
-#include <unistd.h>
+#include "platform/file_writing.h"
 
 namespace zephra {
 
@@ -21,26 +19,28 @@ std::string readContentStamp(const std::string& path) {
 
 void writeContentStamp(const std::string& path, const std::string& stamp) {
   const std::string temp = path + ".tmp";
-  FILE* out = std::fopen(temp.c_str(), "wb");
-  if (!out) throw FileError("Cannot create " + temp + ": " + std::strerror(errno));
   const std::string line = stamp + "\r\n";
-  // On the disk before the rename, so that a crash leaves the old file or the whole new one.
-  bool written = std::fwrite(line.data(), 1, line.size(), out) == line.size() && std::fflush(out) == 0 &&
-                 ::fsync(::fileno(out)) == 0;
-  int error = errno;
-  if (std::fclose(out) != 0 && written) {
-    written = false;
-    error = errno;
+  auto fail = [&](const char* what, const std::string& name, const std::error_code& error) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    throw FileError(std::string(what) + name + ": " + error.message());
+  };
+  try {
+    NewFile out = NewFile::create(temp);
+    try {
+      // On the disk before the rename, so that a crash leaves the old file or the whole new one.
+      out.write(line.data(), line.size());
+      out.sync();
+      out.close();
+    } catch (const std::system_error& e) {
+      fail("Cannot write ", temp, e.code());
+    }
+  } catch (const std::system_error& e) {
+    fail("Cannot create ", temp, e.code());
   }
-  if (!written) {
-    std::remove(temp.c_str());
-    throw FileError("Cannot write " + temp + ": " + std::strerror(error));
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    std::remove(temp.c_str());
-    throw FileError("Cannot replace " + path + ": " + std::strerror(err));
-  }
+  std::error_code error;
+  std::filesystem::rename(temp, path, error);
+  if (error) fail("Cannot replace ", path, error);
 }
 
 }  // namespace zephra

@@ -1,17 +1,14 @@
 #include "remote_service/publisher.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 #include <vector>
 
+#include "platform/calendar_time.h"
+#include "platform/file_writing.h"
 #include "platform/instance_lock.h"
 #include "platform/listed_files.h"
 #include "common/storage/zip_archive.h"
@@ -25,18 +22,6 @@ namespace {
 
 constexpr const char* kCurrentName = "current";
 constexpr const char* kReleasesName = "releases";
-
-[[noreturn]] void throwErrno(const std::string& what) {
-  throw std::system_error(errno, std::generic_category(), what);
-}
-
-void syncPath(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-  if (fd < 0) throwErrno("open " + path);
-  const int result = ::fsync(fd);
-  ::close(fd);
-  if (result != 0) throwErrno("sync " + path);
-}
 
 // Sorted, so the same content always makes the same archive. Never follows a link: what is
 // packed is what lies in the folder, and each file is checked again when it is read.
@@ -78,23 +63,10 @@ bool sameContent(const std::string& a, const std::string& b) {
 
 std::string utcNow() {
   const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  ::gmtime_r(&now, &parts);
+  const std::tm parts = utcCalendarTime(static_cast<std::int64_t>(now)).value_or(std::tm{});
   char text[32];
   std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
   return text;
-}
-
-void writeFileAtomically(const std::string& path, const std::string& content) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.close();
-    if (!out) throw std::runtime_error("cannot write " + temporary);
-  }
-  syncPath(temporary, O_RDONLY);
-  if (::rename(temporary.c_str(), path.c_str()) != 0) throwErrno("rename " + temporary);
 }
 
 }  // namespace
@@ -156,8 +128,7 @@ PublishResult Publisher::publish(const std::string& contentDir) {
   if (entries.empty()) throw PackageRejected("the content folder is empty");
   // Built in a folder of its own beside the releases; only a checked, synced package is renamed
   // into place, and a refused one leaves nothing behind.
-  std::string building = releases + "/.building-XXXXXX";
-  if (!::mkdtemp(building.data())) throwErrno("create " + building);
+  const std::string building = makePrivateFolder(releases + "/.building-");
   const std::string package = building + "/" + kPackageName;
   try {
     ZipWriter writer(package);
@@ -172,7 +143,7 @@ PublishResult Publisher::publish(const std::string& contentDir) {
     } catch (const FileRefused& e) {
       throw PackageRejected(e.what());
     }
-    syncPath(package, O_RDONLY);
+    syncPath(package);
 
     PublishResult result;
     result.entries = checkBuiltPackage(package, m_limits);
@@ -185,10 +156,12 @@ PublishResult Publisher::publish(const std::string& contentDir) {
     }
     const std::string stamp = newStamp(previous);
     const std::string folder = releases + "/" + stamp;
-    if (::rename(building.c_str(), folder.c_str()) != 0) throwErrno("rename " + building);
-    syncPath(releases, O_RDONLY | O_DIRECTORY);
-    writeFileAtomically(m_dataDir + "/" + kCurrentName, stamp + "\n");
-    syncPath(m_dataDir, O_RDONLY | O_DIRECTORY);
+    std::error_code error;
+    fs::rename(building, folder, error);
+    if (error) throw std::system_error(error, "rename " + building);
+    syncPath(releases);
+    // Synced with the folder that holds it.
+    writeFileDurably(m_dataDir + "/" + kCurrentName, stamp + "\n");
     // The previous package stays for downloads that began before this publish.
     prune(stamp, previous ? previous->stamp : std::string());
     result.release = Release{stamp, folder + "/" + kPackageName};

@@ -1,7 +1,5 @@
 #include "remote_service/zip_writer.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <ctime>
 #include <optional>
@@ -135,13 +133,13 @@ void ZipWriter::addFile(const std::string& name, const std::string& sourcePath,
     zip_source_free(source);
     fail(m_zip, name);
   }
-  setMode(m_zip, index, S_IFREG | 0644);
+  setMode(m_zip, index, kZipUnixFile | 0644);
 }
 
 void ZipWriter::addFolder(const std::string& name) {
   const zip_int64_t index = zip_dir_add(m_zip, name.c_str(), ZIP_FL_ENC_UTF_8);
   if (index < 0) fail(m_zip, name);
-  setMode(m_zip, index, S_IFDIR | 0755);
+  setMode(m_zip, index, kZipUnixFolder | 0755);
 }
 
 void ZipWriter::close() {

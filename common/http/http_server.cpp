@@ -1,12 +1,5 @@
 #include "common/http/http_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,16 +23,8 @@ std::string_view trimmed(std::string_view text) {
 std::string peerAddress(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-  if (!info || !info->client_addr) return {};
-  const sockaddr* peer = info->client_addr;
-  const void* address = nullptr;
-  if (peer->sa_family == AF_INET)
-    address = &reinterpret_cast<const sockaddr_in*>(peer)->sin_addr;
-  else if (peer->sa_family == AF_INET6)
-    address = &reinterpret_cast<const sockaddr_in6*>(peer)->sin6_addr;
-  char text[INET6_ADDRSTRLEN] = {};
-  if (!address || !::inet_ntop(peer->sa_family, address, text, sizeof text)) return {};
-  return text;
+  if (!info) return {};
+  return numericAddress(info->client_addr);
 }
 
 const std::string* findHeader(const Headers& headers, std::string_view name) {
@@ -85,31 +70,12 @@ std::optional<std::string> Request::cookie(std::string_view name) const {
   return std::nullopt;
 }
 
-FileBody::~FileBody() {
-  if (m_fd >= 0) ::close(m_fd);
-}
-
-FileBody::FileBody(FileBody&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size) {}
-
-FileBody& FileBody::operator=(FileBody&& other) noexcept {
-  if (this != &other) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = std::exchange(other.m_fd, -1);
-    m_size = other.m_size;
-  }
-  return *this;
-}
-
 std::optional<FileBody> FileBody::open(const std::string& path) {
-  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  FileBody file(fd, 0);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  file.m_size = static_cast<std::uint64_t>(st.st_size);
-  return file;
+  try {
+    return FileBody(InputFile::open(path));
+  } catch (const FileRefused&) {
+    return std::nullopt;
+  }
 }
 
 void Response::setHeader(std::string name, std::string value) {
@@ -294,41 +260,25 @@ struct Server::Internals {
 Server::Server(Handler handler, ServerOptions options)
     : m_handler(std::move(handler)), m_options(options) {}
 
-Server::~Server() {
-  stop();
-  if (m_listenFd >= 0) ::close(m_listenFd);
-}
+Server::~Server() { stop(); }
 
 int Server::bind(const std::string& host, int port) {
-  if (m_listenFd >= 0) throw Error("already bound");
+  if (m_listen.valid()) throw Error("already bound");
   if (port < 0 || port > 65535) throw Error("bad port " + std::to_string(port));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1)
-    throw Error("not an IPv4 address: " + host);
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw Error(std::string("socket: ") + std::strerror(errno));
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  socklen_t length = sizeof address;
   // A queue as long as the connection limit: a burst of clients within the limit is not made to
   // wait a second for the retry of a dropped connection request.
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, static_cast<int>(m_options.connectionLimit)) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    const std::string why = std::strerror(errno);
-    ::close(fd);
-    throw Error("cannot bind " + host + ":" + std::to_string(port) + ": " + why);
+  try {
+    m_listen = ListenSocket(host, port, static_cast<int>(m_options.connectionLimit));
+  } catch (const SocketError& e) {
+    throw Error(e.what());
   }
-  m_listenFd = fd;
-  return ntohs(address.sin_port);
+  return m_listen.port();
 }
 
 bool Server::run() {
   std::unique_lock<std::mutex> lock(m_mutex);
   if (m_stopRequested) return true;
-  if (m_listenFd < 0) return false;
+  if (!m_listen.valid()) return false;
   // poll(), not epoll: the library's epoll loop (0.9.75) takes at most 128 events per call and,
   // when a worker gets exactly that many, waits again with the full time-out before serving
   // them, so a worker with 128 busy kept-alive connections left them all unanswered until the
@@ -337,7 +287,7 @@ bool Server::run() {
   MHD_Daemon* daemon = MHD_start_daemon(
       MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC, 0, nullptr, nullptr,
       &Internals::access, this,
-      MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(m_listenFd),
+      MHD_OPTION_LISTEN_SOCKET, static_cast<MHD_socket>(m_listen.native()),
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(m_options.workerThreads),
       MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned int>(m_options.connectionLimit),
       MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(m_options.idleTimeoutSeconds),
@@ -346,7 +296,7 @@ bool Server::run() {
       MHD_OPTION_NOTIFY_COMPLETED, &Internals::requestEnded, nullptr,
       MHD_OPTION_END);
   if (!daemon) return false;
-  m_listenFd = -1;  // the daemon owns and closes it
+  m_listen.release();  // the daemon owns and closes it
   m_running = true;
   m_changed.notify_all();
   m_changed.wait(lock, [this] { return m_stopRequested; });

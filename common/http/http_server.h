@@ -27,6 +27,8 @@
 #include <vector>
 
 #include "common/http/request_target.h"
+#include "platform/input_file.h"
+#include "platform/listen_socket.h"
 
 struct MHD_Daemon;
 
@@ -63,25 +65,20 @@ struct Request {
 // An open regular file to send as the body. Move-only; closes the file unless sent.
 class FileBody {
  public:
-  FileBody() = default;
-  FileBody(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
-  ~FileBody();
-  FileBody(FileBody&& other) noexcept;
-  FileBody& operator=(FileBody&& other) noexcept;
-  FileBody(const FileBody&) = delete;
-  FileBody& operator=(const FileBody&) = delete;
-
   // Opens `path` for sending; nullopt when it cannot be opened or is not a regular file (a FIFO
   // or device is never opened in a way that could block).
   static std::optional<FileBody> open(const std::string& path);
 
-  int fd() const { return m_fd; }
-  std::uint64_t size() const { return m_size; }
-  int release() { return std::exchange(m_fd, -1); }
+  std::uint64_t size() const { return m_file.size(); }
+  // The file as a C runtime descriptor; release() hands it to the library that sends and
+  // closes it.
+  int fd() const { return m_file.descriptor(); }
+  int release() { return m_file.releaseDescriptor(); }
 
  private:
-  int m_fd = -1;
-  std::uint64_t m_size = 0;
+  explicit FileBody(InputFile file) : m_file(std::move(file)) {}
+
+  InputFile m_file;
 };
 
 struct Response {
@@ -159,7 +156,7 @@ class Server {
  private:
   Handler m_handler;
   ServerOptions m_options;
-  int m_listenFd = -1;
+  ListenSocket m_listen;
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;
   bool m_stopRequested = false;

@@ -1,7 +1,5 @@
 #include "common/package/package_check.h"
 
-#include <sys/stat.h>
-
 #include <unordered_set>
 
 #include <zip.h>
@@ -22,9 +20,9 @@ enum class EntryKind { File, Directory, Other };
 EntryKind kindOf(const ZipEntryInfo& info, bool nameSaysDirectory) {
   if (info.hostSystem == ZIP_OPSYS_UNIX) {
     const std::uint32_t mode = info.externalAttributes >> 16;
-    const std::uint32_t type = mode & S_IFMT;
-    if (type == S_IFDIR) return EntryKind::Directory;
-    if (type == S_IFREG) return nameSaysDirectory ? EntryKind::Other : EntryKind::File;
+    const std::uint32_t type = mode & kZipUnixTypeMask;
+    if (type == kZipUnixFolder) return EntryKind::Directory;
+    if (type == kZipUnixFile) return nameSaysDirectory ? EntryKind::Other : EntryKind::File;
     if (type != 0) return EntryKind::Other;  // symbolic link, device, fifo, socket
   }
   return nameSaysDirectory ? EntryKind::Directory : EntryKind::File;

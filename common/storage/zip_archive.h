@@ -17,6 +17,12 @@ class ZipError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The Unix file types an archive made on Unix keeps in the top bits of its entries' modes
+// (external attributes >> 16). Part of the zip format, whatever system reads it.
+inline constexpr std::uint32_t kZipUnixTypeMask = 0170000;
+inline constexpr std::uint32_t kZipUnixFolder = 0040000;
+inline constexpr std::uint32_t kZipUnixFile = 0100000;
+
 struct ZipEntryInfo {
   std::string name;
   std::uint64_t size = 0;            // uncompressed, as declared by the archive

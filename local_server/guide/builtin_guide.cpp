@@ -1,11 +1,10 @@
 #include "local_server/guide/builtin_guide.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <ctime>
 
 #include "local_server/guide/guide_import.h"
+#include "platform/file_status.h"
 
 namespace zephra::guide {
 
@@ -33,11 +32,11 @@ BuiltinGuide::FileIdentity BuiltinGuide::identify() const {
   for (const char* name : {kFileName, kGzipFileName}) {
     FileIdentity id;
     id.path = m_docRoot + "/" + name;
-    struct stat st {};
-    if (::stat(id.path.c_str(), &st) != 0) continue;
-    id.inode = st.st_ino;
-    id.size = st.st_size;
-    id.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    const auto status = fileStatus(id.path);
+    if (!status) continue;
+    id.inode = status->identity.inode;
+    id.size = static_cast<std::int64_t>(status->size);
+    id.mtimeNs = status->modifiedNs;
     return id;
   }
   return FileIdentity{};

@@ -1,14 +1,11 @@
 #include "local_server/playlist/m3u_parser.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/stream_address.h"
@@ -16,6 +13,7 @@
 #include "local_server/playlist/channel_id.h"
 #include "local_server/playlist/extinf.h"
 #include "local_server/playlist/text_encoding.h"
+#include "platform/input_file.h"
 
 namespace zephra {
 namespace {
@@ -272,10 +270,6 @@ class Parser {
   std::size_t m_suppressedWarnings = 0;
 };
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 }  // namespace
 
 Playlist parseM3u(std::string_view text, std::size_t maxChannels) {
@@ -283,31 +277,35 @@ Playlist parseM3u(std::string_view text, std::size_t maxChannels) {
 }
 
 Playlist loadM3uFile(const std::string& path, std::size_t maxChannels) {
-  // Non-blocking open and a look at what was opened: a FIFO or a device put in the list's place
-  // would otherwise hang the reader (waiting for a writer) or never end.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw PlaylistError("cannot open playlist " + path + ": " + std::strerror(errno));
-  std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "rb"));
-  if (!file) {
-    ::close(fd);
-    throw PlaylistError("cannot open playlist " + path + ": " + std::strerror(errno));
+  // Only a regular file: a FIFO or a device put in the list's place would otherwise hang the
+  // reader (waiting for a writer) or never end.
+  std::optional<InputFile> file;
+  try {
+    file.emplace(InputFile::open(path));
+  } catch (const FileRefused& e) {
+    if (e.reason() == FileRefused::Reason::NotRegular)
+      throw PlaylistError("playlist " + path + " is not a regular file");
+    throw PlaylistError(std::string("cannot open playlist ") + e.what());
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-    throw PlaylistError("playlist " + path + " is not a regular file");
+  const auto tooLarge = [&] {
+    return PlaylistError("playlist " + path + " is larger than " +
+                         std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB");
+  };
+  if (file->size() > static_cast<std::uint64_t>(kMaxFileBytes)) throw tooLarge();
   std::string content;
+  content.reserve(static_cast<std::size_t>(file->size()));
   char buffer[65536];
   for (;;) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-    if (got < sizeof buffer && std::ferror(file.get())) {
-      throw PlaylistError("cannot read playlist " + path + ": " + std::strerror(errno));
+    std::size_t got = 0;
+    try {
+      got = file->read(buffer, sizeof buffer);
+    } catch (const FileRefused& e) {
+      throw PlaylistError(std::string("cannot read playlist ") + e.what());
     }
+    if (got == 0) break;
     content.append(buffer, got);
-    if (static_cast<long long>(content.size()) > kMaxFileBytes) {
-      throw PlaylistError("playlist " + path + " is larger than " +
-                          std::to_string(kMaxFileBytes / (1024 * 1024)) + " MB");
-    }
-    if (got < sizeof buffer) break;
+    // It may grow while it is read.
+    if (static_cast<long long>(content.size()) > kMaxFileBytes) throw tooLarge();
   }
   return parseM3u(content, maxChannels);
 }

@@ -1,9 +1,5 @@
 #include "local_server/sources/source_refresher.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +8,8 @@
 #include <utility>
 
 #include "local_server/sources/source_input.h"
+#include "platform/file_status.h"
+#include "platform/input_file.h"
 
 namespace zephra {
 
@@ -22,12 +20,12 @@ std::int64_t unixNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
 // The first bytes of a file, for telling a web page from a playlist.
 std::string head(const std::string& path) {
   std::string text;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return text;
-  char buffer[1024];
-  const ssize_t n = ::read(fd, buffer, sizeof buffer);
-  if (n > 0) text.assign(buffer, static_cast<std::size_t>(n));
-  ::close(fd);
+  try {
+    InputFile file = InputFile::open(path);
+    char buffer[1024];
+    text.assign(buffer, file.read(buffer, sizeof buffer));
+  } catch (const FileRefused&) {
+  }
   return text;
 }
 
@@ -54,9 +52,9 @@ Playlist checkedPlaylist(const std::string& path, bool web, std::size_t maxChann
 }
 
 void requireRegularFile(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) throw FetchError("no file at " + path);
-  if (!S_ISREG(st.st_mode)) throw FetchError(path + " is not a regular file");
+  const auto status = fileStatus(path);
+  if (!status) throw FetchError("no file at " + path);
+  if (status->kind != FileStatus::Kind::File) throw FetchError(path + " is not a regular file");
 }
 
 bool sameEntries(const SourceChannels& a, const SourceChannels& b) {

@@ -124,6 +124,60 @@ elseif(CASE STREQUAL "PackagesAreFoundInOnePlace")
     list(JOIN found "\n" found)
     fail("packages looked up outside cmake/ZephraDependencies.cmake:\n${found}")
   endif()
+elseif(CASE STREQUAL "SystemHeadersOnlyInPerOsFiles")
+  # The program's files other than the per-OS ones include no POSIX, Linux, X11 or GTK header,
+  # nor a per-OS header of ours: they reach the system through the plain headers in platform/.
+  # (Tests, benchmarks and fuzz targets are Linux tools and not held to this.)
+  if(NOT DEFINED PROGRAM_FILES)
+    file(GLOB_RECURSE PROGRAM_FILES RELATIVE ${SOURCE_DIR}
+      ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.c ${SOURCE_DIR}/*.hpp)
+    list(FILTER PROGRAM_FILES INCLUDE REGEX
+      "^(app|common|platform|local_server|remote_service|player_logic|ui)/")
+  endif()
+  list(APPEND _linux_suffixes win)
+  list(JOIN _linux_suffixes "|" alternatives)
+  set(system_headers "unistd|fcntl|sys/[A-Za-z_]+|poll|dirent|pwd|grp|signal|spawn|dlfcn|termios"
+    "|netdb|netinet/[a-z_]+|arpa/inet|pthread|sched|semaphore|syslog|ifaddrs|net/if|linux/[a-z_/]+"
+    "|X11/[A-Za-z_]+|gtk/gtk|gdk/[a-z_]+|glib|glib-object|gio/gio|webkit2/webkit2")
+  string(JOIN "" system_headers ${system_headers})
+  set(found "")
+  foreach(source IN LISTS PROGRAM_FILES)
+    if(source MATCHES "_(${alternatives})\\.(cpp|h)$")
+      continue()
+    endif()
+    file(STRINGS ${SOURCE_DIR}/${source} lines REGEX
+      "^[ \t]*#[ \t]*include[ \t]*(<(${system_headers})\\.h>|\"[^\"]*_(${alternatives})\\.h\")")
+    foreach(line IN LISTS lines)
+      string(STRIP "${line}" line)
+      list(APPEND found "${source}: ${line}")
+    endforeach()
+  endforeach()
+  if(found)
+    list(JOIN found "\n" found)
+    fail("system or per-OS headers included outside the per-OS files:\n${found}")
+  endif()
+elseif(CASE STREQUAL "SystemHeaderCheckNamesOffenders")
+  # The check above on a made-up tree: each offender is named with its include, and what is
+  # allowed (per-OS files, standard headers, tests) is not.
+  file(REMOVE_RECURSE ${WORK_DIR})
+  file(WRITE ${WORK_DIR}/tree/common/a.cpp
+    "#include <string>\n  # include <sys/stat.h>\n#include \"platform/stat_posix.h\"\n")
+  file(WRITE ${WORK_DIR}/tree/platform/b.h "#include <X11/Xlib.h>\n")
+  file(WRITE ${WORK_DIR}/tree/platform/b_x11.cpp "#include <X11/Xlib.h>\n#include <unistd.h>\n")
+  file(WRITE ${WORK_DIR}/tree/platform/c_posix.h "#include <fcntl.h>\n")
+  file(WRITE ${WORK_DIR}/tree/ui/d.cpp "#include <cstdio>\n#include \"platform/c.h\"\n")
+  file(WRITE ${WORK_DIR}/tree/tests/e.cpp "#include <unistd.h>\n")
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -DCASE=SystemHeadersOnlyInPerOsFiles -DSOURCE_DIR=${WORK_DIR}/tree
+            -DWORK_DIR=${WORK_DIR}/unused -P ${CMAKE_CURRENT_LIST_FILE}
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+  file(REMOVE_RECURSE ${WORK_DIR})
+  string(REGEX MATCHALL "[a-z_]+/[a-z_]+\\.(cpp|h): [^\n]+" named "${errors}")
+  set(expected "common/a.cpp: # include <sys/stat.h>" "common/a.cpp: #include \"platform/stat_posix.h\""
+    "platform/b.h: #include <X11/Xlib.h>")
+  if(status EQUAL 0 OR NOT named STREQUAL expected)
+    fail("the check on a made-up tree (status ${status}) named:\n${named}\nnot:\n${expected}\n${errors}")
+  endif()
 else()
   fail("unknown case \"${CASE}\"")
 endif()

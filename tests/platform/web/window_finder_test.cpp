@@ -10,7 +10,7 @@
 #include <X11/Xutil.h>
 
 #include "platform/window_finder.h"
-#include "platform/x11_display.h"
+#include "platform/display_connection_x11.h"
 #include "tests/support/wx_test_util.h"
 
 namespace zephra::test {

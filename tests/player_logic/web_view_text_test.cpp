@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/web_view_text.h"
+#include "player_logic/web_view_text.h"
 
 namespace zephra::web {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/x11_display.h"
+#include "platform/display_connection_x11.h"
 
 #include <utility>
 

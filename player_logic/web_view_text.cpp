@@ -1,4 +1,4 @@
-#include "platform/web_view_text.h"
+#include "player_logic/web_view_text.h"
 
 #include <cstdint>
 #include <utility>
