@@ -4,17 +4,17 @@
 
 #include "common/text.h"
 #include "local_server/pages.h"
+#include "platform/calendar_time.h"
 
 namespace zephra {
 
 namespace {
 
 std::string localTime(std::int64_t unixSeconds) {
-  const std::time_t when = static_cast<std::time_t>(unixSeconds);
-  std::tm parts{};
-  if (!::localtime_r(&when, &parts)) return "?";
+  const auto parts = localCalendarTime(unixSeconds);
+  if (!parts) return "?";
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &*parts);
   return text;
 }
 
