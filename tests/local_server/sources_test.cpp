@@ -377,7 +377,14 @@ TEST(SourcesPage, SourcesAndTheirCopiesOutliveARestart) {
   std::thread serving([&] { second.run(); });
   httplib::Client client("127.0.0.1", port);
   client.set_default_headers({{"Cookie", pageCookie(data.path() / "data")}});
+  // The server answers while it still reads its lists: ask again until the directory is there.
   auto page = client.Get("/query.php?code=&fav=0");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (page && page->body.find("Loading the channel list") != std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    page = client.Get("/query.php?code=&fav=0");
+  }
   second.stop();
   serving.join();
   ASSERT_TRUE(page);
