@@ -113,23 +113,17 @@ bool FavoritesStore::openReadOnly(const std::string& path) {
 }
 
 void FavoritesStore::migrate() {
-  SqliteDatabase& db = *m_database;
-  SqliteTransaction tx(db);
-  const int version = schemaVersion(db, kSchemaVersion, "favorites");
-  if (version < 1) {
-    db.exec(
-        "CREATE TABLE favorites ("
-        "  account TEXT NOT NULL,"
-        "  channel_id TEXT NOT NULL,"
-        "  name TEXT NOT NULL,"
-        "  url TEXT NOT NULL,"
-        "  position INTEGER NOT NULL,"
-        "  added_at INTEGER NOT NULL DEFAULT (strftime('%s','now')),"
-        "  UNIQUE (account, channel_id))");
-    db.exec("CREATE INDEX favorites_order ON favorites (account, position)");
-    db.exec("INSERT INTO schema_version (version) VALUES (1)");
-  }
-  tx.commit();
+  static_assert(kSchemaVersion == 1, "one step per version below");
+  migrateSchema(*m_database, "favorites",
+                {"CREATE TABLE favorites ("
+                 "  account TEXT NOT NULL,"
+                 "  channel_id TEXT NOT NULL,"
+                 "  name TEXT NOT NULL,"
+                 "  url TEXT NOT NULL,"
+                 "  position INTEGER NOT NULL,"
+                 "  added_at INTEGER NOT NULL DEFAULT (strftime('%s','now')),"
+                 "  UNIQUE (account, channel_id));"
+                 "CREATE INDEX favorites_order ON favorites (account, position)"});
 }
 
 bool FavoritesStore::add(const std::string& account, const Favorite& favorite) {

@@ -6,12 +6,6 @@ namespace zephra {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 bool hasControlChars(std::string_view text) {
   for (char c : text)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
@@ -68,7 +62,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
     return std::nullopt;
   }
 
-  location = trimmed(location);
+  location = text::trimmed(location);
   if (text::startsWithIgnoringCase(location, "file://")) location.remove_prefix(7);
   if (location.empty()) {
     why = "give the source's web address or file path";
@@ -93,7 +87,7 @@ std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_v
   }
   input.location = std::string(location);
 
-  name = trimmed(name);
+  name = text::trimmed(name);
   if (name.size() > kMaxSourceNameBytes) {
     why = "the name is longer than " + std::to_string(kMaxSourceNameBytes) + " bytes";
     return std::nullopt;

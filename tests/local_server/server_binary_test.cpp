@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "platform/instance_lock.h"
-#include "tests/local_server/child_process.h"
+#include "tests/support/server_process.h"
 #include "tests/local_server/server_test_support.h"
 #include "tests/support/loopback_socket.h"
 
@@ -35,11 +35,7 @@ class ServerProgram : public ::testing::Test {
         std::vector<std::string>{"/bin/sh", (lib() / "serv.sh").string(), "--port", "0", "--data",
                                  data().string(), "--no-window"},
         "/");
-    port = 0;
-    if (auto line = child->readLine(10s)) {
-      const std::string prefix = "listening on 127.0.0.1:";
-      if (line->rfind(prefix, 0) == 0) port = std::stoi(line->substr(prefix.size()));
-    }
+    port = announcedPort(*child, 10s);
     return child;
   }
 
@@ -190,11 +186,7 @@ TEST_F(ServerProgram, ReadOnlyApplicationFolderStillServesTheChannels) {
                                      "XDG_RUNTIME_DIR=" + userRuntime.string()});
   }
   ChildProcess server(command, "/");
-  int port = 0;
-  if (auto line = server.readLine(10s)) {
-    const std::string prefix = "listening on 127.0.0.1:";
-    if (line->rfind(prefix, 0) == 0) port = std::stoi(line->substr(prefix.size()));
-  }
+  const int port = announcedPort(server, 10s);
   ASSERT_GT(port, 0) << "the server did not start";
   // The secret could not be kept in the data folder: it is beside the lock, where the player
   // looks next.

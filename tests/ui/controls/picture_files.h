@@ -13,6 +13,8 @@
 #include <wx/colour.h>
 #include <wx/image.h>
 
+#include "tests/support/temp_dir.h"
+
 namespace zephra::test {
 
 using Bytes = std::vector<unsigned char>;
@@ -72,23 +74,18 @@ inline void writeFile(const std::string& name, const Bytes& bytes) {
 // A fresh folder made current for the length of a test; the previous folder is restored after.
 class ScratchFolder {
  public:
-  ScratchFolder() : m_previous(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zephra-pictures-XXXXXX").string();
-    m_path = mkdtemp(pattern.data());
-    std::filesystem::current_path(m_path);
-  }
+  ScratchFolder() : m_previous(std::filesystem::current_path()) { std::filesystem::current_path(m_dir.path()); }
   ~ScratchFolder() {
     std::error_code ignored;
     std::filesystem::current_path(m_previous, ignored);
-    std::filesystem::remove_all(m_path, ignored);
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& path() const { return m_path; }
+  const std::filesystem::path& path() const { return m_dir.path(); }
 
  private:
   std::filesystem::path m_previous;
-  std::filesystem::path m_path;
+  TempDir m_dir;
 };
 
 }  // namespace zephra::test
