@@ -17,6 +17,10 @@ class ZipError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// zip_open() of `path` with libzip's `flags`, for reading or writing; throws ZipError with
+// libzip's reason after `prefix`.
+::zip* openZip(const std::string& path, int flags, const std::string& prefix = {});
+
 struct ZipEntryInfo {
   std::string name;
   std::uint64_t size = 0;            // uncompressed, as declared by the archive

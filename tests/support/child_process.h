@@ -100,6 +100,14 @@ class ChildProcess {
 
   void signal(int number) { ::kill(m_pid, number); }
 
+  // `number` (SIGTERM unless told), then the exit status as wait() gives it; an ended process
+  // gets no signal.
+  std::optional<int> stop(std::chrono::milliseconds timeout, int number = SIGTERM) {
+    if (const auto status = wait(std::chrono::milliseconds(0))) return status;
+    signal(number);
+    return wait(timeout);
+  }
+
  private:
   pid_t m_pid = -1;
   int m_out = -1;

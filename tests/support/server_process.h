@@ -40,11 +40,7 @@ class ServerProcess {
   ChildProcess& process() { return m_child; }
 
   // SIGTERM, then its exit status once it ended (nothing if it did not within `timeout`).
-  std::optional<int> stop(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    if (const auto status = m_child.wait(std::chrono::milliseconds(0))) return status;
-    m_child.signal(SIGTERM);
-    return m_child.wait(timeout);
-  }
+  std::optional<int> stop(std::chrono::milliseconds timeout = std::chrono::seconds(10)) { return m_child.stop(timeout); }
 
  private:
   static std::vector<std::string> withFreePort(std::vector<std::string> argv) {

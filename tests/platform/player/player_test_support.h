@@ -80,6 +80,20 @@ class PlayerTest : public ::testing::Test {
 
   std::string url(const std::string& name) const { return m_server.base() + name + ".ts"; }
 
+  // The main window's channel switch: stop, the new address, play.
+  void switchTo(const std::string& name) {
+    m_player->stop();
+    m_player->setUrl(url(name));
+    m_player->play();
+  }
+
+  // A new player given the address of `name`: true once it plays.
+  bool startPlaying(const std::string& name) {
+    createPlayer();
+    m_player->setUrl(url(name));
+    return waitForStatus("Playing");
+  }
+
   bool waitForStatus(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     return pumpUntil([&] { return m_player->status() == text; }, timeout);
   }

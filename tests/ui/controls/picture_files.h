@@ -14,6 +14,7 @@
 #include <wx/image.h>
 
 #include "tests/support/temp_dir.h"
+#include "ui/controls/ImageButton.h"
 
 namespace zephra::test {
 
@@ -69,6 +70,18 @@ inline Bytes jpeg(int width, int height, const wxColour& fill) {
 inline void writeFile(const std::string& name, const Bytes& bytes) {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Plain off, on and hover pictures of the button's size with `key` corners, written to off.bmp,
+// on.bmp and hover.bmp of the current folder and given to `button`.
+inline void giveStatePictures(TImageButton& button, int width, int height, const wxColour& off, const wxColour& on,
+                              const wxColour& hover, const wxColour& key) {
+  writeFile("off.bmp", keyedBmp(width, height, off, key));
+  writeFile("on.bmp", keyedBmp(width, height, on, key));
+  writeFile("hover.bmp", keyedBmp(width, height, hover, key));
+  button.ImageOff = "off.bmp";
+  button.ImageOn = "on.bmp";
+  button.ImageHover = "hover.bmp";
 }
 
 // A fresh folder made current for the length of a test; the previous folder is restored after.
