@@ -15,6 +15,7 @@ inline constexpr const char* kDirectoryPage = "query.php";          // ?code=ACC
 inline constexpr const char* kAddFavoritePage = "valid.php";        // ?cmd=addFav&code=&method=ID|URL&value=
 inline constexpr const char* kFavoritesManagerPage = "favmanage.php";  // ?user=ACCOUNT
 inline constexpr const char* kInstallUpdatePage = "locup.php";
+inline constexpr const char* kPlayReportPage = "played.php";  // ?url=&ok=1&ms=N | ?url=&ok=0&why=
 // The remote service's:
 inline constexpr const char* kUpdateCheckPage = "update.php";  // ?t=CONTENT_STAMP
 inline constexpr const char* kReportPage = "report-soft.php";  // ?url=STREAM

@@ -382,7 +382,7 @@ void LocalServer::registerRoutes() {
   m_router.add(contract::pathOf(contract::kInstallUpdatePage), route(&LocalServer::handleInstall));
   m_router.add("/sources.php", route(&LocalServer::handleSources));
   m_router.add("/guide.php", route(&LocalServer::handleGuide));
-  m_router.add(kPlayReportPath, route(&LocalServer::handlePlayReport));
+  m_router.add(contract::pathOf(contract::kPlayReportPage), route(&LocalServer::handlePlayReport));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

@@ -253,7 +253,7 @@ bool changeFromOurPages(const http::Request& req) {
          (req.hasParam("remove") || req.hasParam("up") || req.hasParam("down"));
 }
 
-bool playerReport(const http::Request& req) { return req.path == kPlayReportPath; }
+bool playerReport(const http::Request& req) { return req.path == contract::pathOf(contract::kPlayReportPage); }
 
 PageToken::PageToken(const std::string& path, const std::string& fallbackPath) {
   m_value = readSmallRegularFile(path);
