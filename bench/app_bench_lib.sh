@@ -116,4 +116,12 @@ measure() {
 page="http://127.0.0.1:$port/query.php?code=&fav=0"
 
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+# The median of the figures given as arguments.
+median_of() { printf '%s\n' "$@" | median; }
+# For run_all.sh: when $1 is 1, prints the summary line $2 and ends the script.
+summary_only() {
+  [ "$1" = 1 ] || return 0
+  echo "$2"
+  exit 0
+}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }

@@ -82,12 +82,8 @@ while [ $i -lt "$runs" ]; do
   stop_program
   i=$((i + 1))
 done
-m_i=$(echo $idle | tr ' ' '\n' | median); m_p=$(echo $playing | tr ' ' '\n' | median)
-m_b=$(echo $bare_pss | tr ' ' '\n' | median)
-if [ "${MEMORY_SUMMARY:-}" = 1 ]; then
-  echo "$m_i $m_p $m_b $(ratio "$m_i" "$m_b") $(ratio "$m_p" "$m_b")"
-  exit 0
-fi
+m_i=$(median_of $idle); m_p=$(median_of $playing); m_b=$(median_of $bare_pss)
+summary_only "${MEMORY_SUMMARY:-}" "$m_i $m_p $m_b $(ratio "$m_i" "$m_b") $(ratio "$m_p" "$m_b")"
 echo "PSS of the whole process tree (player, web processes, local server), MiB (runs:$runs, interleaved)"
 echo "  bare web view + server, idle:$bare_pss   median $m_b"
 echo "  Zephra idle                 :$idle   median $m_i   ratio $(ratio "$m_i" "$m_b")   target <= 1.05"

@@ -29,6 +29,7 @@
 #include "bench/bench_events.h"
 #include "platform/display_backend.h"
 #include "platform/media_player.h"
+#include "tests/support/wx_session.h"
 
 namespace {
 
@@ -115,13 +116,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   zephra::chooseDisplayBackend();
-  wxApp::SetInstance(new wxApp());
-  int wxArgc = 1;
-  char* wxArgv[] = {argv[0], nullptr};
-  if (!wxEntryStart(wxArgc, wxArgv)) return 2;
-  wxTheApp->CallOnInit();
-  delete wxLog::SetActiveTarget(new wxLogStderr());
-  const int result = run(argv[1], argc > 2 ? std::max(2, std::atoi(argv[2])) : 15, argc > 3 ? argv[3] : "");
-  wxEntryCleanup();
-  return result;
+  zephra::test::WxSession session(new wxApp(), argv[0]);
+  if (!session.started()) return 2;
+  return run(argv[1], argc > 2 ? std::max(2, std::atoi(argv[2])) : 15, argc > 3 ? argv[3] : "");
 }

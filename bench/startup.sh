@@ -36,12 +36,9 @@ while [ $i -lt "$runs" ]; do
   bare_a="$bare_a $(measure sh "$work/bare_absent.sh")"
   i=$((i + 1))
 done
-m_a=$(echo $absent | tr ' ' '\n' | median); m_ba=$(echo $bare_a | tr ' ' '\n' | median)
-m_r=$(echo $running | tr ' ' '\n' | median); m_br=$(echo $bare_r | tr ' ' '\n' | median)
-if [ "${STARTUP_SUMMARY:-}" = 1 ]; then
-  echo "$m_r $m_br $(ratio "$m_r" "$m_br") $m_a $m_ba $(ratio "$m_a" "$m_ba")"
-  exit 0
-fi
+m_a=$(median_of $absent); m_ba=$(median_of $bare_a)
+m_r=$(median_of $running); m_br=$(median_of $bare_r)
+summary_only "${STARTUP_SUMMARY:-}" "$m_r $m_br $(ratio "$m_r" "$m_br") $m_a $m_ba $(ratio "$m_a" "$m_ba")"
 echo "start to directory page loaded, ms (runs:$runs, interleaved)"
 echo "  server running, Zephra:$running   median $m_r"
 echo "  server running, bare   :$bare_r   median $m_br   ratio $(ratio "$m_r" "$m_br")   target <= 1.25"

@@ -40,6 +40,7 @@
 #include "platform/media_player_mpv.h"
 #include "platform/mpv_handle.h"
 #include "platform/native_window.h"
+#include "tests/support/wx_session.h"
 #include "player_logic/service_addresses.h"
 #include "ui/main/platform_parts.h"
 #include "ui/main/uMain.h"
@@ -274,17 +275,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   zephra::chooseDisplayBackend();
-  wxApp::SetInstance(new BenchApp());
-  int wxArgc = 1;
-  char* wxArgv[] = {argv[0], nullptr};
-  if (!wxEntryStart(wxArgc, wxArgv)) return 2;
-  wxTheApp->CallOnInit();
-  delete wxLog::SetActiveTarget(new wxLogStderr());
+  zephra::test::WxSession session(new BenchApp(), argv[0]);
+  if (!session.started()) return 2;
   // Pictures are found by bare name in the current folder.
   if (chdir(argv[1]) != 0) return 2;
   std::string appDir = argv[1];
   if (appDir.back() != '/') appDir += '/';
-  const int result = run(appDir, argv[2], std::max(1, std::atoi(argv[3])));
-  wxEntryCleanup();
-  return result;
+  return run(appDir, argv[2], std::max(1, std::atoi(argv[3])));
 }

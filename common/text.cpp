@@ -11,6 +11,19 @@ int hexDigitValue(char c) {
   return -1;
 }
 
+std::optional<std::uint64_t> wholeNumber(std::string_view digits, std::uint64_t max, unsigned base) {
+  if (digits.empty() || base < 2 || base > 16) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : digits) {
+    const int digit = hexDigitValue(c);
+    if (digit < 0 || static_cast<unsigned>(digit) >= base) return std::nullopt;
+    const auto d = static_cast<std::uint64_t>(digit);
+    if (d > max || value > (max - d) / base) return std::nullopt;
+    value = value * base + d;
+  }
+  return value;
+}
+
 char upperHexDigit(unsigned nibble) { return "0123456789ABCDEF"[nibble & 0xF]; }
 
 void appendPercentEscape(std::string& out, unsigned char byte) {
@@ -130,11 +143,19 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
-namespace {
-
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-}  // namespace
+std::string asciiLowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = asciiLower(c);
+  return out;
+}
+
+std::string_view trimmed(std::string_view text, std::string_view blanks) {
+  const std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && startsWithIgnoringCase(a, b);

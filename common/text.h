@@ -1,5 +1,5 @@
 // Byte-level text helpers shared by the player, the local server, the remote service and the
-// tests: hex digits, percent escapes, UTF-8 and HTML escaping. No allocation beyond the result,
+// tests: numbers, hex digits, percent escapes, UTF-8, case, blanks and HTML escaping. No allocation beyond the result,
 // no locale: every function reads its input as bytes, and all of them take outside input.
 #pragma once
 
@@ -13,6 +13,11 @@ namespace zephra::text {
 
 // The value of one hex digit (either case), or -1 for any other character.
 int hexDigitValue(char c);
+
+// The value of `digits` in `base` (2 to 16; letters in either case): one digit at least and
+// nothing else, no sign, blank or prefix. nullopt for anything else and for a value above
+// `max`, which is checked digit by digit, so no length of text can overflow.
+std::optional<std::uint64_t> wholeNumber(std::string_view digits, std::uint64_t max, unsigned base = 10);
 
 // The upper-case hex digit of the low four bits of `nibble`.
 char upperHexDigit(unsigned nibble);
@@ -47,6 +52,11 @@ bool isValidUtf8(std::string_view text);
 // header names.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+char asciiLower(char c);
+std::string asciiLowered(std::string_view text);
+
+// `text` without the characters of `blanks` at either end (spaces and tabs unless told).
+std::string_view trimmed(std::string_view text, std::string_view blanks = " \t");
 
 // For text content and attribute values (quoted with "): escapes & < > " ' so that a value can
 // never end its attribute or open a tag; the browser decodes it back to the exact original.

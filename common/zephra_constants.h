@@ -18,10 +18,9 @@ inline constexpr int kLocalServerPort = 8480;
 inline constexpr const char* kLocalServerCookieName = "zephra_page";
 inline constexpr const char* kLocalServerSecretFile = "page-token";
 
-// The player reports how each channel it played fared (played.php). Pages hold the cookie but
-// never its value (HttpOnly), and no browser request can carry this header: the player sends the
-// secret in it, read from the file above, and the server takes reports only with it.
-inline constexpr const char* kPlayReportPath = "/played.php";
+// The player reports how each channel it played fared (contract::kPlayReportPage). Pages hold the
+// cookie but never its value (HttpOnly), and no browser request can carry this header: the player
+// sends the secret in it, read from the file above, and the server takes reports only with it.
 inline constexpr const char* kPlayerProofHeader = "X-Zephra-Player";
 
 // Title of the local server's (unmapped) presence window. The player looks for a top-level

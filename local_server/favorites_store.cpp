@@ -114,23 +114,17 @@ bool FavoritesStore::openReadOnly(const std::string& path) {
 }
 
 void FavoritesStore::migrate() {
-  SqliteDatabase& db = *m_database;
-  SqliteTransaction tx(db);
-  const int version = schemaVersion(db, kSchemaVersion, "favorites");
-  if (version < 1) {
-    db.exec(
-        "CREATE TABLE favorites ("
-        "  account TEXT NOT NULL,"
-        "  channel_id TEXT NOT NULL,"
-        "  name TEXT NOT NULL,"
-        "  url TEXT NOT NULL,"
-        "  position INTEGER NOT NULL,"
-        "  added_at INTEGER NOT NULL DEFAULT (strftime('%s','now')),"
-        "  UNIQUE (account, channel_id))");
-    db.exec("CREATE INDEX favorites_order ON favorites (account, position)");
-    db.exec("INSERT INTO schema_version (version) VALUES (1)");
-  }
-  tx.commit();
+  static_assert(kSchemaVersion == 1, "one step per version below");
+  migrateSchema(*m_database, "favorites",
+                {"CREATE TABLE favorites ("
+                 "  account TEXT NOT NULL,"
+                 "  channel_id TEXT NOT NULL,"
+                 "  name TEXT NOT NULL,"
+                 "  url TEXT NOT NULL,"
+                 "  position INTEGER NOT NULL,"
+                 "  added_at INTEGER NOT NULL DEFAULT (strftime('%s','now')),"
+                 "  UNIQUE (account, channel_id));"
+                 "CREATE INDEX favorites_order ON favorites (account, position)"});
 }
 
 bool FavoritesStore::add(const std::string& account, const Favorite& favorite) {
@@ -149,50 +143,53 @@ bool FavoritesStore::add(const std::string& account, const Favorite& favorite) {
   return added;
 }
 
-bool FavoritesStore::remove(const std::string& account, const std::string& channelId) {
+template <class Change>
+bool FavoritesStore::changeIfWritable(Change change) {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_access != Access::ReadWrite) return false;
-  SqliteDatabase& db = *m_database;
-  SqliteTransaction tx(db);
-  auto erase = db.prepare("DELETE FROM favorites WHERE account = ?1 AND channel_id = ?2");
-  erase.bind(1, account).bind(2, channelId);
-  erase.run();
-  const bool removed = db.changes() > 0;
+  SqliteTransaction tx(*m_database);
+  if (!change(*m_database)) return false;
   tx.commit();
-  return removed;
+  return true;
+}
+
+bool FavoritesStore::remove(const std::string& account, const std::string& channelId) {
+  return changeIfWritable([&](SqliteDatabase& db) {
+    auto erase = db.prepare("DELETE FROM favorites WHERE account = ?1 AND channel_id = ?2");
+    erase.bind(1, account).bind(2, channelId);
+    erase.run();
+    return db.changes() > 0;
+  });
 }
 
 bool FavoritesStore::move(const std::string& account, const std::string& channelId,
                           int direction) {
   if (direction != -1 && direction != 1) return false;
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_access != Access::ReadWrite) return false;
-  SqliteDatabase& db = *m_database;
-  SqliteTransaction tx(db);
-  auto own = db.prepare("SELECT position FROM favorites WHERE account = ?1 AND channel_id = ?2");
-  own.bind(1, account).bind(2, channelId);
-  if (!own.step()) return false;
-  const std::int64_t position = own.columnInt(0);
+  return changeIfWritable([&](SqliteDatabase& db) {
+    auto own = db.prepare("SELECT position FROM favorites WHERE account = ?1 AND channel_id = ?2");
+    own.bind(1, account).bind(2, channelId);
+    if (!own.step()) return false;
+    const std::int64_t position = own.columnInt(0);
 
-  auto neighbour = db.prepare(
-      direction < 0 ? "SELECT channel_id, position FROM favorites WHERE account = ?1 AND "
-                      "position < ?2 ORDER BY position DESC LIMIT 1"
-                    : "SELECT channel_id, position FROM favorites WHERE account = ?1 AND "
-                      "position > ?2 ORDER BY position ASC LIMIT 1");
-  neighbour.bind(1, account).bind(2, position);
-  if (!neighbour.step()) return false;
-  const std::string otherId = neighbour.columnText(0);
-  const std::int64_t otherPosition = neighbour.columnInt(1);
+    auto neighbour = db.prepare(
+        direction < 0 ? "SELECT channel_id, position FROM favorites WHERE account = ?1 AND "
+                        "position < ?2 ORDER BY position DESC LIMIT 1"
+                      : "SELECT channel_id, position FROM favorites WHERE account = ?1 AND "
+                        "position > ?2 ORDER BY position ASC LIMIT 1");
+    neighbour.bind(1, account).bind(2, position);
+    if (!neighbour.step()) return false;
+    const std::string otherId = neighbour.columnText(0);
+    const std::int64_t otherPosition = neighbour.columnInt(1);
 
-  auto update =
-      db.prepare("UPDATE favorites SET position = ?3 WHERE account = ?1 AND channel_id = ?2");
-  update.bind(1, account).bind(2, channelId).bind(3, otherPosition);
-  update.run();
-  update.reset();
-  update.bind(1, account).bind(2, otherId).bind(3, position);
-  update.run();
-  tx.commit();
-  return true;
+    auto update =
+        db.prepare("UPDATE favorites SET position = ?3 WHERE account = ?1 AND channel_id = ?2");
+    update.bind(1, account).bind(2, channelId).bind(3, otherPosition);
+    update.run();
+    update.reset();
+    update.bind(1, account).bind(2, otherId).bind(3, position);
+    update.run();
+    return true;
+  });
 }
 
 std::vector<Favorite> FavoritesStore::list(const std::string& account) {

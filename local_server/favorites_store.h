@@ -54,6 +54,10 @@ class FavoritesStore {
   void openWritable(const std::string& path);
   bool openReadOnly(const std::string& path);
   void migrate();
+  // Runs `change` (a function of the database, true when it changed something) in a transaction
+  // it commits only then; false without running it when the favorites cannot be saved.
+  template <class Change>
+  bool changeIfWritable(Change change);
 
   // One connection shared by the server's worker threads; the mutex keeps statements of two
   // requests from interleaving inside one transaction. WAL and the busy timeout cover other

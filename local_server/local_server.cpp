@@ -7,10 +7,12 @@
 
 #include <cstdlib>
 
+#include "common/contract.h"
 #include "local_server/favorite_request.h"
 #include "local_server/sources/guide_store_importer.h"
 #include "local_server/sources/source_input.h"
 #include "common/html/html.h"
+#include "common/text.h"
 #include "local_server/pages.h"
 #include "local_server/static_files.h"
 #include "platform/file_status.h"
@@ -51,14 +53,9 @@ void sendPage(http::Response& res, std::string body) {
   res.setContent(std::move(body), kHtml);
 }
 
-std::size_t pageNumber(const std::string& text) {
-  if (text.empty() || text.size() > 9) return 1;
-  std::size_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return 1;
-    value = value * 10 + static_cast<std::size_t>(c - '0');
-  }
-  return value == 0 ? 1 : value;
+std::size_t pageNumber(const std::string& asked) {
+  const auto value = text::wholeNumber(asked, 999'999'999);
+  return value && *value > 0 ? static_cast<std::size_t>(*value) : 1;
 }
 
 // Runs before anything reads the document tree: an install cut short by a crash is finished
@@ -164,8 +161,8 @@ void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
   // Starts on a half hour; without a time, half an hour before the current one.
   const std::string t = req.param("t");
   std::int64_t start = now - now % 1800 - 1800;
-  if (!t.empty() && t.size() <= 12 && t.find_first_not_of("0123456789") == std::string::npos)
-    start = std::stoll(t) / 1800 * 1800;
+  if (const auto asked = text::wholeNumber(t, 999'999'999'999))
+    start = static_cast<std::int64_t>(*asked) / 1800 * 1800;
 
   const auto playlist = m_playlist.snapshotIfLoaded();
   if (!playlist) return sendPage(res, renderDirectoryLoading());
@@ -222,7 +219,7 @@ void LocalServer::handleAddFavorite(const http::Request& req, http::Response& re
   try {
     added = m_favorites.add(command->code, Favorite{channel->id, channel->name, playValue(*channel)});
   } catch (const std::exception& e) {
-    // The player learns the outcome only from retVal; an error page without it would leave it
+    // The player learns the outcome only from the reply value; an error page without it would leave it
     // waiting, so a favorite that could not be saved is an ordinary failure reply.
     std::fprintf(stderr, "zephra-server: favorite not saved: %s\n", e.what());
     sendPage(res, renderReply(false, "Favorite not added: the favorites could not be saved."));
@@ -262,14 +259,8 @@ void LocalServer::handleInstall(const http::Request&, http::Response& res) {
 
 void LocalServer::handleSources(const http::Request& req, http::Response& res) {
   auto sourceId = [&req](const char* name) -> std::int64_t {
-    const std::string text = req.param(name);
-    if (text.empty() || text.size() > 18) return -1;
-    std::int64_t value = 0;
-    for (char c : text) {
-      if (c < '0' || c > '9') return -1;
-      value = value * 10 + (c - '0');
-    }
-    return value;
+    const auto value = text::wholeNumber(req.param(name), 999'999'999'999'999'999);
+    return value ? static_cast<std::int64_t>(*value) : -1;
   };
   SourcesPage page;
   page.code = req.param("code");
@@ -343,7 +334,7 @@ void LocalServer::handleFile(const http::Request& req, http::Response& res) {
       serveFile(*index, res);
       return;
     }
-    res.redirect("/query.php?code=&fav=0", 302);
+    res.redirect(contract::pathOf(contract::kDirectoryPage) + "?code=&fav=0", 302);
     return;
   }
   // Everything else is a file of the document tree, or nothing.
@@ -365,8 +356,8 @@ void LocalServer::answer(const http::Request& req, http::Response& res) {
              admission != Admission::Serve) {
     res.status = 403;
     res.setHeader("Cache-Control", "no-store");
-    // The player reads only retVal; its refusal still gets one.
-    if (req.path == "/valid.php" && admission != Admission::NoCookie)
+    // The player reads only the reply value; its refusal still gets one.
+    if (req.path == contract::pathOf(contract::kAddFavoritePage) && admission != Admission::NoCookie)
       sendPage(res, renderReply(false, "Favorite not added: the request did not come from the "
                                        "player or its pages."));
     else
@@ -392,13 +383,13 @@ void LocalServer::registerRoutes() {
       (this->*handler)(req, res);
     };
   };
-  m_router.add("/query.php", route(&LocalServer::handleDirectory));
-  m_router.add("/valid.php", route(&LocalServer::handleAddFavorite));
-  m_router.add("/favmanage.php", route(&LocalServer::handleFavoritesManager));
-  m_router.add("/locup.php", route(&LocalServer::handleInstall));
+  m_router.add(contract::pathOf(contract::kDirectoryPage), route(&LocalServer::handleDirectory));
+  m_router.add(contract::pathOf(contract::kAddFavoritePage), route(&LocalServer::handleAddFavorite));
+  m_router.add(contract::pathOf(contract::kFavoritesManagerPage), route(&LocalServer::handleFavoritesManager));
+  m_router.add(contract::pathOf(contract::kInstallUpdatePage), route(&LocalServer::handleInstall));
   m_router.add("/sources.php", route(&LocalServer::handleSources));
   m_router.add("/guide.php", route(&LocalServer::handleGuide));
-  m_router.add(kPlayReportPath, route(&LocalServer::handlePlayReport));
+  m_router.add(contract::pathOf(contract::kPlayReportPage), route(&LocalServer::handlePlayReport));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

@@ -24,8 +24,8 @@ namespace zephra {
 // Channels per page of the directory and of the guide.
 inline constexpr std::size_t kDirectoryPageSize = 200;
 
-// The link commands the player understands: "#1|" plays the stream address that follows, "#2|"
-// adds the channel id that follows to the favorites. The value goes in exactly as the playlist
+// The link commands the player understands (common/contract.h): one plays the stream address
+// that follows, the other adds the channel id that follows to the favorites. The value goes in exactly as the playlist
 // has it (never percent-encoded): the player passes it on untouched.
 std::string playLink(const std::string& url);
 std::string addFavoriteLink(const std::string& channelId);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/contract.h"
 #include "common/stream_address.h"
 #include "common/text.h"
 #include "common/html/html.h"
@@ -103,7 +104,7 @@ void renderPager(std::string& out, const DirectoryRequest& request, std::size_t 
 
 void renderControls(std::string& out, const PlaylistSnapshot& playlist,
                     const DirectoryRequest& request) {
-  out += "<form class=\"controls\" method=\"get\" action=\"query.php\">";
+  out += "<form class=\"controls\" method=\"get\" action=\"" + std::string(contract::kDirectoryPage) + "\">";
   out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(request.code) + "\">";
   out += "<input type=\"hidden\" name=\"fav\" value=\"" +
          std::string(request.favoritesOnly ? "1" : "0") + "\">";
@@ -123,11 +124,13 @@ void renderControls(std::string& out, const PlaylistSnapshot& playlist,
 
 }  // namespace
 
-std::string playLink(const std::string& url) { return "#1|" + url; }
-std::string addFavoriteLink(const std::string& channelId) { return "#2|" + channelId; }
+std::string playLink(const std::string& url) { return contract::linkCommand(contract::kPlayLink, url); }
+std::string addFavoriteLink(const std::string& channelId) {
+  return contract::linkCommand(contract::kAddFavoriteLink, channelId);
+}
 
 std::string directoryAddress(const DirectoryRequest& request) {
-  std::string address = "query.php?code=" + text::percentEncoded(request.code) +
+  std::string address = std::string(contract::kDirectoryPage) + "?code=" + text::percentEncoded(request.code) +
                         "&fav=" + (request.favoritesOnly ? "1" : "0");
   if (!request.group.empty()) address += "&group=" + text::percentEncoded(request.group);
   if (!request.search.empty()) address += "&q=" + text::percentEncoded(request.search);

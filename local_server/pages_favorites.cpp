@@ -1,3 +1,4 @@
+#include "common/contract.h"
 #include "common/text.h"
 #include "common/html/html.h"
 #include "local_server/pages.h"
@@ -5,18 +6,25 @@
 
 namespace zephra {
 
+namespace {
+
+std::string replyValue(std::int32_t value) {
+  return html::hiddenField(contract::kReplyValueId, std::to_string(value));
+}
+
+}  // namespace
+
 std::string renderReply(bool success, const std::string& sentence) {
   std::string out = html::pageStart(success ? "Favorite added" : "Favorite not added");
   // The player reads this field's value: 1 added (or already there), 2 not added.
-  out += "<form><input type=\"hidden\" id=\"retVal\" name=\"retVal\" value=\"";
-  out += success ? "1" : "2";
-  out += "\"></form>\n<p class=\"reply\">" + text::escapeHtml(sentence) + "</p>\n";
+  out += "<form>" + replyValue(success ? contract::kReplyDone : contract::kReplyRefused);
+  out += "</form>\n<p class=\"reply\">" + text::escapeHtml(sentence) + "</p>\n";
   out += html::pageEnd();
   return out;
 }
 
 std::string favoritesManagerAddress(const std::string& user) {
-  return "favmanage.php?user=" + text::percentEncoded(user);
+  return std::string(contract::kFavoritesManagerPage) + "?user=" + text::percentEncoded(user);
 }
 
 std::string renderFavoritesManager(const std::string& user, const std::vector<Favorite>& favorites,
@@ -26,7 +34,7 @@ std::string renderFavoritesManager(const std::string& user, const std::vector<Fa
   const std::string self = favoritesManagerAddress(user) + "&" + kFormTokenParam + "=" +
                            text::percentEncoded(formToken);
   out += "<header><h1>Favorites</h1><a class=\"manage\" href=\"" +
-         text::escapeHtml("query.php?code=" + text::percentEncoded(user) + "&fav=0") +
+         text::escapeHtml(contract::kDirectoryPage + ("?code=" + text::percentEncoded(user) + "&fav=0")) +
          "\">All channels</a></header>\n";
   out += html::noticeLine(favoritesNotice);
   if (favorites.empty()) {
@@ -67,29 +75,26 @@ std::string renderFavoritesManager(const std::string& user, const std::vector<Fa
 
 std::string renderInstallResult(const InstallResult& result) {
   std::string sentence;
-  std::string value;
+  std::int32_t value = contract::kReplyRefused;
   switch (result.outcome) {
     case InstallResult::Outcome::Installed:
       sentence = "Update installed: " + std::to_string(result.files) +
                  (result.files == 1 ? " file" : " files");
-      value = "1";
+      value = contract::kReplyDone;
       break;
     case InstallResult::Outcome::NoPackage:
       sentence = "No update package to install.";
-      value = "0";
+      value = contract::kReplyNone;
       break;
     case InstallResult::Outcome::Rejected:
       sentence = "Update rejected: " + result.reason;
-      value = "2";
       break;
     case InstallResult::Outcome::Failed:
       sentence = "Update failed: " + result.reason + ". The previous content is unchanged.";
-      value = "2";
       break;
   }
   std::string out = html::pageStart("Update");
-  out += "<form><input type=\"hidden\" id=\"retVal\" name=\"retVal\" value=\"" + value +
-         "\"></form>\n";
+  out += "<form>" + replyValue(value) + "</form>\n";
   out += "<p class=\"reply\">" + text::escapeHtml(sentence) + "</p>\n";
   out += html::pageEnd();
   return out;

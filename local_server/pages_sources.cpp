@@ -1,5 +1,6 @@
 #include <ctime>
 
+#include "common/contract.h"
 #include "common/text.h"
 #include "common/html/html.h"
 #include "local_server/pages.h"
@@ -68,7 +69,7 @@ std::string renderSources(const SourcesPage& page) {
                            text::percentEncoded(page.formToken);
   std::string out = html::pageStart("Channel sources");
   out += "<header><h1>Channel sources</h1><a class=\"manage\" href=\"" +
-         text::escapeHtml("query.php?code=" + text::percentEncoded(page.code) + "&fav=0") +
+         text::escapeHtml(contract::kDirectoryPage + ("?code=" + text::percentEncoded(page.code) + "&fav=0")) +
          "\">All channels</a></header>\n";
   if (!page.notice.empty()) out += "<p class=\"notice\">" + text::escapeHtml(page.notice) + "</p>\n";
 

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/contract.h"
 #include "common/text.h"
 #include "platform/file_status.h"
 #include "platform/file_writing.h"
@@ -23,25 +24,19 @@ namespace {
 
 constexpr std::size_t kTokenBytes = 32;
 
-std::string lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
 
 // Splits "name:port" / "[::1]:port"; port is "" when absent.
 void splitHostPort(std::string_view host, std::string& name, std::string& port) {
   if (!host.empty() && host.front() == '[') {
     const auto end = host.find(']');
-    name = lowered(host.substr(0, end == std::string_view::npos ? host.size() : end + 1));
+    name = text::asciiLowered(host.substr(0, end == std::string_view::npos ? host.size() : end + 1));
     port = end != std::string_view::npos && end + 1 < host.size() && host[end + 1] == ':'
                ? std::string(host.substr(end + 2))
                : std::string();
     return;
   }
   const auto colon = host.rfind(':');
-  name = lowered(host.substr(0, colon));
+  name = text::asciiLowered(host.substr(0, colon));
   port = colon == std::string_view::npos ? std::string() : std::string(host.substr(colon + 1));
 }
 
@@ -129,7 +124,7 @@ std::string_view authorityOf(std::string_view rest) {
 
 // One part of a numeric IPv4 host as browsers read it: decimal, 0x hex or 0-led octal.
 std::optional<std::uint64_t> ipv4Part(std::string_view part) {
-  int base = 10;
+  unsigned base = 10;
   if (part.size() >= 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X')) {
     base = 16;
     part.remove_prefix(2);
@@ -137,21 +132,15 @@ std::optional<std::uint64_t> ipv4Part(std::string_view part) {
     base = 8;
     part.remove_prefix(1);
   }
-  std::uint64_t value = 0;
-  for (char c : part) {
-    const int digit = base == 16 ? text::hexDigitValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
-    if (digit < 0 || digit >= base) return std::nullopt;
-    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-    if (value > 0xffffffffULL) return std::nullopt;
-  }
-  return value;
+  if (part.empty()) return 0;  // "0x" alone is zero to a browser
+  return text::wholeNumber(part, 0xffffffffULL, base);
 }
 
 // Whether a host names this computer in any spelling a browser accepts. Hosts a browser would
 // still rewrite (percent escapes, non-ASCII, IPv6 literals) count as this computer: a
 // provider's pictures never need them.
 bool hostIsThisComputer(std::string_view host) {
-  std::string name = lowered(host);
+  std::string name = text::asciiLowered(host);
   if (!name.empty() && name.back() == '.') name.pop_back();
   if (name.empty() || name.front() == '[') return true;
   for (char c : name)
@@ -224,7 +213,7 @@ bool loadsFromThisComputer(std::string_view address) {
     if (address.size() < 2 || !isSlash(address[0]) || !isSlash(address[1])) return true;
     return hostIsThisComputer(authorityOf(address.substr(2)));
   }
-  const std::string scheme = lowered(address.substr(0, at));
+  const std::string scheme = text::asciiLowered(address.substr(0, at));
   if (scheme != "http" && scheme != "https") return false;
   std::string_view rest = address.substr(at + 1);
   // "http:x" and "http:/x" are relative to a page of the same scheme, which ours are.
@@ -254,7 +243,9 @@ bool topLevelNavigation(const http::Request& req) {
 }
 
 bool changesStoredData(const http::Request& req) {
-  if (req.path == "/valid.php" || req.path == "/locup.php") return true;
+  if (req.path == contract::pathOf(contract::kAddFavoritePage) ||
+      req.path == contract::pathOf(contract::kInstallUpdatePage))
+    return true;
   return changeFromOurPages(req);
 }
 
@@ -267,7 +258,7 @@ bool changeFromOurPages(const http::Request& req) {
          (req.hasParam("remove") || req.hasParam("up") || req.hasParam("down"));
 }
 
-bool playerReport(const http::Request& req) { return req.path == kPlayReportPath; }
+bool playerReport(const http::Request& req) { return req.path == contract::pathOf(contract::kPlayReportPage); }
 
 PageToken::PageToken(const std::string& path, const std::string& fallbackPath) {
   m_value = readSmallRegularFile(path);

@@ -5,6 +5,8 @@
 
 #include "platform/app_dir.h"
 
+#include "common/text.h"
+
 namespace zephra {
 
 std::optional<ServerOptions> parseServerOptions(const std::vector<std::string>& args,
@@ -22,13 +24,12 @@ std::optional<ServerOptions> parseServerOptions(const std::vector<std::string>& 
     if (arg == "--port") {
       const auto text = value();
       if (!text) return std::nullopt;
-      if (text->empty() || text->size() > 5 ||
-          text->find_first_not_of("0123456789") != std::string::npos ||
-          std::stoi(*text) > 65535) {
+      const auto port = text::wholeNumber(*text, 65535);
+      if (!port) {
         error = "--port needs a number from 0 to 65535";
         return std::nullopt;
       }
-      options.port = std::stoi(*text);
+      options.port = static_cast<int>(*port);
     } else if (arg == "--root") {
       const auto text = value();
       if (!text) return std::nullopt;

@@ -1,9 +1,11 @@
 #include "local_server/static_files.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
+#include <memory>
 #include <system_error>
+
+#include "common/text.h"
 
 namespace zephra {
 
@@ -72,9 +74,7 @@ std::string contentTypeFor(std::string_view path) {
   const auto slash = path.rfind('/');
   if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
     return "application/octet-stream";
-  std::string ext(path.substr(dot + 1));
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string ext = text::asciiLowered(path.substr(dot + 1));
   static const std::pair<const char*, const char*> kTypes[] = {
       {"html", "text/html; charset=utf-8"},
       {"htm", "text/html; charset=utf-8"},

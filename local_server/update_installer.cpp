@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/contract.h"
 #include "local_server/file_tree.h"
 #include "common/storage/zip_archive.h"
 #include "platform/file_writing.h"
@@ -14,7 +15,7 @@ namespace zephra {
 
 namespace {
 
-constexpr const char* kPackageRelative = "update/update.zip";
+constexpr const char* kPackageRelative = contract::kUpdatePackage;
 
 std::string withoutTrailingSlash(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();

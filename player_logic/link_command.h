@@ -1,5 +1,5 @@
-// Link commands: directory pages talk to the player through addresses whose text after the
-// first "#" is "<kind>|<value>" (kind 1 plays the value, kind 2 adds it to the favorites).
+// Decoding the link commands of directory pages (common/contract.h writes them): the text after
+// an address's first "#" is "<kind>|<value>".
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 
+#include "common/contract.h"
 #include "common/curl_easy.h"
 #include "common/text.h"
 #include "common/zephra_constants.h"
@@ -30,7 +31,7 @@ struct HeaderListFree {
 
 std::string playReportAddress(const std::string& localBase, const PlayOutcome& outcome) {
   std::string address = localBase;
-  address += (kPlayReportPath[0] == '/' ? kPlayReportPath + 1 : kPlayReportPath);
+  address += contract::kPlayReportPage;
   address += "?url=" + text::percentEncoded(outcome.url);
   if (outcome.ok)
     address += "&ok=1&ms=" + std::to_string(outcome.openMs < 0 ? 0 : outcome.openMs);

@@ -7,6 +7,6 @@ namespace zephra {
 
 std::string readReplyText(WebView& browser, const std::string& id) { return browser.readElementValue(id); }
 
-int32_t readReplyNumber(WebView& browser) { return toWholeNumber(readReplyText(browser, kReplyValueId)); }
+int32_t readReplyNumber(WebView& browser) { return toWholeNumber(readReplyText(browser, contract::kReplyValueId)); }
 
 }  // namespace zephra

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/text.h"
 #include "common/zephra_constants.h"
 #include "player_logic/first_line.h"
 
@@ -11,11 +12,7 @@ namespace {
 // First line of a small text file with surrounding white space removed; "" on any problem.
 std::string firstLineTrimmed(const std::string& path) {
   try {
-    const std::string line = readFirstLine(path);
-    const char* ws = " \t\r\n\f\v";
-    const size_t begin = line.find_first_not_of(ws);
-    if (begin == std::string::npos) return {};
-    return line.substr(begin, line.find_last_not_of(ws) - begin + 1);
+    return std::string(text::trimmed(readFirstLine(path), " \t\r\n\f\v"));
   } catch (...) {
     return {};
   }

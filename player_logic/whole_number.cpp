@@ -32,15 +32,10 @@ int32_t toWholeNumber(const std::string& text) {
     hex = true;
     i += 2;
   }
-  if (i >= n) fail(text);  // no digits at all
-
-  uint64_t magnitude = 0;
-  for (; i < n; ++i) {
-    const int d = hex ? text::hexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
-    if (d < 0) fail(text);
-    magnitude = magnitude * (hex ? 16 : 10) + static_cast<uint64_t>(d);
-    if (magnitude > 0xFFFFFFFFull) fail(text);  // also keeps the accumulator from overflowing
-  }
+  const std::optional<uint64_t> digits =
+      text::wholeNumber(std::string_view(text).substr(i), 0xFFFFFFFFull, hex ? 16 : 10);
+  if (!digits) fail(text);
+  const uint64_t magnitude = *digits;
 
   if (hex) {
     // A 32-bit pattern: reinterpret, then apply the sign (wraps like two's complement).

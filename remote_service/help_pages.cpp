@@ -2,6 +2,7 @@
 // selects one of the fixed pages, it never enters a page.
 #include <string>
 
+#include "common/contract.h"
 #include "remote_service/page_frame.h"
 #include "remote_service/service_pages.h"
 
@@ -73,9 +74,9 @@ std::string renderHelp(const std::string& topic) {
 
   std::string out = pageStart(chosen ? std::string("Help: ") + chosen->title
                                      : std::string("Zephra Player Help"));
-  out += "<nav><a href=\"help-soft.php\">Contents</a>";
+  out += "<nav><a href=\"" + std::string(contract::kHelpPage) + "\">Contents</a>";
   for (const HelpTopic& t : kTopics)
-    out += std::string("<a href=\"help-soft.php?topic=") + t.name + "\">" + t.title + "</a>";
+    out += "<a href=\"" + std::string(contract::kHelpPage) + "?topic=" + t.name + "\">" + t.title + "</a>";
   out += "</nav>\n";
   if (chosen) {
     out += std::string("<h1>") + chosen->title + "</h1>\n" + chosen->body;
@@ -83,7 +84,7 @@ std::string renderHelp(const std::string& topic) {
     out += "<h1>Zephra Player Help</h1>\n<p>Zephra Player shows a channel directory and plays "
            "the channel you pick. Choose a topic:</p>\n<ul>";
     for (const HelpTopic& t : kTopics)
-      out += std::string("<li><a href=\"help-soft.php?topic=") + t.name + "\">" + t.title +
+      out += "<li><a href=\"" + std::string(contract::kHelpPage) + "?topic=" + t.name + "\">" + t.title +
              "</a></li>";
     out += "</ul>\n";
   }

@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/html/html.h"
+
 namespace zephra::service {
 
 std::string pageStart(std::string_view title);
-std::string pageEnd();
+using html::pageEnd;
 
 }  // namespace zephra::service

@@ -131,15 +131,8 @@ PublishResult Publisher::publish(const std::string& contentDir) {
   const std::string building = makePrivateFolder(releases + "/.building-");
   const std::string package = building + "/" + kPackageName;
   try {
-    ZipWriter writer(package);
-    for (const ListedEntry& entry : entries) {
-      if (entry.kind == ListedEntry::Kind::Folder)
-        writer.addFolder(entry.name);
-      else
-        writer.addFile(entry.name, (root / entry.name).string(), entry);
-    }
     try {
-      writer.close();
+      packListing(package, root.string(), entries);
     } catch (const FileRefused& e) {
       throw PackageRejected(e.what());
     }

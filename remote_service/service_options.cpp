@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "common/text.h"
+
 namespace zephra::service {
 
 std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string>& args,
@@ -36,13 +38,12 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string>
         return std::nullopt;
       }
     } else if (arg == "--port") {
-      const std::string& text = args[++i];
-      if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
-          std::stoi(text) > 65535) {
+      const auto port = text::wholeNumber(args[++i], 65535);
+      if (!port) {
         error = "--port needs a number from 0 to 65535";
         return std::nullopt;
       }
-      options.port = std::stoi(text);
+      options.port = static_cast<int>(*port);
     } else if (arg == "--data") {
       options.dataDir = args[++i];
     } else if (arg == "--help" || arg == "-h") {

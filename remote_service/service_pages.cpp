@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/contract.h"
 #include "common/text.h"
 #include "remote_service/page_frame.h"
 
@@ -36,14 +37,11 @@ void appendLogSafe(std::string& line, const std::string& field) {
 std::string renderUpdateReply(const std::string& clientStamp, const std::string* publishedStamp) {
   const bool offer = publishedStamp && *publishedStamp != clientStamp;
   std::string out = pageStart(offer ? "Update available" : "No update");
-  // The player reads both fields' values: retVal 1 offers the update, retTime is the stamp
-  // it records once the package is installed.
-  out += "<form><input type=\"hidden\" id=\"retVal\" name=\"retVal\" value=\"";
-  out += offer ? "1" : "0";
-  out += "\">";
-  if (offer)
-    out += "<input type=\"hidden\" id=\"retTime\" name=\"retTime\" value=\"" +
-           text::escapeHtml(*publishedStamp) + "\">";
+  // The player reads both fields' values: the reply value offers the update, the time is the
+  // stamp it records once the package is installed.
+  out += "<form>" + html::hiddenField(contract::kReplyValueId,
+                                      std::to_string(offer ? contract::kReplyDone : contract::kReplyNone));
+  if (offer) out += html::hiddenField(contract::kReplyTimeId, *publishedStamp);
   out += "</form>\n<p>";
   out += offer ? "New content is available: " + text::escapeHtml(*publishedStamp) + "."
                : std::string("Your content is up to date.");
@@ -94,10 +92,10 @@ void ServicePages::answer(const http::Request& req, http::Response& res) {
     res.status = 405;
     res.setHeader("Allow", "GET, HEAD");
     res.setContent(renderError(405), kHtml);
-  } else if (req.path == "/update.php") {
+  } else if (req.path == contract::pathOf(contract::kUpdateCheckPage)) {
     const auto release = m_publisher.current();
     res.setContent(renderUpdateReply(req.param("t"), release ? &release->stamp : nullptr), kHtml);
-  } else if (req.path == "/update/update.zip") {
+  } else if (req.path == contract::pathOf(contract::kUpdatePackage)) {
     // The file is opened here, once: a publish that prunes this release afterwards cannot cut
     // the download short.
     const auto release = m_publisher.current();
@@ -105,19 +103,19 @@ void ServicePages::answer(const http::Request& req, http::Response& res) {
       res.status = 404;
       res.setContent(renderError(404), kHtml);
     }
-  } else if (req.path == "/report-soft.php" &&
+  } else if (req.path == contract::pathOf(contract::kReportPage) &&
              !m_reportRate.allow(req.clientAddress, ClientRateLimit::Clock::now())) {
     res.status = 429;
     res.setHeader("Retry-After", "60");
     res.setContent(renderError(429), kHtml);
-  } else if (req.path == "/report-soft.php") {
+  } else if (req.path == contract::pathOf(contract::kReportPage)) {
     const std::string address = http::rawTrailingValue(req.query, "url");
     m_reports.add(address, req.clientAddress, req.header("User-Agent"));
     res.setContent(renderReportThanks(address), kHtml);
-  } else if (req.path == "/about-soft.php") {
+  } else if (req.path == contract::pathOf(contract::kAboutPage)) {
     // The browser percent-encodes blanks and other characters the player left raw.
     res.setContent(renderAbout(text::percentDecoded(http::rawTrailingValue(req.query, "code"))), kHtml);
-  } else if (req.path == "/help-soft.php" || req.path == "/") {
+  } else if (req.path == contract::pathOf(contract::kHelpPage) || req.path == "/") {
     res.setContent(renderHelp(req.param("topic")), kHtml);
   } else {
     res.status = 404;

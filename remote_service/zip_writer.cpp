@@ -90,17 +90,7 @@ struct ListedFileSource {
 
 }  // namespace
 
-ZipWriter::ZipWriter(const std::string& path) {
-  int error = 0;
-  m_zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_EXCL, &error);
-  if (!m_zip) {
-    zip_error_t details;
-    zip_error_init_with_code(&details, error);
-    const std::string message = zip_error_strerror(&details);
-    zip_error_fini(&details);
-    throw ZipError(path + ": " + message);
-  }
-}
+ZipWriter::ZipWriter(const std::string& path) : m_zip(openZip(path, ZIP_CREATE | ZIP_EXCL, path + ": ")) {}
 
 ZipWriter::~ZipWriter() {
   if (m_zip) zip_discard(m_zip);
@@ -148,6 +138,17 @@ void ZipWriter::close() {
     fail(m_zip, "write archive");
   }
   m_zip = nullptr;
+}
+
+void packListing(const std::string& path, const std::string& root, const std::vector<ListedEntry>& entries) {
+  ZipWriter writer(path);
+  for (const ListedEntry& entry : entries) {
+    if (entry.kind == ListedEntry::Kind::Folder)
+      writer.addFolder(entry.name);
+    else
+      writer.addFile(entry.name, root + "/" + entry.name, entry);
+  }
+  writer.close();
 }
 
 }  // namespace zephra::service

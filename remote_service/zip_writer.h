@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/storage/zip_archive.h"
 #include "platform/listed_files.h"
@@ -36,5 +37,9 @@ class ZipWriter {
   // the sources, which libzip may free after a move of this writer.
   std::shared_ptr<std::exception_ptr> m_fileFailure = std::make_shared<std::exception_ptr>();
 };
+
+// Packs the files and folders `entries` lists, named relative to the folder `root`, into a new
+// archive at `path`. Throws ZipWriter's errors (FileRefused for a file that changed).
+void packListing(const std::string& path, const std::string& root, const std::vector<ListedEntry>& entries);
 
 }  // namespace zephra::service

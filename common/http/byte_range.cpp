@@ -3,25 +3,18 @@
 #include <limits>
 #include <optional>
 
+#include "common/text.h"
+
 namespace zephra::http {
 
 namespace {
 
+// Up to 19 digits' worth: a position beyond any file, with room to add one.
 std::optional<std::uint64_t> number(std::string_view text) {
-  if (text.empty() || text.size() > 19) return std::nullopt;  // 19 digits always fit
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
+  return text::wholeNumber(text, 9'999'999'999'999'999'999ULL);
 }
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+using text::trimmed;
 
 }  // namespace
 

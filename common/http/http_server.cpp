@@ -7,18 +7,14 @@
 #include <microhttpd.h>
 
 #include "common/http/byte_range.h"
+#include "common/text.h"
 
 namespace zephra::http {
 
 namespace {
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
+using text::equalsIgnoringCase;
+using text::trimmed;
 
 std::string peerAddress(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info =
@@ -34,13 +30,6 @@ const std::string* findHeader(const Headers& headers, std::string_view name) {
 }
 
 }  // namespace
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
 
 std::string Request::header(std::string_view name) const {
   const std::string* value = findHeader(headers, name);

@@ -37,8 +37,6 @@ namespace zephra::http {
 // Header fields in arrival order; names compare without regard to case.
 using Headers = std::vector<std::pair<std::string, std::string>>;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-
 struct Request {
   std::string method;   // "GET", "HEAD", "POST", ...
   std::string version;  // "HTTP/1.1"

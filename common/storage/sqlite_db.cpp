@@ -182,4 +182,14 @@ int schemaVersion(SqliteDatabase& db, int understood, const std::string& store) 
   return version;
 }
 
+void migrateSchema(SqliteDatabase& db, const std::string& store, std::initializer_list<const char*> steps) {
+  SqliteTransaction tx(db);
+  const int understood = static_cast<int>(steps.size());
+  for (int version = schemaVersion(db, understood, store); version < understood; ++version) {
+    db.exec(steps.begin()[version]);
+    db.exec("INSERT INTO schema_version (version) VALUES (" + std::to_string(version + 1) + ")");
+  }
+  tx.commit();
+}
+
 }  // namespace zephra

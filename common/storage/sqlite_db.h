@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -101,5 +102,10 @@ class NewerSchemaError : public SqliteError {
 // then), read inside the caller's migration transaction. Throws NewerSchemaError, naming `store`
 // ("favorites"), for a version above `understood`.
 int schemaVersion(SqliteDatabase& db, int understood, const std::string& store);
+
+// Brings a store's file to the layout of version `steps.size()` in one transaction: step i (SQL,
+// may hold several statements) takes version i to i + 1. Throws NewerSchemaError as
+// schemaVersion does.
+void migrateSchema(SqliteDatabase& db, const std::string& store, std::initializer_list<const char*> steps);
 
 }  // namespace zephra

@@ -21,17 +21,20 @@ struct EntryHandle {
 
 }  // namespace
 
-ZipArchive::ZipArchive(const std::string& path) {
+::zip* openZip(const std::string& path, int flags, const std::string& prefix) {
   int code = 0;
-  m_zip = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-  if (!m_zip) {
+  ::zip* opened = zip_open(path.c_str(), flags, &code);
+  if (!opened) {
     zip_error_t error;
     zip_error_init_with_code(&error, code);
-    std::string text = zip_error_strerror(&error);
+    const std::string text = zip_error_strerror(&error);
     zip_error_fini(&error);
-    throw ZipError(text);
+    throw ZipError(prefix + text);
   }
+  return opened;
 }
+
+ZipArchive::ZipArchive(const std::string& path) : m_zip(openZip(path, ZIP_RDONLY | ZIP_CHECKCONS)) {}
 
 ZipArchive::~ZipArchive() {
   if (m_zip) zip_discard(m_zip);  // read-only: nothing to write back

@@ -22,6 +22,9 @@ class ZipError : public std::runtime_error {
 inline constexpr std::uint32_t kZipUnixTypeMask = 0170000;
 inline constexpr std::uint32_t kZipUnixFolder = 0040000;
 inline constexpr std::uint32_t kZipUnixFile = 0100000;
+// zip_open() of `path` with libzip's `flags`, for reading or writing; throws ZipError with
+// libzip's reason after `prefix`.
+::zip* openZip(const std::string& path, int flags, const std::string& prefix = {});
 
 struct ZipEntryInfo {
   std::string name;

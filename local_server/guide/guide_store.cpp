@@ -54,37 +54,33 @@ GuideStore::GuideStore(const std::string& path) : m_path(path), m_write(path), m
 }
 
 void GuideStore::migrate() {
-  SqliteTransaction tx(m_write);
-  const int version = schemaVersion(m_write, kSchemaVersion, "guide");
-  if (version < 1) {
-    // Channel keys stay the same across imports of a source, so readers holding an older index
-    // never see another channel's programmes.
-    m_write.exec(
-        "CREATE TABLE guide_channels ("
-        "  id INTEGER PRIMARY KEY,"
-        "  source TEXT NOT NULL,"
-        "  xmltv_id TEXT NOT NULL,"
-        "  UNIQUE (source, xmltv_id));"
-        "CREATE TABLE guide_names ("
-        "  channel INTEGER NOT NULL,"
-        "  folded TEXT NOT NULL,"
-        "  UNIQUE (channel, folded));"
-        // Clustered by channel and start: a channel's now and next are one short range. Of two
-        // programmes with the same start the first wins, unless only the second has a stop.
-        "CREATE TABLE programmes ("
-        "  channel INTEGER NOT NULL,"
-        "  start INTEGER NOT NULL,"
-        "  stop INTEGER,"
-        "  title TEXT NOT NULL,"
-        "  sub_title TEXT NOT NULL,"
-        "  description TEXT NOT NULL,"
-        "  category TEXT NOT NULL,"
-        "  icon TEXT NOT NULL,"
-        "  episode TEXT NOT NULL,"
-        "  PRIMARY KEY (channel, start)) WITHOUT ROWID;"
-        "INSERT INTO schema_version (version) VALUES (1)");
-  }
-  tx.commit();
+  static_assert(kSchemaVersion == 1, "one step per version below");
+  // Channel keys stay the same across imports of a source, so readers holding an older index
+  // never see another channel's programmes.
+  migrateSchema(m_write, "guide",
+                {"CREATE TABLE guide_channels ("
+                 "  id INTEGER PRIMARY KEY,"
+                 "  source TEXT NOT NULL,"
+                 "  xmltv_id TEXT NOT NULL,"
+                 "  UNIQUE (source, xmltv_id));"
+                 "CREATE TABLE guide_names ("
+                 "  channel INTEGER NOT NULL,"
+                 "  folded TEXT NOT NULL,"
+                 "  UNIQUE (channel, folded));"
+                 // Clustered by channel and start: a channel's now and next are one short
+                 // range. Of two programmes with the same start the first wins, unless only
+                 // the second has a stop.
+                 "CREATE TABLE programmes ("
+                 "  channel INTEGER NOT NULL,"
+                 "  start INTEGER NOT NULL,"
+                 "  stop INTEGER,"
+                 "  title TEXT NOT NULL,"
+                 "  sub_title TEXT NOT NULL,"
+                 "  description TEXT NOT NULL,"
+                 "  category TEXT NOT NULL,"
+                 "  icon TEXT NOT NULL,"
+                 "  episode TEXT NOT NULL,"
+                 "  PRIMARY KEY (channel, start)) WITHOUT ROWID;"});
 }
 
 GuideStore::SourceWriter::SourceWriter(SqliteDatabase& db, std::string source,

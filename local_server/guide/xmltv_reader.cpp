@@ -5,6 +5,7 @@
 
 #include <libxml/xmlreader.h>
 
+#include "common/text.h"
 #include "local_server/guide/xmltv_time.h"
 
 namespace zephra::guide {
@@ -67,8 +68,8 @@ std::string episodeFromXmltvNs(const std::string& ns) {
       if (c == '/') break;
       if (c >= '0' && c <= '9') digits += c;
     }
-    if (digits.empty() || digits.size() > 6) return {};
-    return std::to_string(std::stol(digits) + 1);
+    const auto number = text::wholeNumber(digits, 999'999);
+    return number ? std::to_string(*number + 1) : std::string();
   };
   const std::string season = counted(parts[0]), episode = counted(parts[1]);
   std::string out;

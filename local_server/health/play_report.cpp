@@ -39,13 +39,12 @@ std::optional<PlayReport> parsePlayReport(const http::QueryParams& params, std::
   report.ok = *ok == "1";
   if (report.ok) {
     const std::string* ms = param(params, "ms");
-    if (!ms || ms->empty() || ms->size() > 10 ||
-        ms->find_first_not_of("0123456789") != std::string::npos ||
-        std::stoll(*ms) > kMaxReportedOpenMs) {
+    const auto openMs = ms ? text::wholeNumber(*ms, kMaxReportedOpenMs) : std::nullopt;
+    if (!openMs) {
       why = "no opening time";
       return std::nullopt;
     }
-    report.openMs = std::stoll(*ms);
+    report.openMs = static_cast<std::int64_t>(*openMs);
     return report;
   }
   const std::string* reason = param(params, "why");

@@ -1,5 +1,6 @@
 #include "local_server/playlist/extinf.h"
 
+#include "common/text.h"
 #include "local_server/playlist/text_encoding.h"
 
 namespace zephra {
@@ -38,7 +39,7 @@ std::size_t findNameSeparator(std::string_view text, bool& unclosed) {
 }
 
 void assignAttribute(std::string_view key, std::string_view value, ExtInfFields& fields) {
-  value = trimBlanks(value);
+  value = text::trimmed(value);
   if (equalsAsciiNoCase(key, "tvg-id")) {
     fields.tvgId = value;
   } else if (equalsAsciiNoCase(key, "tvg-name")) {
@@ -97,7 +98,7 @@ ExtInfFields parseExtInf(std::string_view text) {
   fields.hasNameSeparator = comma != std::string_view::npos;
   if (fields.hasNameSeparator) {
     parseAttributes(text.substr(0, comma), fields);
-    fields.name = trimBlanks(text.substr(comma + 1));
+    fields.name = text::trimmed(text.substr(comma + 1));
   } else {
     parseAttributes(text, fields);
   }
@@ -111,7 +112,7 @@ std::vector<std::string_view> parseHeaderGuides(std::string_view text) {
     // Providers list several guides in one value, separated by commas.
     while (!value.empty()) {
       const std::size_t comma = value.find(',');
-      const std::string_view one = trimBlanks(value.substr(0, comma));
+      const std::string_view one = text::trimmed(value.substr(0, comma));
       if (!one.empty()) addresses.push_back(one);
       if (comma == std::string_view::npos) break;
       value.remove_prefix(comma + 1);

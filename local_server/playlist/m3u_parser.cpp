@@ -126,7 +126,7 @@ class Parser {
 
  private:
   void handleLine(std::string_view raw) {
-    std::string_view line = trimBlanks(raw);
+    std::string_view line = text::trimmed(raw);
     if (line.empty()) return;
     if (!text::isValidUtf8(line)) {
       m_decoded.clear();
@@ -140,7 +140,7 @@ class Parser {
     } else if (text::startsWithIgnoringCase(line, "#EXTINF:")) {
       handleExtInf(line.substr(8));
     } else if (text::startsWithIgnoringCase(line, "#EXTGRP:")) {
-      m_pendingGroupFromExtGrp = fieldText(trimBlanks(line.substr(8)));
+      m_pendingGroupFromExtGrp = fieldText(text::trimmed(line.substr(8)));
     } else if (text::startsWithIgnoringCase(line, "#EXTVLCOPT:")) {
       handleVlcOption(line.substr(11));
     } else if (text::startsWithIgnoringCase(line, "#EXTM3U") && !m_lineHasControls) {
@@ -162,9 +162,9 @@ class Parser {
   // The player options that carry request headers; the others are the player's business.
   void handleVlcOption(std::string_view text) {
     if (text::startsWithIgnoringCase(text, "HTTP-USER-AGENT="))
-      m_pendingVlcHeaders.userAgent = fieldText(trimBlanks(text.substr(16)));
+      m_pendingVlcHeaders.userAgent = fieldText(text::trimmed(text.substr(16)));
     else if (text::startsWithIgnoringCase(text, "HTTP-REFERRER="))
-      m_pendingVlcHeaders.referrer = fieldText(trimBlanks(text.substr(14)));
+      m_pendingVlcHeaders.referrer = fieldText(text::trimmed(text.substr(14)));
   }
 
   void handleExtInf(std::string_view text) {
@@ -207,7 +207,7 @@ class Parser {
     }
     mergeHeaders(channel.headers, vlcHeaders);
     mergeHeaders(channel.headers, request.headers);
-    url = trimBlanks(request.address);
+    url = text::trimmed(request.address);
     // The player would refuse it: a local file, a filter graph or a helper protocol, never a
     // channel. Listing it would only offer a click that cannot play.
     if (!isNetworkStreamAddress(url)) {

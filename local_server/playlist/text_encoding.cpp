@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/text.h"
+
 namespace zephra {
 namespace {
 
@@ -11,8 +13,6 @@ constexpr std::uint16_t kCp1252High[32] = {
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Length in bytes of the control character starting at text[i], 0 when there is none.
 std::size_t controlLength(std::string_view text, std::size_t i) {
@@ -120,7 +120,7 @@ bool hasControlChars(std::string_view utf8) {
 }
 
 std::string cleanText(std::string_view utf8) {
-  utf8 = trimBlanks(utf8);
+  utf8 = text::trimmed(utf8);
   if (!hasControlChars(utf8)) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
@@ -133,13 +133,7 @@ std::string cleanText(std::string_view utf8) {
       i += length;
     }
   }
-  return std::string(trimBlanks(out));
-}
-
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
+  return std::string(text::trimmed(out));
 }
 
 }  // namespace zephra

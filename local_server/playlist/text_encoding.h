@@ -29,7 +29,4 @@ bool hasControlChars(std::string_view utf8);
 // names end up in HTML and in the status bar, where a NUL or an escape sequence does harm.
 std::string cleanText(std::string_view utf8);
 
-// Removes spaces and tabs at both ends.
-std::string_view trimBlanks(std::string_view text);
-
 }  // namespace zephra

@@ -6,12 +6,6 @@ namespace zephra {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 bool hasControlChars(std::string_view text) {
   for (char c : text)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
@@ -58,50 +52,37 @@ bool isWebAddress(std::string_view text) {
 
 std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_view name,
                                             std::string_view location, std::string& why) {
+  auto refused = [&why](std::string reason) {
+    why = std::move(reason);
+    return std::nullopt;
+  };
   SourceInput input;
-  if (kind == "playlist") {
+  if (kind == "playlist")
     input.kind = SourceKind::Playlist;
-  } else if (kind == "guide") {
+  else if (kind == "guide")
     input.kind = SourceKind::Guide;
-  } else {
-    why = "choose a playlist or a guide";
-    return std::nullopt;
-  }
+  else
+    return refused("choose a playlist or a guide");
 
-  location = trimmed(location);
+  location = text::trimmed(location);
   if (text::startsWithIgnoringCase(location, "file://")) location.remove_prefix(7);
-  if (location.empty()) {
-    why = "give the source's web address or file path";
-    return std::nullopt;
-  }
-  if (location.size() > kMaxSourceLocationBytes) {
-    why = "the address is longer than " + std::to_string(kMaxSourceLocationBytes) + " bytes";
-    return std::nullopt;
-  }
-  if (hasControlChars(location) || !text::isValidUtf8(location)) {
-    why = "the address holds characters that cannot be part of one";
-    return std::nullopt;
-  }
+  if (location.empty()) return refused("give the source's web address or file path");
+  if (location.size() > kMaxSourceLocationBytes)
+    return refused("the address is longer than " + std::to_string(kMaxSourceLocationBytes) + " bytes");
+  if (hasControlChars(location) || !text::isValidUtf8(location))
+    return refused("the address holds characters that cannot be part of one");
   if (schemeLength(location) != 0) {
-    if (!isWebAddress(location)) {
-      why = "a web address has a host name and no blanks";
-      return std::nullopt;
-    }
+    if (!isWebAddress(location)) return refused("a web address has a host name and no blanks");
   } else if (location.front() != '/') {
-    why = "give a web address (http:// or https://) or a file's full path (starting with /)";
-    return std::nullopt;
+    return refused("give a web address (http:// or https://) or a file's full path (starting with /)");
   }
   input.location = std::string(location);
 
-  name = trimmed(name);
-  if (name.size() > kMaxSourceNameBytes) {
-    why = "the name is longer than " + std::to_string(kMaxSourceNameBytes) + " bytes";
-    return std::nullopt;
-  }
-  if (hasControlChars(name) || !text::isValidUtf8(name)) {
-    why = "the name holds control characters or is not UTF-8 text";
-    return std::nullopt;
-  }
+  name = text::trimmed(name);
+  if (name.size() > kMaxSourceNameBytes)
+    return refused("the name is longer than " + std::to_string(kMaxSourceNameBytes) + " bytes");
+  if (hasControlChars(name) || !text::isValidUtf8(name))
+    return refused("the name holds control characters or is not UTF-8 text");
   input.name = name.empty() ? defaultName(input.location) : std::string(name);
   return input;
 }

@@ -52,28 +52,23 @@ SourceStore::SourceStore(const std::string& path) : m_db(":memory:") {
 }
 
 void SourceStore::migrate() {
-  SqliteTransaction tx(m_db);
-  const int version = schemaVersion(m_db, kSchemaVersion, "sources");
-  if (version < 1) {
-    // AUTOINCREMENT: an id is never given twice, so a removed source's cached copy and guide
-    // can never be taken for a new one's.
-    m_db.exec(
-        "CREATE TABLE sources ("
-        "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
-        "  kind TEXT NOT NULL CHECK (kind IN ('playlist', 'guide')),"
-        "  name TEXT NOT NULL,"
-        "  location TEXT NOT NULL,"
-        "  enabled INTEGER NOT NULL DEFAULT 1,"
-        "  parent_id INTEGER,"
-        "  added_at INTEGER NOT NULL DEFAULT (strftime('%s','now')),"
-        "  last_attempt INTEGER NOT NULL DEFAULT 0,"
-        "  last_success INTEGER NOT NULL DEFAULT 0,"
-        "  last_count INTEGER NOT NULL DEFAULT 0,"
-        "  last_error TEXT NOT NULL DEFAULT '',"
-        "  UNIQUE (kind, location))");
-    m_db.exec("INSERT INTO schema_version (version) VALUES (1)");
-  }
-  tx.commit();
+  static_assert(kSchemaVersion == 1, "one step per version below");
+  // AUTOINCREMENT: an id is never given twice, so a removed source's cached copy and guide can
+  // never be taken for a new one's.
+  migrateSchema(m_db, "sources",
+                {"CREATE TABLE sources ("
+                 "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                 "  kind TEXT NOT NULL CHECK (kind IN ('playlist', 'guide')),"
+                 "  name TEXT NOT NULL,"
+                 "  location TEXT NOT NULL,"
+                 "  enabled INTEGER NOT NULL DEFAULT 1,"
+                 "  parent_id INTEGER,"
+                 "  added_at INTEGER NOT NULL DEFAULT (strftime('%s','now')),"
+                 "  last_attempt INTEGER NOT NULL DEFAULT 0,"
+                 "  last_success INTEGER NOT NULL DEFAULT 0,"
+                 "  last_count INTEGER NOT NULL DEFAULT 0,"
+                 "  last_error TEXT NOT NULL DEFAULT '',"
+                 "  UNIQUE (kind, location))"});
 }
 
 std::optional<std::int64_t> SourceStore::add(SourceKind kind, const std::string& name,

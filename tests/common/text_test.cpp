@@ -22,6 +22,43 @@ TEST(HexDigits, ValuesAndDigits) {
   EXPECT_EQ(upperHexDigit(0x1F), 'F');  // the low four bits only
 }
 
+// Every number the programs read from outside: ports, page and source numbers, byte ranges,
+// IPv4 parts. No sign, blank or prefix gets through, and no length of text overflows.
+TEST(WholeNumbers, DigitsOnlyUpToTheLimit) {
+  constexpr std::uint64_t kAll = ~std::uint64_t(0);
+  struct Case {
+    std::string text;
+    std::uint64_t max;
+    unsigned base;
+    std::optional<std::uint64_t> value;
+  };
+  for (const Case& c : {Case{"0", 65535, 10, 0}, Case{"65535", 65535, 10, 65535}, Case{"0065535", 65535, 10, 65535},
+                        Case{"65536", 65535, 10, std::nullopt}, Case{"", 65535, 10, std::nullopt},
+                        Case{"+1", kAll, 10, std::nullopt}, Case{"-1", kAll, 10, std::nullopt},
+                        Case{" 1", kAll, 10, std::nullopt}, Case{"1 ", kAll, 10, std::nullopt},
+                        Case{"1a", kAll, 10, std::nullopt}, Case{"0x1", kAll, 10, std::nullopt},
+                        Case{"\xd9\xa1", kAll, 10, std::nullopt},  // ARABIC-INDIC ONE
+                        Case{"18446744073709551615", kAll, 10, kAll},
+                        Case{"18446744073709551616", kAll, 10, std::nullopt},
+                        Case{std::string(10000, '9'), kAll, 10, std::nullopt},
+                        Case{"5", 4, 10, std::nullopt}, Case{"9", 0, 10, std::nullopt},
+                        Case{"ffffffff", 0xffffffff, 16, 0xffffffff}, Case{"FfFf", kAll, 16, 0xffff},
+                        Case{"100000000", 0xffffffff, 16, std::nullopt}, Case{"g", kAll, 16, std::nullopt},
+                        Case{"777", kAll, 8, 511}, Case{"8", kAll, 8, std::nullopt}})
+    EXPECT_EQ(wholeNumber(c.text, c.max, c.base), c.value) << c.text.substr(0, 40) << " base " << c.base;
+}
+
+TEST(Trimming, BlanksAtTheEndsOnly) {
+  struct Case {
+    std::string text, blanks, trimmed;
+  };
+  for (const Case& c : {Case{"", " \t", ""}, Case{" \t ", " \t", ""}, Case{"\ta b ", " \t", "a b"},
+                        Case{"\r\na\r\n", " \t", "\r\na\r\n"}, Case{"\r\n a\f\v", " \t\r\n\f\v", "a"},
+                        Case{"\0a\0"s, " \t", "\0a\0"s}})
+    EXPECT_EQ(trimmed(c.text, c.blanks), c.trimmed);
+  EXPECT_EQ(trimmed(" \tx\t "), "x");  // spaces and tabs by default
+}
+
 TEST(PercentEncoding, KeepsOnlyUnreservedCharacters) {
   struct Case {
     std::string text, encoded;
@@ -103,6 +140,7 @@ TEST(CaseInsensitiveComparison, FoldsAsciiLettersOnly) {
     EXPECT_EQ(equalsIgnoringCase(c.text, c.other), c.equal) << c.text;
     EXPECT_EQ(startsWithIgnoringCase(c.text, c.other), c.startsWith) << c.text;
   }
+  EXPECT_EQ(asciiLowered("JPG.Html-\xC3\x89[@Z"), "jpg.html-\xC3\x89[@z");
 }
 
 TEST(HtmlEscaping, EscapesTheFiveSpecialCharacters) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "common/contract.h"
 #include "common/text.h"
 #include "local_server/health/channel_health.h"
 #include "tests/local_server/server_test_support.h"
@@ -68,7 +69,7 @@ std::string playerHeaders(ServerFixture& server) {
 }
 
 std::string report(const std::string& url, const std::string& outcome) {
-  return std::string(kPlayReportPath) + "?url=" + text::percentEncoded(url) + "&" + outcome;
+  return contract::pathOf(contract::kPlayReportPage) + "?url=" + text::percentEncoded(url) + "&" + outcome;
 }
 
 std::vector<std::string> shownNames(const std::string& page) {
@@ -156,7 +157,7 @@ TEST(PlayReports, OnlyThePlayerItselfCanReport) {
       {"a navigation with the header", failure, player + "Sec-Fetch-Dest: document\r\n", 403},
       {"a rebinding host", failure, player, 403},
       // Well-formed requests from the player, with bad values.
-      {"no address", std::string(kPlayReportPath) + "?ok=1&ms=5", player, 400},
+      {"no address", contract::pathOf(contract::kPlayReportPage) + "?ok=1&ms=5", player, 400},
       {"no outcome", report("http://s.example/gamma.ts", "ok=2"), player, 400},
       {"negative time", report("http://s.example/gamma.ts", "ok=1&ms=-1"), player, 400},
       {"time past an hour", report("http://s.example/gamma.ts", "ok=1&ms=3600001"), player, 400},

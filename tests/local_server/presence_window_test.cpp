@@ -9,7 +9,7 @@
 #include "common/zephra_constants.h"
 #include "platform/window_finder.h"
 #include "platform/presence_window.h"
-#include "tests/local_server/child_process.h"
+#include "tests/support/server_process.h"
 #include "tests/local_server/server_test_support.h"
 
 namespace zephra::test {
@@ -65,27 +65,21 @@ TEST(PresenceWindow, ServerProgramShowsItsWindowUntilStopped) {
     GTEST_SKIP() << "another local server runs on this display";
   TempDir dir;
   writeFile(dir.path() / "lib" / "Program" / "www" / "localhost" / "channels.m3u", "#EXTM3U\n");
-  ChildProcess server({ZEPHRA_SERVER_BINARY, "--port", "0", "--root", (dir.path() / "lib").string(),
-                       "--data", (dir.path() / "data").string()});
-  const auto line = server.readLine(10s);
-  ASSERT_TRUE(line);
+  ServerProcess server({ZEPHRA_SERVER_BINARY, "--root", (dir.path() / "lib").string(), "--data",
+                        (dir.path() / "data").string()});
   EXPECT_TRUE(waitForWindow(true, 5s));
-  server.signal(SIGTERM);
-  EXPECT_EQ(server.wait(10s), std::optional<int>(0));
+  EXPECT_EQ(server.stop(), std::optional<int>(0));
   EXPECT_TRUE(waitForWindow(false, 5s));
 }
 
 TEST(PresenceWindow, NoWindowOptionAndNoDisplayStillServe) {
   TempDir dir;
   writeFile(dir.path() / "lib" / "Program" / "www" / "localhost" / "channels.m3u", "#EXTM3U\n");
-  ChildProcess server({ZEPHRA_SERVER_BINARY, "--port", "0", "--root", (dir.path() / "lib").string(),
-                       "--data", (dir.path() / "data").string()},
-                      {}, {"DISPLAY"});
-  const auto line = server.readLine(10s);
-  ASSERT_TRUE(line);
-  EXPECT_EQ(line->rfind("listening on 127.0.0.1:", 0), 0u);
-  server.signal(SIGTERM);
-  EXPECT_EQ(server.wait(10s), std::optional<int>(0));
+  ServerProcess server({ZEPHRA_SERVER_BINARY, "--root", (dir.path() / "lib").string(), "--data",
+                        (dir.path() / "data").string()},
+                       {}, {"DISPLAY"});
+  EXPECT_GT(server.port(), 0);
+  EXPECT_EQ(server.stop(), std::optional<int>(0));
 }
 
 }  // namespace

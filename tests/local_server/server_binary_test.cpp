@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "platform/instance_lock.h"
-#include "tests/local_server/child_process.h"
+#include "tests/support/server_process.h"
 #include "tests/local_server/server_test_support.h"
 #include "tests/support/loopback_socket.h"
 
@@ -35,11 +35,7 @@ class ServerProgram : public ::testing::Test {
         std::vector<std::string>{"/bin/sh", (lib() / "serv.sh").string(), "--port", "0", "--data",
                                  data().string(), "--no-window"},
         "/");
-    port = 0;
-    if (auto line = child->readLine(10s)) {
-      const std::string prefix = "listening on 127.0.0.1:";
-      if (line->rfind(prefix, 0) == 0) port = std::stoi(line->substr(prefix.size()));
-    }
+    port = announcedPort(*child, 10s);
     return child;
   }
 
@@ -81,8 +77,7 @@ TEST_F(ServerProgram, ServesFromItsOwnFolderAndStopsCleanlyOnSigterm) {
   idle.set_read_timeout(5);
   ASSERT_TRUE(idle.Get("/assets/none"));
 
-  server->signal(SIGTERM);
-  EXPECT_EQ(server->wait(10s), std::optional<int>(0));
+  EXPECT_EQ(server->stop(10s), std::optional<int>(0));
 }
 
 TEST_F(ServerProgram, SecondStartExitsAtOnceAndLeavesTheFirstServing) {
@@ -100,8 +95,7 @@ TEST_F(ServerProgram, SecondStartExitsAtOnceAndLeavesTheFirstServing) {
   EXPECT_EQ(fs::last_write_time(data() / "favorites.sqlite3"), before);
 
   EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Bin"), std::string::npos);
-  first->signal(SIGINT);
-  EXPECT_EQ(first->wait(10s), std::optional<int>(0));
+  EXPECT_EQ(first->stop(10s, SIGINT), std::optional<int>(0));
 }
 
 // Fifty connections that send a header line now and then or nothing at all, kept open all along:
@@ -123,8 +117,7 @@ TEST_F(ServerProgram, SlowAndIdleClientsNeitherBlockRequestsNorTheStop) {
   EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Bin"), std::string::npos);
   for (std::size_t i = 1; i < open.size(); i += 2) sendAll(open[i], "X-Slow: 2\r\n");
 
-  server->signal(SIGTERM);
-  EXPECT_EQ(server->wait(2s), std::optional<int>(0));
+  EXPECT_EQ(server->stop(2s), std::optional<int>(0));
   for (int fd : open) ::close(fd);
 }
 
@@ -147,8 +140,7 @@ TEST_F(ServerProgram, FifoAsChannelListIsRefusedAndAGoodListIsReadLater) {
   fs::remove(list);
   writeFile(list, "#EXTM3U\n" + entry("Later", "http://l.example/1"));
   EXPECT_NE(fetch(port, "/query.php?code=&fav=0").find("Later"), std::string::npos);
-  server->signal(SIGTERM);
-  EXPECT_EQ(server->wait(2s), std::optional<int>(0));
+  EXPECT_EQ(server->stop(2s), std::optional<int>(0));
 }
 
 // Another installation's server on the port (its own data, so its own lock): a clear failure
@@ -190,11 +182,7 @@ TEST_F(ServerProgram, ReadOnlyApplicationFolderStillServesTheChannels) {
                                      "XDG_RUNTIME_DIR=" + userRuntime.string()});
   }
   ChildProcess server(command, "/");
-  int port = 0;
-  if (auto line = server.readLine(10s)) {
-    const std::string prefix = "listening on 127.0.0.1:";
-    if (line->rfind(prefix, 0) == 0) port = std::stoi(line->substr(prefix.size()));
-  }
+  const int port = announcedPort(server, 10s);
   ASSERT_GT(port, 0) << "the server did not start";
   // The secret could not be kept in the data folder: it is beside the lock, where the player
   // looks next.
@@ -206,8 +194,7 @@ TEST_F(ServerProgram, ReadOnlyApplicationFolderStillServesTheChannels) {
   EXPECT_NE(page.find("<p class=\"notice\">Favorites are unavailable"), std::string::npos) << page;
   EXPECT_EQ(retVal(fetch(port, "/valid.php?cmd=addFav&code=z&method=URL&value=http://b.example/1?x=1&y=2")), "2");
   EXPECT_NE(fetch(port, "/favmanage.php?user=z").find("Favorites are unavailable"), std::string::npos);
-  server.signal(SIGTERM);
-  EXPECT_EQ(server.wait(10s), std::optional<int>(0));
+  EXPECT_EQ(server.stop(10s), std::optional<int>(0));
   for (const fs::path& p : {dir.path(), lib(), lib() / "Program", lib() / "Program" / "www", lib() / "Program" / "www" / "localhost"})
     fs::permissions(p, fs::perms::owner_all, fs::perm_options::add);
   std::error_code ignored;

@@ -1,7 +1,6 @@
 // Channel sources: the downloader against misbehaving loopback servers, the input checks, and the
 // sources page with the merged directory through the real routes.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <atomic>
 
@@ -11,24 +10,11 @@
 #include "local_server/sources/source_fetch.h"
 #include "local_server/sources/source_input.h"
 #include "tests/local_server/server_test_support.h"
+#include "tests/support/gzip.h"
+#include "tests/support/loopback_socket.h"
 
 namespace zephra::test {
 namespace {
-
-std::string gzipped(const std::string& text) {
-  z_stream stream{};
-  if (deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw std::runtime_error("deflateInit2");
-  std::string out(deflateBound(&stream, text.size()), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  stream.avail_in = static_cast<uInt>(text.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
 
 // A provider on 127.0.0.1 whose answers the tests change while it runs.
 class Provider {
@@ -110,29 +96,6 @@ class Provider {
   std::thread m_thread;
 };
 
-// A port that takes connections (the kernel's backlog) and never says a word.
-class SilentPort {
- public:
-  SilentPort() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_fd, 8) != 0 ||
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      throw std::runtime_error("no silent port");
-    m_port = ntohs(address.sin_port);
-  }
-  ~SilentPort() { ::close(m_fd); }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/list.m3u"; }
-
- private:
-  int m_fd = -1;
-  int m_port = 0;
-};
-
 const std::string kProviderList =
     "#EXTM3U url-tvg=\"http://127.0.0.1:9/epg.xml.gz, http://127.0.0.1:9/epg2.xml\" "
     "x-tvg-url=\"file:///etc/passwd\"\n" +
@@ -152,7 +115,7 @@ FetchLimits quickLimits() {
 TEST(SourceFetch, MisbehavingServersLeaveThePreviousCopy) {
   Provider provider;
   provider.answer(200, kProviderList);
-  SilentPort silent;
+  SilentServer silent;
   TempDir dir;
   const fs::path target = dir.path() / "copy.m3u";
   const struct {
@@ -168,7 +131,7 @@ TEST(SourceFetch, MisbehavingServersLeaveThePreviousCopy) {
       {provider.url("/huge"), "larger than 1 MiB"},
       {provider.url("/endless"), "larger than 1 MiB"},
       {provider.url("/bomb"), "larger than 1 MiB"},
-      {silent.url(), "no answer within 1 second"},
+      {silent.url("list.m3u"), "no answer within 1 second"},
       {"ftp://127.0.0.1/list.m3u", "only http and https"},
   };
   for (const auto& c : cases) {
@@ -187,7 +150,7 @@ TEST(SourceFetch, MisbehavingServersLeaveThePreviousCopy) {
 }
 
 TEST(SourceFetch, CancelEndsASilentTransferAtOnce) {
-  SilentPort silent;
+  SilentServer silent;
   TempDir dir;
   FetchLimits limits;  // the real minute-long stall timeout
   std::atomic<bool> cancel{false};
@@ -195,7 +158,7 @@ TEST(SourceFetch, CancelEndsASilentTransferAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     cancel = true;
   });
-  EXPECT_THROW(fetchToFile(silent.url(), (dir.path() / "x").string(), limits, {}, &cancel),
+  EXPECT_THROW(fetchToFile(silent.url("list.m3u"), (dir.path() / "x").string(), limits, {}, &cancel),
                FetchError);
   canceller.join();
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <map>
 #include <random>
 
@@ -50,6 +51,12 @@ class Installer : public ::testing::Test {
     tree.erase("update/update.zip");
     tree.erase("update");
     return tree;
+  }
+  // Writes the package that `build` describes.
+  void writePackage(const std::function<void(ZipBuilder&)>& build) const {
+    ZipBuilder zip(package());
+    build(zip);
+    zip.close();
   }
   InstallResult install(PackageLimits limits = {}) {
     UpdateInstaller installer(docRoot().string(), limits);
@@ -118,11 +125,7 @@ TEST_F(Installer, HostilePackagesAreRejectedAndChangeNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const auto before = content();
-    {
-      ZipBuilder zip(package());
-      c.build(zip);
-      zip.close();
-    }
+    writePackage(c.build);
     const InstallResult result = install();
     EXPECT_EQ(result.outcome, Outcome::Rejected);
     EXPECT_FALSE(result.reason.empty());
@@ -190,11 +193,7 @@ TEST_F(Installer, SizeLimitsAreEnforced) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const auto before = content();
-    {
-      ZipBuilder zip(package());
-      c.build(zip);
-      zip.close();
-    }
+    writePackage(c.build);
     EXPECT_EQ(install(small).outcome, Outcome::Rejected);
     EXPECT_EQ(content(), before);
   }

@@ -16,20 +16,15 @@
 #include "common/zephra_constants.h"
 #include "player_logic/content_stamp.h"
 #include "player_logic/settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace zephra {
 namespace {
 
-class TempDir : public ::testing::Test {
+class FilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/zephra-files-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    m_dir = tmpl;
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
   std::string path(const std::string& name) const { return (m_dir / name).string(); }
   void write(const std::string& name, const std::string& bytes) const {
     fs::create_directories(fs::path(path(name)).parent_path());
@@ -39,10 +34,11 @@ class TempDir : public ::testing::Test {
     std::ifstream in(path(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  fs::path m_dir;
+  test::TempDir m_temp;
+  const fs::path m_dir = m_temp.path();
 };
 
-using ContentStamp = TempDir;
+using ContentStamp = FilesTest;
 
 TEST_F(ContentStamp, ReadsTheFirstLineWithoutLineEnds) {
   const struct {
@@ -94,7 +90,7 @@ TEST_F(ContentStamp, FailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(read("config.ini"), "keep\r\n");
 }
 
-using Settings = TempDir;
+using Settings = FilesTest;
 
 TEST_F(Settings, AccountCodeIsTheTrimmedFirstLineOrEmpty) {
   EXPECT_EQ(loadAccountCode(path("missing")), "");
@@ -177,7 +173,7 @@ std::string readWithin(const std::function<std::string()>& read, const std::func
   return "(hung)";
 }
 
-using HostileSettingsFiles = TempDir;
+using HostileSettingsFiles = FilesTest;
 
 TEST_F(HostileSettingsFiles, NonRegularOrHugeFilesAreRefusedLikeUnreadableOnes) {
   const std::string fifo = path("fifo");

@@ -1,5 +1,7 @@
 #include "player_logic/link_command.h"
 
+#include "common/contract.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -54,6 +56,17 @@ TEST(LinkCommand, DecodesAtTheFirstHashAndTheFirstBar) {
       EXPECT_EQ(got->value, c.expected->value) << c.url;
     }
   }
+}
+
+// What the directory pages write is what the player reads back, whatever the value holds.
+TEST(LinkCommand, PagesLinksDecodeToTheirKindAndValue) {
+  for (const int32_t kind : {contract::kPlayLink, contract::kAddFavoriteLink})
+    for (const std::string value : {"", "17", "http://s/live?a=1&b=2|x#y", "%20raw %7C"}) {
+      const auto decoded = decodeLinkCommand("http://127.0.0.1:8480/" + contract::linkCommand(kind, value));
+      ASSERT_TRUE(decoded) << value;
+      EXPECT_EQ(decoded->kind, kind);
+      EXPECT_EQ(decoded->value, value);
+    }
 }
 
 TEST(LinkCommand, AnyBytesAreSafe) {

@@ -51,9 +51,9 @@ TEST(ReplyReader, MissingElementOrDocumentIsAnError) {
   DocumentDouble page;
   EXPECT_THROW(readReplyNumber(page), WebViewError);
   page.elements["retTime"] = "2026-12-08";
-  EXPECT_EQ(readReplyText(page, kReplyTimeId), "2026-12-08");
+  EXPECT_EQ(readReplyText(page, contract::kReplyTimeId), "2026-12-08");
   page.hasDocument = false;
-  EXPECT_THROW(readReplyText(page, kReplyTimeId), WebViewError);
+  EXPECT_THROW(readReplyText(page, contract::kReplyTimeId), WebViewError);
 }
 
 }  // namespace

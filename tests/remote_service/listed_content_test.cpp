@@ -72,15 +72,8 @@ TEST(ListedContent, AFileSwappedAfterTheListingIsRefusedWithoutWaiting) {
 
     const fs::path package = dir.path() / "update.zip";
     auto packing = std::async(std::launch::async, [&] {
-      ZipWriter writer(package.string());
-      for (const ListedEntry& entry : listed) {
-        if (entry.kind == ListedEntry::Kind::Folder)
-          writer.addFolder(entry.name);
-        else
-          writer.addFile(entry.name, (content / entry.name).string(), entry);
-      }
       try {
-        writer.close();
+        packListing(package.string(), content.string(), listed);
       } catch (const FileRefused& e) {
         return std::string(e.what());
       }

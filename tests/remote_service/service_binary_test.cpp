@@ -6,7 +6,7 @@
 
 #include <httplib.h>
 
-#include "tests/local_server/child_process.h"
+#include "tests/support/server_process.h"
 #include "tests/local_server/server_test_support.h"
 
 #ifndef ZEPHRA_SERVICE_BINARY
@@ -46,11 +46,8 @@ std::string retTime(int port, const std::string& stamp) {
 TEST(ServiceProgram, PublishesWhileServingAndStopsOnSigterm) {
   TempDir dir;
   const std::string data = (dir.path() / "data").string();
-  ChildProcess service({ZEPHRA_SERVICE_BINARY, "--port", "0", "--data", data});
-  const auto line = service.readLine(30s);
-  ASSERT_TRUE(line);
-  ASSERT_EQ(line->rfind("listening on 127.0.0.1:", 0), 0u) << *line;
-  const int port = std::stoi(line->substr(line->rfind(':') + 1));
+  test::ServerProcess service({ZEPHRA_SERVICE_BINARY, "--data", data});
+  const int port = service.port();
   EXPECT_EQ(retTime(port, "0"), "");
 
   writeFile(dir.path() / "content" / "channels.m3u", "#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n");
@@ -68,8 +65,7 @@ TEST(ServiceProgram, PublishesWhileServingAndStopsOnSigterm) {
   EXPECT_EQ(runToEnd({"publish", (dir.path() / "content").string(), "--data", data}), 1);
   EXPECT_EQ(retTime(port, "0"), stamp);
 
-  service.signal(SIGTERM);
-  EXPECT_EQ(service.wait(30s), 0);
+  EXPECT_EQ(service.stop(30s), 0);
 }
 
 TEST(ServiceProgram, BadCommandLinesExitWithStatus2) {
@@ -84,10 +80,8 @@ TEST(ServiceProgram, BadCommandLinesExitWithStatus2) {
 
 TEST(ServiceProgram, ABusyPortIsAClearFailure) {
   TempDir dir;
-  ChildProcess first({ZEPHRA_SERVICE_BINARY, "--port", "0", "--data", (dir.path() / "a").string()});
-  const auto line = first.readLine(30s);
-  ASSERT_TRUE(line);
-  const std::string port = line->substr(line->rfind(':') + 1);
+  test::ServerProcess first({ZEPHRA_SERVICE_BINARY, "--data", (dir.path() / "a").string()});
+  const std::string port = std::to_string(first.port());
   ChildProcess second({"/bin/sh", "-c", "exec \"$0\" --port " + port + " --data \"$1\" 2>&1",
                        ZEPHRA_SERVICE_BINARY, (dir.path() / "b").string()});
   const auto said = second.readLine(30s);

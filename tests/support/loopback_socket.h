@@ -1,5 +1,5 @@
 // Raw TCP connections to a server on 127.0.0.1, for tests that must send exactly what a broken
-// or slow client sends.
+// or slow client sends, and a server that never answers.
 #pragma once
 
 #include <arpa/inet.h>
@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace zephra::test {
@@ -45,5 +46,32 @@ inline std::string readUntilClosed(int fd, std::chrono::milliseconds limit) {
   }
   return text;
 }
+
+// Accepts connections into its backlog and never answers: a server that hangs.
+class SilentServer {
+ public:
+  SilentServer() {
+    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(m_socket, 8) != 0 ||
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("cannot open a silent loopback socket");
+    m_port = ntohs(address.sin_port);
+  }
+  ~SilentServer() { ::close(m_socket); }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
+  }
+
+ private:
+  int m_socket = -1;
+  int m_port = 0;
+};
 
 }  // namespace zephra::test

@@ -11,30 +11,15 @@ namespace zephra {
 TfrmAbout* frmAbout = nullptr;
 
 TfrmAbout::TfrmAbout(const WebViewFactory& createWebView, wxWindow* parent)
-    : wxDialog(parent, wxID_ANY, "About Us", wxDefaultPosition, wxDefaultSize,
-               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
+    : ServicePageWindow(parent, wxID_ANY, "About Us", wxDefaultPosition, wxDefaultSize,
+                        wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
   SetClientSize(396, 259);
   wbAbout = browserFillingWindow(createWebView, this);
-  Bind(wxEVT_ACTIVATE, &TfrmAbout::onActivate, this);
   CentreOnScreen();
 }
 
 TfrmAbout::~TfrmAbout() { wbAbout.reset(); }
-
-bool TfrmAbout::Show(bool show) {
-  const bool changed = wxDialog::Show(show);
-  if (show) {
-    m_loads.shown();
-    FormActivate();
-  }
-  return changed;
-}
-
-void TfrmAbout::onActivate(wxActivateEvent& event) {
-  event.Skip();
-  if (m_loads.activated(event.GetActive())) FormActivate();
-}
 
 // The current base address and account code, read from the main window each time.
 void TfrmAbout::FormActivate() {

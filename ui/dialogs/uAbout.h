@@ -7,13 +7,11 @@
 #include <wx/dialog.h>
 
 #include "platform/web_view.h"
-#include "ui/dialogs/page_loads.h"
-
-class wxActivateEvent;
+#include "ui/dialogs/service_page_window.h"
 
 namespace zephra {
 
-class TfrmAbout : public wxDialog {
+class TfrmAbout : public ServicePageWindow<wxDialog> {
  public:
   explicit TfrmAbout(const WebViewFactory& createWebView, wxWindow* parent = nullptr);
   ~TfrmAbout() override;
@@ -21,13 +19,7 @@ class TfrmAbout : public wxDialog {
   std::unique_ptr<WebView> wbAbout;
 
   // Loads the About page: at every showing, and whenever the user comes back to the window.
-  void FormActivate();
-  // Shows the window and loads its page; shown already, loads it again.
-  bool Show(bool show = true) override;
-
- private:
-  void onActivate(wxActivateEvent& event);
-  PageLoads m_loads;
+  void FormActivate() override;
 };
 
 // The application's single instance, created at start (null before).

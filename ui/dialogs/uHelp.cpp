@@ -11,31 +11,16 @@ namespace zephra {
 TfrmHelp* frmHelp = nullptr;
 
 TfrmHelp::TfrmHelp(const WebViewFactory& createWebView, wxWindow* parent)
-    : wxFrame(parent, wxID_ANY, "ZephraPlayer Online Help", wxDefaultPosition, wxSize(696, 480),
-              wxDEFAULT_FRAME_STYLE) {
+    : ServicePageWindow(parent, wxID_ANY, "ZephraPlayer Online Help", wxDefaultPosition,
+                        wxSize(696, 480), wxDEFAULT_FRAME_STYLE) {
   SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
   // The browser fills the client area through every resize.
   wbHelp = browserFillingWindow(createWebView, this);
-  Bind(wxEVT_ACTIVATE, &TfrmHelp::onActivate, this);
   Bind(wxEVT_CLOSE_WINDOW, &TfrmHelp::onClose, this);
   CentreOnScreen();
 }
 
 TfrmHelp::~TfrmHelp() { wbHelp.reset(); }
-
-bool TfrmHelp::Show(bool show) {
-  const bool changed = wxFrame::Show(show);
-  if (show) {
-    m_loads.shown();
-    FormActivate();
-  }
-  return changed;
-}
-
-void TfrmHelp::onActivate(wxActivateEvent& event) {
-  event.Skip();
-  if (m_loads.activated(event.GetActive())) FormActivate();
-}
 
 // The window lives for the whole run: its close box only hides it.
 void TfrmHelp::onClose(wxCloseEvent& event) {

@@ -7,14 +7,13 @@
 #include <wx/frame.h>
 
 #include "platform/web_view.h"
-#include "ui/dialogs/page_loads.h"
+#include "ui/dialogs/service_page_window.h"
 
-class wxActivateEvent;
 class wxCloseEvent;
 
 namespace zephra {
 
-class TfrmHelp : public wxFrame {
+class TfrmHelp : public ServicePageWindow<wxFrame> {
  public:
   explicit TfrmHelp(const WebViewFactory& createWebView, wxWindow* parent = nullptr);
   ~TfrmHelp() override;
@@ -22,14 +21,10 @@ class TfrmHelp : public wxFrame {
   std::unique_ptr<WebView> wbHelp;
 
   // Loads the Help start page: at every showing, and whenever the user comes back to the window.
-  void FormActivate();
-  // Shows the window and loads its page; shown already, loads it again.
-  bool Show(bool show = true) override;
+  void FormActivate() override;
 
  private:
-  void onActivate(wxActivateEvent& event);
   void onClose(wxCloseEvent& event);
-  PageLoads m_loads;
 };
 
 // The application's single instance, created at start (null before).

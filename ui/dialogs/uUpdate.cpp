@@ -9,6 +9,7 @@
 #include <wx/settings.h>
 #include <wx/stattext.h>
 
+#include "common/contract.h"
 #include "player_logic/content_stamp.h"
 #include "player_logic/service_addresses.h"
 #include "ui/dialogs/lazy_web_view.h"
@@ -21,7 +22,7 @@ TfmUpdate* fmUpdate = nullptr;
 namespace {
 
 // Where the local server picks the package up, relative to AppDir.
-constexpr const char* kPackageFile = "lib/Program/www/localhost/update/update.zip";
+const std::string kPackageFile = std::string(contract::kDocumentRoot) + contract::kUpdatePackage;
 
 TfrmMain& mainWindow() {
   if (!frmMain) throw std::logic_error("The main window does not exist");

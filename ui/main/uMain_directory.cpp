@@ -2,6 +2,7 @@
 #include <wx/checkbox.h>
 #include <wx/menuitem.h>
 
+#include "common/contract.h"
 #include "player_logic/link_command.h"
 #include "player_logic/service_addresses.h"
 #include "ui/controls/ImageButton.h"
@@ -13,21 +14,14 @@
 
 namespace zephra {
 
-namespace {
-
-constexpr int32_t kPlayCommand = 1;
-constexpr int32_t kAddFavoriteCommand = 2;
-
-}  // namespace
-
 // Every navigation passes through here, sub-frames and our own requests included. It never
 // cancels: a link command is acted on and the browser then goes on as with any other link.
 void TfrmMain::tabBrowserwbAppBeforeNavigate2(const std::string& URL) {
   const std::optional<LinkCommand> command = decodeLinkCommand(URL);
   if (!command) return;
-  if (command->kind == kPlayCommand) {
+  if (command->kind == contract::kPlayLink) {
     playLinkValue(command->value);
-  } else if (command->kind == kAddFavoriteCommand) {
+  } else if (command->kind == contract::kAddFavoriteLink) {
     addFavoriteById(command->value);
   }
 }

@@ -11,13 +11,6 @@
 
 namespace zephra {
 
-namespace {
-
-constexpr int32_t kFavoriteAdded = 1;
-constexpr int32_t kFavoriteRefused = 2;
-
-}  // namespace
-
 void TfrmMain::addFavoriteById(const std::string& id) {
   setStatusText("Adding Favorite");
   wbQuery->navigate(addFavoriteByIdUrl(LocalBase, AccountCode, id));
@@ -30,16 +23,16 @@ void TfrmMain::addFavoriteByUrl(const std::string& url) {
 
 void TfrmMain::mnuAddFavClick() { addFavoriteByUrl(CurrentUrl); }
 
-// A page without a readable "retVal" number (the browser's own error page, say) throws here and
+// A page without a readable reply number (the browser's own error page, say) throws here and
 // ends the handling: no refresh, and "Adding Favorite" stays.
 void TfrmMain::wbQueryDocumentComplete() {
   const int32_t reply = readReplyNumber(*wbQuery);
-  if (reply == kFavoriteAdded) {
+  if (reply == contract::kReplyDone) {
     setStatusText("New Favorite Added Successfuly - Refreshing content");
     // Reloads whatever wbApp shows, visible or not; the reload is not waited for.
     wbApp().refresh();
     setStatusText("Channels refreshed");
-  } else if (reply == kFavoriteRefused) {
+  } else if (reply == contract::kReplyRefused) {
     setStatusText("Favorite Addition Failed");
     wbApp().refresh();
   }

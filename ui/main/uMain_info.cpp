@@ -13,11 +13,11 @@
 namespace zephra {
 
 void TfrmMain::wbUpdateNavigateComplete2() {
-  if (readReplyNumber(*wbUpdate) != 1) return;
+  if (readReplyNumber(*wbUpdate) != contract::kReplyDone) return;
   const int answer = m_platform.messageBox(this, "New updates Available.\r\nDo you want to download the new updates?",
                                            "Application updates", wxYES_NO | wxYES_DEFAULT | wxICON_NONE);
   if (answer != wxID_YES) return;
-  const std::string stamp = readReplyText(*wbUpdate, kReplyTimeId);
+  const std::string stamp = readReplyText(*wbUpdate, contract::kReplyTimeId);
   if (!fmUpdate) throw std::logic_error("The Updates window does not exist");
   // A reply loaded again while the window is up must not open it a second time.
   if (fmUpdate->IsModal()) return;

@@ -4,6 +4,7 @@
 // the channel's link goes.
 #include <optional>
 
+#include "common/contract.h"
 #include "player_logic/link_command.h"
 #include "ui/main/channel_zap.h"
 #include "ui/main/uMain.h"
@@ -24,7 +25,7 @@ std::vector<PageChannel> pageChannels(WebView& page) {
   std::vector<PageChannel> channels;
   for (PageLink& link : page.readLinks(kPlayLinks)) {
     const std::optional<LinkCommand> command = decodeLinkCommand(link.address);
-    if (command && command->kind == 1) channels.push_back({command->value, std::move(link.text)});
+    if (command && command->kind == contract::kPlayLink) channels.push_back({command->value, std::move(link.text)});
   }
   return channels;
 }

@@ -1,15 +1,17 @@
 // Guides made to exhaust the server: each is refused with its reason and the guide before it
 // stays; a stop or a failure gives the disk back.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <ctime>
 
 #include "local_server/guide/guide_import.h"
 #include "tests/local_server/guide/guide_test_support.h"
+#include "tests/support/gzip.h"
 
 namespace zephra::guide::test {
 namespace {
+
+using zephra::test::gzipped;
 
 std::string soon(int minutes) {
   const std::time_t t = std::time(nullptr) + minutes * 60;
@@ -18,27 +20,6 @@ std::string soon(int minutes) {
   char text[32];
   std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
   return text;
-}
-
-// `text` as gzip, in `members` members one after another.
-std::string gzip(const std::string& text, std::size_t members = 1) {
-  std::string out;
-  const std::size_t step = (text.size() + members - 1) / members;
-  for (std::size_t at = 0; at < text.size(); at += step) {
-    const std::string part = text.substr(at, step);
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string packed(deflateBound(&z, static_cast<uLong>(part.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(part.data()));
-    z.avail_in = static_cast<uInt>(part.size());
-    z.next_out = reinterpret_cast<Bytef*>(packed.data());
-    z.avail_out = static_cast<uInt>(packed.size());
-    deflate(&z, Z_FINISH);
-    packed.resize(z.total_out);
-    deflateEnd(&z);
-    out += packed;
-  }
-  return out;
 }
 
 // `count` programmes of one channel, a minute each from now on.
@@ -70,7 +51,7 @@ class GuideLimits : public ::testing::Test {
 TEST_F(GuideLimits, HostileGuidesAreRefusedWithTheirReasonAndTheOldGuideKept) {
   std::string attributes, bigTag(100 * 1024, 'x');
   for (int i = 0; i < 300; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
-  const std::string bomb = gzip(tv("<!--" + std::string(4 << 20, ' ') + "-->"));
+  const std::string bomb = gzipped(tv("<!--" + std::string(4 << 20, ' ') + "-->"));
   ASSERT_LT(bomb.size(), 10000u);
   std::atomic<bool> stopped{true};
   const struct {
@@ -124,7 +105,7 @@ TEST_F(GuideLimits, LegalGuidesPassTheGuard) {
       "<?style a=\"[\"?><tv a=\"x=y\" b='>'>" + show + "</tv>",
       "\xEF\xBB\xBF" + tv(show),
       utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?><tv>" + show + "</tv>"),
-      gzip(tv(show + std::string(300000, ' ') + show), 2),
+      gzipped(tv(show + std::string(300000, ' ') + show), 2),
   };
   for (const std::string& text : cases) {
     SCOPED_TRACE(text.substr(0, 40));

@@ -60,21 +60,25 @@ INSTANTIATE_TEST_SUITE_P(
                    "\xD0\x9C", "", "", ""},
         ExtInfCase{"-1,", "", "", "", "", ""}));
 
-TEST(ExtInfTest, UnclosedQuoteFallsBackToFirstComma) {
-  const ExtInfFields f = parseExtInf("-1 tvg-name=\"abc,Name");
-  EXPECT_TRUE(f.unclosedQuote);
-  EXPECT_TRUE(f.hasNameSeparator);
-  EXPECT_EQ(f.name, "Name");
-  EXPECT_EQ(f.tvgName, "abc");
-}
-
-TEST(ExtInfTest, MissingSeparatorStillReadsAttributes) {
-  const ExtInfFields f = parseExtInf("-1 tvg-id=\"x\" tvg-name=\"Named\"");
-  EXPECT_FALSE(f.hasNameSeparator);
-  EXPECT_FALSE(f.unclosedQuote);
-  EXPECT_EQ(f.name, "");
-  EXPECT_EQ(f.tvgId, "x");
-  EXPECT_EQ(f.tvgName, "Named");
+// An unclosed quote falls back to the first comma; without a separator the attributes are
+// still read.
+TEST(ExtInfTest, BrokenLinesKeepWhatTheyCan) {
+  const struct {
+    const char* text;
+    bool unclosedQuote, hasNameSeparator;
+    const char *name, *tvgId, *tvgName;
+  } cases[] = {
+      {"-1 tvg-name=\"abc,Name", true, true, "Name", "", "abc"},
+      {"-1 tvg-id=\"x\" tvg-name=\"Named\"", false, false, "", "x", "Named"},
+  };
+  for (const auto& c : cases) {
+    const ExtInfFields f = parseExtInf(c.text);
+    EXPECT_EQ(f.unclosedQuote, c.unclosedQuote) << c.text;
+    EXPECT_EQ(f.hasNameSeparator, c.hasNameSeparator) << c.text;
+    EXPECT_EQ(f.name, c.name) << c.text;
+    EXPECT_EQ(f.tvgId, c.tvgId) << c.text;
+    EXPECT_EQ(f.tvgName, c.tvgName) << c.text;
+  }
 }
 
 TEST(ExtInfTest, DegenerateInputsDoNotOverrun) {

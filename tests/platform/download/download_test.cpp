@@ -18,6 +18,7 @@
 
 #include "platform/download.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace zephra::test {
 namespace {
@@ -67,9 +68,6 @@ class DownloadTest : public ::testing::Test {
   static constexpr size_t kSize = 300000;
 
   void SetUp() override {
-    char pattern[] = "/tmp/zephra-download-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_root = pattern;
     auto& http = m_server.http();
     http.Get("/pkg", [this](const httplib::Request&, httplib::Response& res) {
       // In pieces, so that the transfer reports progress on the way.
@@ -111,8 +109,6 @@ class DownloadTest : public ::testing::Test {
   void TearDown() override {
     m_gate.open();
     m_server.stop();
-    std::error_code ignored;
-    fs::remove_all(m_root, ignored);
   }
 
   Download download(const std::string& path, const fs::path& target) {
@@ -131,7 +127,8 @@ class DownloadTest : public ::testing::Test {
     return names;
   }
 
-  fs::path m_root;
+  TempDir m_dir;
+  const fs::path m_root = m_dir.path();
   std::string m_package = package(kSize);
   LoopbackServer m_server;
   Gate m_gate;

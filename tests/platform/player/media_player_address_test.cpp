@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/platform/player/player_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -15,17 +16,6 @@ using std::chrono::seconds;
 
 class PlayerAddressTest : public PlayerTest {
  protected:
-  void SetUp() override {
-    PlayerTest::SetUp();
-    char pattern[] = "/tmp/zephra-address-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-  }
-  void TearDown() override {
-    PlayerTest::TearDown();
-    fs::remove_all(m_dir);
-  }
-
   // Waits until the player has settled on an outcome for the address just given, as reported
   // through the status event.
   std::string settledStatus() {
@@ -45,7 +35,8 @@ class PlayerAddressTest : public PlayerTest {
                  "#EXTINF:10.0,\n" + segment + "\n#EXT-X-ENDLIST\n";
   }
 
-  fs::path m_dir;
+  TempDir m_temp;
+  const fs::path m_dir = m_temp.path();
   std::string m_manifest;
 };
 

@@ -110,9 +110,7 @@ TEST_F(PlayerTest, AHandlerMayDestroyThePlayer) {
 }
 
 TEST_F(PlayerTest, ClosingTheParentFirstStopsThePlayerCleanly) {
-  createPlayer();
-  m_player->setUrl(url("clip"));
-  ASSERT_TRUE(waitForStatus("Playing"));
+  ASSERT_TRUE(startPlaying("clip"));
   m_frame->Destroy();
   m_frame = nullptr;
   pumpFor(std::chrono::milliseconds(100));

@@ -91,15 +91,10 @@ TEST_F(PlayerTest, OpensAStreamRaisesMediaChangeOnTheUiThreadAndPlays) {
 }
 
 TEST_F(PlayerTest, StopThenASecondAddressPlays) {
-  createPlayer();
-  m_player->setUrl(url("first"));
-  ASSERT_TRUE(waitForStatus("Playing"));
+  ASSERT_TRUE(startPlaying("first"));
   m_player->stop();
   ASSERT_TRUE(waitForStatus("Stopped"));
-  // The main window's channel switch: stop, new address, play.
-  m_player->stop();
-  m_player->setUrl(url("second"));
-  m_player->play();
+  switchTo("second");
   ASSERT_TRUE(waitForMediaChanges(2));
   ASSERT_TRUE(waitForStatus("Playing"));
   EXPECT_EQ(requestsFor("/second.ts"), 1) << "play right after setting the address must not open it twice";
@@ -107,12 +102,8 @@ TEST_F(PlayerTest, StopThenASecondAddressPlays) {
 }
 
 TEST_F(PlayerTest, SwitchingWhilePlayingEndsOnTheNewStream) {
-  createPlayer();
-  m_player->setUrl(url("first"));
-  ASSERT_TRUE(waitForStatus("Playing"));
-  m_player->stop();
-  m_player->setUrl(url("second"));
-  m_player->play();
+  ASSERT_TRUE(startPlaying("first"));
+  switchTo("second");
   ASSERT_TRUE(waitForMediaChanges(2));
   ASSERT_TRUE(waitForStatus("Playing"));
   // No late report of the first stream's end may overwrite the second one's status.
@@ -122,9 +113,7 @@ TEST_F(PlayerTest, SwitchingWhilePlayingEndsOnTheNewStream) {
 }
 
 TEST_F(PlayerTest, PauseAndPlayResume) {
-  createPlayer();
-  m_player->setUrl(url("clip"));
-  ASSERT_TRUE(waitForStatus("Playing"));
+  ASSERT_TRUE(startPlaying("clip"));
   m_player->pause();
   ASSERT_TRUE(waitForStatus("Paused"));
   m_player->play();
@@ -134,9 +123,7 @@ TEST_F(PlayerTest, PauseAndPlayResume) {
 }
 
 TEST_F(PlayerTest, PlayAfterStopReopensTheAddress) {
-  createPlayer();
-  m_player->setUrl(url("clip"));
-  ASSERT_TRUE(waitForStatus("Playing"));
+  ASSERT_TRUE(startPlaying("clip"));
   m_player->stop();
   ASSERT_TRUE(waitForStatus("Stopped"));
   m_player->play();
@@ -146,16 +133,12 @@ TEST_F(PlayerTest, PlayAfterStopReopensTheAddress) {
 }
 
 TEST_F(PlayerTest, AnAddressSetWhilePausedStillPlays) {
-  createPlayer();
-  m_player->setUrl(url("first"));
-  ASSERT_TRUE(waitForStatus("Playing"));
+  ASSERT_TRUE(startPlaying("first"));
   m_player->pause();
   ASSERT_TRUE(waitForStatus("Paused"));
   m_statuses.clear();
   // As a channel switch does it: the paused item is stopped and the next one opened.
-  m_player->stop();
-  m_player->setUrl(url("second"));
-  m_player->play();
+  switchTo("second");
   ASSERT_TRUE(waitForMediaChanges(2));
   ASSERT_TRUE(waitForStatus("Playing")) << m_player->status();
   // The unpause for the new item reaches the engine before the old item's end: the item being
@@ -201,9 +184,7 @@ TEST_F(PlayerTest, MuteAndVolumeHoldAcrossStreams) {
 }
 
 TEST_F(PlayerTest, StatusChangeReportsEveryChangeOnce) {
-  createPlayer();
-  m_player->setUrl(url("clip"));
-  ASSERT_TRUE(waitForStatus("Playing"));
+  ASSERT_TRUE(startPlaying("clip"));
   m_player->pause();
   ASSERT_TRUE(waitForStatus("Paused"));
   pumpFor(std::chrono::milliseconds(200));
@@ -213,13 +194,9 @@ TEST_F(PlayerTest, StatusChangeReportsEveryChangeOnce) {
 }
 
 TEST_F(PlayerTest, AChannelSwitchInOneEventBatchReportsEveryStatusOnTheWay) {
-  createPlayer();
-  m_player->setUrl(url("first"));
-  ASSERT_TRUE(waitForStatus("Playing"));
+  ASSERT_TRUE(startPlaying("first"));
   m_statuses.clear();
-  m_player->stop();
-  m_player->setUrl(url("second"));
-  m_player->play();
+  switchTo("second");
   // The UI thread stays busy while the engine works through the switch, so its events reach
   // the player together, in one batch.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));

@@ -12,10 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
@@ -23,6 +20,7 @@
 
 #include "platform/media_player_mpv.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/wx_test_util.h"
 
 namespace zephra::test {
@@ -31,33 +29,6 @@ inline std::string readTestClip() {
   std::ifstream in(ZEPHRA_PLAYER_TEST_CLIP, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-// Accepts connections into its backlog and never answers: a server that hangs.
-class SilentServer {
- public:
-  SilentServer() {
-    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(m_socket, 8) != 0 ||
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      throw std::runtime_error("cannot open a silent loopback socket");
-    m_port = ntohs(address.sin_port);
-  }
-  ~SilentServer() { ::close(m_socket); }
-  SilentServer(const SilentServer&) = delete;
-  SilentServer& operator=(const SilentServer&) = delete;
-  std::string url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
-  }
-
- private:
-  int m_socket = -1;
-  int m_port = 0;
-};
 
 class PlayerTest : public ::testing::Test {
  protected:
@@ -108,6 +79,20 @@ class PlayerTest : public ::testing::Test {
   }
 
   std::string url(const std::string& name) const { return m_server.base() + name + ".ts"; }
+
+  // The main window's channel switch: stop, the new address, play.
+  void switchTo(const std::string& name) {
+    m_player->stop();
+    m_player->setUrl(url(name));
+    m_player->play();
+  }
+
+  // A new player given the address of `name`: true once it plays.
+  bool startPlaying(const std::string& name) {
+    createPlayer();
+    m_player->setUrl(url(name));
+    return waitForStatus("Playing");
+  }
 
   bool waitForStatus(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     return pumpUntil([&] { return m_player->status() == text; }, timeout);

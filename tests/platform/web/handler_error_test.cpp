@@ -15,6 +15,7 @@
 #include "platform/web_view.h"
 #include "tests/platform/web/web_test_support.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/wx_test_main.h"
 #include "tests/support/wx_test_util.h"
 #include "platform/toolkit_sanitizer_options.h"
 
@@ -75,21 +76,4 @@ TEST(HandlerErrorTest, ThrowingHandlersReachTheApplicationAndTheBrowserGoesOn) {
 }  // namespace
 }  // namespace zephra::test
 
-int main(int argc, char** argv) {
-  setenv("GDK_BACKEND", "x11", 1);
-  if (!std::getenv("XDG_RUNTIME_DIR")) {
-    const std::string dir = "/tmp/zephra-test-runtime-" + std::to_string(getuid());
-    mkdir(dir.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  wxApp::SetInstance(new DroppingApp());
-  int wxArgc = 1;
-  char* wxArgv[] = {argv[0], nullptr};
-  if (!wxEntryStart(wxArgc, wxArgv)) return 2;
-  wxTheApp->CallOnInit();
-  const int result = RUN_ALL_TESTS();
-  wxEntryCleanup();
-  return result;
-}
+int main(int argc, char** argv) { return zephra::test::runWxTests<DroppingApp>(argc, argv); }

@@ -23,17 +23,12 @@ const wxColour kBackdrop(1, 2, 3);
 class ImageButtonTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::writeFile("off.bmp", test::keyedBmp(10, 10, kRed, kKey));
-    test::writeFile("on.bmp", test::keyedBmp(10, 10, kGreen, kKey));
-    test::writeFile("hover.bmp", test::keyedBmp(10, 10, kBlue, kKey));
     test::writeFile("prev.bmp", test::keyedBmp(10, 10, kGrey, kKey));
     m_frame = new wxFrame(nullptr, wxID_ANY, "buttons");
     m_host = std::make_unique<GraphicHost>(m_frame);
     m_button = std::make_unique<TImageButton>(*m_host);
     m_button->setBounds(5, 5, 10, 10);
-    m_button->ImageOff = "off.bmp";
-    m_button->ImageOn = "on.bmp";
-    m_button->ImageHover = "hover.bmp";
+    test::giveStatePictures(*m_button, 10, 10, kRed, kGreen, kBlue, kKey);
     m_button->OnEnter = [this](TImageButton*) { ++m_enters; };
     m_button->OnExit = [this](TImageButton*) { ++m_exits; };
     m_button->OnClick = [this](TImageButton* sender) {
@@ -47,9 +42,10 @@ class ImageButtonTest : public ::testing::Test {
     m_frame->Destroy();
   }
 
-  // The colour the button puts at its centre, painted over a backdrop (backdrop = nothing shown).
-  wxColour shownColour() {
-    wxBitmap target(20, 20, 24);
+  // The colour the button puts at (x, y), by default its centre, painted over a backdrop
+  // (backdrop = nothing shown).
+  wxColour shownColour(int x = 10, int y = 10) {
+    wxBitmap target(40, 40, 24);
     {
       wxMemoryDC dc(target);
       dc.SetBackground(wxBrush(kBackdrop));
@@ -57,7 +53,7 @@ class ImageButtonTest : public ::testing::Test {
       m_host->paintControls(dc);
     }
     const wxImage image = target.ConvertToImage();
-    return wxColour(image.GetRed(10, 10), image.GetGreen(10, 10), image.GetBlue(10, 10));
+    return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
   }
 
   void showPrevious() {
@@ -226,28 +222,17 @@ TEST_F(ImageButtonTest, EveryLoadReadsTheFileAgain) {
 TEST_F(ImageButtonTest, PictureIsDrawnAtNaturalSizeClippedToTheBounds) {
   test::writeFile("big.bmp", test::keyedBmp(30, 30, kBlue, kKey));
   test::writeFile("small.bmp", test::keyedBmp(3, 3, kBlue, kKey));
-  auto colourAt = [this](int x, int y) {
-    wxBitmap target(40, 40, 24);
-    {
-      wxMemoryDC dc(target);
-      dc.SetBackground(wxBrush(kBackdrop));
-      dc.Clear();
-      m_host->paintControls(dc);
-    }
-    const wxImage image = target.ConvertToImage();
-    return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
-  };
   m_button->ImageOff = "big.bmp";
   m_button->refreshImage();
-  EXPECT_EQ(kBlue, colourAt(14, 14));
-  EXPECT_EQ(kBackdrop, colourAt(15, 15));  // outside the 10x10 bounds
-  EXPECT_EQ(kBackdrop, colourAt(4, 5));
+  EXPECT_EQ(kBlue, shownColour(14, 14));
+  EXPECT_EQ(kBackdrop, shownColour(15, 15));  // outside the 10x10 bounds
+  EXPECT_EQ(kBackdrop, shownColour(4, 5));
   m_button->ImageOff = "small.bmp";
   m_button->refreshImage();
-  EXPECT_EQ(kBlue, colourAt(6, 5));
-  EXPECT_EQ(kBackdrop, colourAt(9, 9));  // not stretched, not centred
+  EXPECT_EQ(kBlue, shownColour(6, 5));
+  EXPECT_EQ(kBackdrop, shownColour(9, 9));  // not stretched, not centred
   m_button->hide();
-  EXPECT_EQ(kBackdrop, colourAt(6, 5));
+  EXPECT_EQ(kBackdrop, shownColour(6, 5));
 }
 
 }  // namespace

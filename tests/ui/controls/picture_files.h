@@ -13,6 +13,9 @@
 #include <wx/colour.h>
 #include <wx/image.h>
 
+#include "tests/support/temp_dir.h"
+#include "ui/controls/ImageButton.h"
+
 namespace zephra::test {
 
 using Bytes = std::vector<unsigned char>;
@@ -69,26 +72,33 @@ inline void writeFile(const std::string& name, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Plain off, on and hover pictures of the button's size with `key` corners, written to off.bmp,
+// on.bmp and hover.bmp of the current folder and given to `button`.
+inline void giveStatePictures(TImageButton& button, int width, int height, const wxColour& off, const wxColour& on,
+                              const wxColour& hover, const wxColour& key) {
+  writeFile("off.bmp", keyedBmp(width, height, off, key));
+  writeFile("on.bmp", keyedBmp(width, height, on, key));
+  writeFile("hover.bmp", keyedBmp(width, height, hover, key));
+  button.ImageOff = "off.bmp";
+  button.ImageOn = "on.bmp";
+  button.ImageHover = "hover.bmp";
+}
+
 // A fresh folder made current for the length of a test; the previous folder is restored after.
 class ScratchFolder {
  public:
-  ScratchFolder() : m_previous(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zephra-pictures-XXXXXX").string();
-    m_path = mkdtemp(pattern.data());
-    std::filesystem::current_path(m_path);
-  }
+  ScratchFolder() : m_previous(std::filesystem::current_path()) { std::filesystem::current_path(m_dir.path()); }
   ~ScratchFolder() {
     std::error_code ignored;
     std::filesystem::current_path(m_previous, ignored);
-    std::filesystem::remove_all(m_path, ignored);
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& path() const { return m_path; }
+  const std::filesystem::path& path() const { return m_dir.path(); }
 
  private:
   std::filesystem::path m_previous;
-  std::filesystem::path m_path;
+  TempDir m_dir;
 };
 
 }  // namespace zephra::test

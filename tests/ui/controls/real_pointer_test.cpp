@@ -25,16 +25,11 @@ class RealPointerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display";
-    test::writeFile("off.bmp", test::keyedBmp(40, 30, *wxRED, kKey));
-    test::writeFile("on.bmp", test::keyedBmp(40, 30, *wxGREEN, kKey));
-    test::writeFile("hover.bmp", test::keyedBmp(40, 30, *wxBLUE, kKey));
     m_frame = new wxFrame(nullptr, wxID_ANY, "pointer", wxPoint(100, 100), wxSize(300, 200));
     m_host = std::make_unique<GraphicHost>(m_frame);
     m_button = std::make_unique<TImageButton>(*m_host);
     m_button->setBounds(20, 20, 40, 30);
-    m_button->ImageOff = "off.bmp";
-    m_button->ImageOn = "on.bmp";
-    m_button->ImageHover = "hover.bmp";
+    test::giveStatePictures(*m_button, 40, 30, *wxRED, *wxGREEN, *wxBLUE, kKey);
     m_button->OnClick = [this](TImageButton*) { ++m_clicks; };
     m_button->refreshImage();
     // A windowed child lies over part of the graphic controls.

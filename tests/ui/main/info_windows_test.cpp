@@ -5,33 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/wx_test_util.h"
-#include "tests/ui/main/main_window_doubles.h"
-#include "tests/ui/main/remote_service_double.h"
-#include "ui/dialogs/uAbout.h"
-#include "ui/dialogs/uHelp.h"
+#include "tests/ui/main/info_windows_fixture.h"
 
 namespace zephra::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-class InfoWindowsTest : public MainWindowTest {
+class InfoWindowsTest : public InfoWindowsFixture {
  protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    doubles.remoteBase = remote.base();
-    remote.setReply("<html><body><input id=\"retVal\" value=\"0\"></body></html>");  // nothing new
-  }
-  void TearDown() override {
-    delete frmAbout;
-    frmAbout = nullptr;
-    delete frmHelp;
-    frmHelp = nullptr;
-    pumpFor(20ms);
-    MainWindowTest::TearDown();
-  }
-
   TfrmMain& openWithInfoWindows() {
     PlatformParts services = doubles.services();
     services.createWebView = &createWebView;
@@ -58,8 +40,6 @@ class InfoWindowsTest : public MainWindowTest {
     window().About1Click();
     return requested;
   }
-
-  RemoteServiceDouble remote;
 };
 
 TEST_F(InfoWindowsTest, WindowsHaveTheirCaptionsSizesAndBorders) {

@@ -10,10 +10,7 @@
 #include <wx/statusbr.h>
 
 #include "tests/platform/web/web_test_support.h"
-#include "tests/ui/main/main_window_doubles.h"
-#include "tests/ui/main/remote_service_double.h"
-#include "ui/dialogs/uAbout.h"
-#include "ui/dialogs/uHelp.h"
+#include "tests/ui/main/info_windows_fixture.h"
 // Last: it brings Xlib, whose macros clash with the headers above.
 #include "tests/support/window_manager.h"
 
@@ -82,13 +79,11 @@ long userTime(wxWindow* top) {
   return property(static_cast<::Window>(timeWindow), "_NET_WM_USER_TIME", XA_CARDINAL);
 }
 
-class InfoWindowsUnderWindowManager : public MainWindowTest {
+class InfoWindowsUnderWindowManager : public InfoWindowsFixture {
  protected:
   void SetUp() override {
-    MainWindowTest::SetUp();
+    InfoWindowsFixture::SetUp();
     ASSERT_TRUE(m_manager.started()) << "openbox did not start (scripts/install-deps.sh installs it)";
-    doubles.remoteBase = remote.base();
-    remote.setReply("<html><body><input id=\"retVal\" value=\"0\"></body></html>");  // nothing new
     open().Show();
     frmAbout = new TfrmAbout(counted(aboutNavigations));
     frmHelp = new TfrmHelp(counted(helpNavigations));
@@ -98,14 +93,6 @@ class InfoWindowsUnderWindowManager : public MainWindowTest {
     wxStatusBar* status = window().sbStatus;
     ASSERT_TRUE(clickAt(status->ClientToScreen(wxPoint(status->GetSize().x / 2, status->GetSize().y / 2)), 1));
     ASSERT_TRUE(pumpUntil([&] { return window().IsActive(); }, 10s));
-  }
-  void TearDown() override {
-    delete frmAbout;
-    frmAbout = nullptr;
-    delete frmHelp;
-    frmHelp = nullptr;
-    pumpFor(20ms);
-    MainWindowTest::TearDown();
   }
 
   WebViewFactory counted(int& navigations) {
@@ -152,7 +139,6 @@ class InfoWindowsUnderWindowManager : public MainWindowTest {
   static constexpr const char* kAbout = "/about-soft.php?code=";
   static constexpr const char* kHelp = "/help-soft.php";
   WindowManager m_manager;
-  RemoteServiceDouble remote;
   int aboutNavigations = 0, helpNavigations = 0;
 };
 

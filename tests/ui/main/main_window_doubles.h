@@ -17,6 +17,7 @@
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 
+#include "tests/support/temp_dir.h"
 #include "ui/dialogs/lazy_web_view.h"
 #include "ui/frames/uFrame.h"
 #include "ui/frames/uFrame2.h"
@@ -227,9 +228,6 @@ inline void writeSkinPictures(const std::filesystem::path& dir) {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zephra-main-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_root = pattern;
     std::filesystem::create_directories(m_root / "app" / "lib");
     std::filesystem::create_directories(m_root / "pictures");
     writeSkinPictures(m_root / "pictures");
@@ -242,8 +240,6 @@ class MainWindowTest : public ::testing::Test {
   void TearDown() override {
     closeWindow();
     std::filesystem::current_path(m_oldCwd);
-    std::error_code ignored;
-    std::filesystem::remove_all(m_root, ignored);
   }
 
   void writeConfig(const std::string& content) {
@@ -276,7 +272,8 @@ class MainWindowTest : public ::testing::Test {
   PlatformDoubles doubles;
 
  private:
-  std::filesystem::path m_root;
+  TempDir m_dir;
+  const std::filesystem::path m_root = m_dir.path();
   std::filesystem::path m_oldCwd;
   TfrmMain* m_window = nullptr;
 };

@@ -25,7 +25,9 @@
 #include <unistd.h>
 
 #include "common/zephra_constants.h"
+#include "tests/support/child_process.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
 
 #ifndef ZEPHRA_APP_DIR
 #error "ZEPHRA_APP_DIR must name the staged application folder"
@@ -81,19 +83,6 @@ inline bool portInUse(int port) {
   return used;
 }
 
-// Processes whose executable is exactly `path` (the copy's own server, nothing else).
-inline std::vector<pid_t> processesRunning(const fs::path& path) {
-  std::vector<pid_t> pids;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::error_code error;
-    const fs::path exe = fs::read_symlink(entry.path() / "exe", error);
-    if (!error && exe == path) pids.push_back(static_cast<pid_t>(std::stoi(name)));
-  }
-  return pids;
-}
-
 inline std::string run(const std::string& command) {
   std::string out;
   if (FILE* pipe = popen(command.c_str(), "r")) {
@@ -132,9 +121,6 @@ class ProgramFixture : public ::testing::Test {
     ASSERT_FALSE(portInUse(kLocalServerPort))
         << "port " << kLocalServerPort << " is taken: another local server runs on this machine";
 
-    char pattern[] = "/tmp/zephra-program-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_root = pattern;
     m_app = m_root / "app";
     fs::copy(ZEPHRA_APP_DIR, m_app, fs::copy_options::recursive);
     ASSERT_TRUE(fs::exists(m_app / "lib" / "zephra-server")) << "build the local server first";
@@ -148,7 +134,6 @@ class ProgramFixture : public ::testing::Test {
       waitpid(m_program, nullptr, 0);
     }
     stopLocalServer();
-    if (!m_root.empty()) fs::remove_all(m_root, m_ignored);
   }
 
   fs::path docRoot() const { return m_app / "lib" / "Program" / "www" / "localhost"; }
@@ -275,7 +260,8 @@ class ProgramFixture : public ::testing::Test {
     return text;
   }
 
-  fs::path m_root;
+  TempDir m_dir;
+  const fs::path m_root = m_dir.path();
   fs::path m_app;
   std::error_code m_ignored;
   pid_t m_program = -1;

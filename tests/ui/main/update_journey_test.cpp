@@ -5,7 +5,7 @@
 #include <optional>
 #include <regex>
 
-#include "tests/local_server/child_process.h"
+#include "tests/support/server_process.h"
 #include "tests/ui/main/program_fixture.h"
 
 #ifndef ZEPHRA_SERVICE_BINARY
@@ -34,24 +34,17 @@ int visibleCount(const std::string& title) {
 // becomes an event.
 class ServiceProcess {
  public:
-  explicit ServiceProcess(const fs::path& data)
-      : m_data(data), m_child({ZEPHRA_SERVICE_BINARY, "--port", "0", "--data", data.string()}) {
-    const auto line = m_child.readLine(30s);
-    std::smatch match;
-    if (!line || !std::regex_match(*line, match, std::regex(R"(listening on 127\.0\.0\.1:(\d+))")))
-      throw std::runtime_error("zephra-service did not start: " + line.value_or("(nothing)"));
-    m_port = std::stoi(match[1]);
+  explicit ServiceProcess(const fs::path& data) : m_data(data), m_service({ZEPHRA_SERVICE_BINARY, "--data", data.string()}) {
     m_reader = std::thread([this] {
-      while (const auto logged = m_child.readLine(std::chrono::hours(1))) log.add(*logged);
+      while (const auto logged = m_service.process().readLine(std::chrono::hours(1))) log.add(*logged);
     });
   }
   ~ServiceProcess() {
-    m_child.signal(SIGTERM);
-    m_child.wait(10s);
+    m_service.stop();
     m_reader.join();
   }
-  int port() const { return m_port; }
-  std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+  int port() const { return m_service.port(); }
+  std::string base() const { return m_service.base(); }
 
   // Publishes `channels` as the content's channel list; the new stamp.
   std::string publish(const fs::path& content, const std::string& channels) {
@@ -69,8 +62,7 @@ class ServiceProcess {
 
  private:
   fs::path m_data;
-  ChildProcess m_child;
-  int m_port = 0;
+  ServerProcess m_service;
   std::thread m_reader;
 };
 

@@ -3,20 +3,12 @@
 // real browser and player, shown on the test display.
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -26,6 +18,8 @@
 #include "player_logic/service_addresses.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/page_cookie.h"
+#include "tests/support/server_process.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/wx_test_util.h"
 #include "ui/controls/ImageButton.h"
 #include "ui/frames/uFrame.h"
@@ -46,20 +40,14 @@ class LocalServerProcess {
     fs::copy(fs::path(ZEPHRA_APP_DIR) / "lib" / "Program" / "www" / "localhost", docroot,
              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     fs::remove(docroot / "channels.m3u");  // written once the port is known
-    start();
+    m_server.emplace(std::vector<std::string>{std::string(ZEPHRA_APP_DIR) + "/lib/zephra-server", "--root",
+                                              (root / "lib").string(), "--data", (root / "data").string(),
+                                              "--no-window"});
   }
-  ~LocalServerProcess() {
-    if (m_pid > 0) {
-      kill(m_pid, SIGTERM);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-  LocalServerProcess(const LocalServerProcess&) = delete;
-  LocalServerProcess& operator=(const LocalServerProcess&) = delete;
 
-  int port() const { return m_port; }
+  int port() const { return m_server->port(); }
   std::string cookie() const { return pageCookie(m_root / "data"); }
-  std::string base() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
+  std::string base() const { return m_server->base(); }
   std::string stream(const std::string& name) const { return base() + "demo/" + name + ".ts"; }
 
   // The demo channels at this server's address, plus one whose address nobody answers.
@@ -74,7 +62,7 @@ class LocalServerProcess {
 
   // A page of the server, fetched directly (checks what it stored).
   std::string get(const std::string& path) {
-    httplib::Client client("127.0.0.1", m_port);
+    httplib::Client client("127.0.0.1", port());
     client.set_read_timeout(5, 0);
     client.set_default_headers({{"Cookie", cookie()}});
     auto result = client.Get(path.c_str());
@@ -82,38 +70,8 @@ class LocalServerProcess {
   }
 
  private:
-  void start() {
-    int out[2];
-    if (pipe(out) != 0) throw std::runtime_error("pipe");
-    m_pid = fork();
-    if (m_pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test that dies must not leave its server running
-      dup2(out[1], STDOUT_FILENO);
-      close(out[0]);
-      close(out[1]);
-      const std::string server = std::string(ZEPHRA_APP_DIR) + "/lib/zephra-server";
-      const std::string lib = (m_root / "lib").string();
-      const std::string data = (m_root / "data").string();
-      execl(server.c_str(), server.c_str(), "--port", "0", "--root", lib.c_str(), "--data", data.c_str(),
-            "--no-window", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    // "listening on 127.0.0.1:<port>" once it is bound.
-    std::string line;
-    pollfd wait{out[0], POLLIN, 0};
-    char c = 0;
-    while (line.find('\n') == std::string::npos && poll(&wait, 1, 5000) > 0 && read(out[0], &c, 1) == 1) line += c;
-    close(out[0]);
-    std::smatch match;
-    if (!std::regex_search(line, match, std::regex(R"(127\.0\.0\.1:(\d+))")))
-      throw std::runtime_error("the local server did not start: " + line);
-    m_port = std::stoi(match[1]);
-  }
-
   fs::path m_root;
-  pid_t m_pid = -1;
-  int m_port = 0;
+  std::optional<ServerProcess> m_server;
 };
 
 // The remote service: answers the update check with "nothing new" and records report requests.
@@ -152,9 +110,6 @@ class EndToEndTest : public ::testing::Test {
   const std::string kAccount = "e2e";
 
   void SetUp() override {
-    char pattern[] = "/tmp/zephra-playback-e2e-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_root = pattern;
     fs::create_directories(m_root / "app");
     std::ofstream(m_root / "app" / "config.ini") << "stamp\r\n";
     server = std::make_unique<LocalServerProcess>(m_root / "server");
@@ -206,8 +161,6 @@ class EndToEndTest : public ::testing::Test {
     }
     server.reset();
     fs::current_path(m_oldCwd);
-    std::error_code ignored;
-    fs::remove_all(m_root, ignored);
   }
 
   // Playlist entries after the demo channels, for a test's own streams.
@@ -277,7 +230,8 @@ class EndToEndTest : public ::testing::Test {
   static constexpr std::uintptr_t kFirstScriptId = std::uintptr_t(1) << 40;
   std::uintptr_t m_scripts = 0;
   std::map<std::uintptr_t, std::string> m_answers;
-  fs::path m_root;
+  TempDir m_dir;
+  const fs::path m_root = m_dir.path();
   fs::path m_oldCwd;
 };
 

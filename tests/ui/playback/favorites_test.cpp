@@ -135,9 +135,7 @@ TEST_P(ServicePageTest, StopsThePlayerPutsTheControlsAwayAndOpensThePage) {
   EXPECT_FALSE(frm.mnuFullscreen->IsEnabled());
   EXPECT_FALSE(frm.tabPlayer->IsShown());
   EXPECT_TRUE(frm.tabBrowser->IsShown());
-  EXPECT_TRUE(frm.PlayIsShown);
-  EXPECT_EQ(frm.imPlay->ImageHover, "btPlayOn.bmp");
-  EXPECT_EQ(frm.imPlay->shownFile(), "btPlayOff.bmp");
+  expectButtonOffers(true);
   for (TImageButton* b : playbackButtons()) EXPECT_FALSE(b->visible());
   EXPECT_FALSE(frm.cbFav->IsShown());
   EXPECT_FALSE(frm.tbVolume->IsShown());

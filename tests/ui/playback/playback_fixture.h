@@ -38,6 +38,12 @@ class NavigatingWebView : public FakeWebView {
 // the program's own navigations.
 class PlaybackTest : public MainWindowTest {
  protected:
+  // The play/pause button offers Play (`play`) or Pause: its flag, hover picture and picture shown.
+  void expectButtonOffers(bool play) {
+    EXPECT_EQ(window().PlayIsShown, play);
+    EXPECT_EQ(window().imPlay->ImageHover, play ? "btPlayOn.bmp" : "btPauseOn.bmp");
+    EXPECT_EQ(window().imPlay->shownFile(), play ? "btPlayOff.bmp" : "btPauseOff.bmp");
+  }
   void SetUp() override {
     MainWindowTest::SetUp();
     doubles.accountCode = "acc";

@@ -22,9 +22,7 @@ TEST_F(PlaybackTest, PlayChannelSwitchesToThePlayerAndPlaysTheAddress) {
   EXPECT_TRUE(frm.tbVolume->IsShown());
   EXPECT_TRUE(frm.imPlay->visible());
   EXPECT_FALSE(frm.imPlay->enabled());
-  EXPECT_FALSE(frm.PlayIsShown);
-  EXPECT_EQ(frm.imPlay->ImageHover, "btPauseOn.bmp");
-  EXPECT_EQ(frm.imPlay->shownFile(), "btPauseOff.bmp");
+  expectButtonOffers(false);
   EXPECT_EQ(player().calls, (Calls{"stop", "setUrl http://streams.test/a&b#c", "play"}));
   // Until the player reports the media, the other commands stay unavailable.
   for (wxMenuItem* item : {frm.mnuPlay, frm.mnuPause, frm.mnuStop, frm.mnuFullscreen, frm.mnuAddFav})

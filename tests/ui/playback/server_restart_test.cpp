@@ -7,30 +7,17 @@
 
 #include "common/zephra_constants.h"
 #include "platform/window_finder.h"
+#include "tests/support/child_process.h"
 #include "tests/ui/playback/e2e_fixture.h"
 
 namespace zephra::test {
 namespace {
-
-// The process running `program` (an absolute path only this test uses); none when there is none.
-std::optional<pid_t> processRunning(const fs::path& program) {
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (fs::read_symlink(entry.path() / "exe", ec) == program && !ec) return std::stoi(name);
-  }
-  return std::nullopt;
-}
 
 class ServerRestartTest : public ::testing::Test {
  protected:
   static constexpr std::chrono::seconds kPatience{15};
 
   void SetUp() override {
-    char pattern[] = "/tmp/zephra-restart-e2e-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_app = pattern;
     // The staged application's lib/ folder: the real start script and server, a private copy.
     fs::copy(fs::path(ZEPHRA_APP_DIR) / "lib", m_app / "lib", fs::copy_options::recursive);
     std::ofstream(m_app / "config.ini") << "stamp\r\n";
@@ -56,11 +43,14 @@ class ServerRestartTest : public ::testing::Test {
     if (const auto pid = server()) kill(*pid, SIGTERM);
     pumpUntil([&] { return !server(); }, std::chrono::seconds(5));
     fs::current_path(m_oldCwd);
-    std::error_code ignored;
-    fs::remove_all(m_app, ignored);
   }
 
-  std::optional<pid_t> server() const { return processRunning(m_app / "lib" / "zephra-server"); }
+  // The process running the copy's server (a path only this test uses); none when there is none.
+  std::optional<pid_t> server() const {
+    const std::vector<pid_t> running = processesRunning(fs::weakly_canonical(m_app / "lib" / "zephra-server"));
+    if (running.empty()) return std::nullopt;
+    return running.front();
+  }
 
   bool directoryListed() {
     wxWebView& view = *dynamic_cast<wxWebView*>(frm->wbApp().window());
@@ -69,7 +59,8 @@ class ServerRestartTest : public ::testing::Test {
 
   TfrmMain* frm = nullptr;
   RemoteService remote;
-  fs::path m_app;
+  TempDir m_dir;
+  const fs::path m_app = m_dir.path();
   fs::path m_oldCwd;
 };
 

@@ -1,14 +1,17 @@
 // A program started for a test: stdout read line by line with a time-out, signals, exit status.
-// The destructor kills and reaps it, so a failing test never leaves a server behind.
+// The destructor kills and reaps it, and it dies with the test process, so a failing test never
+// leaves a server behind.
 #pragma once
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -33,6 +36,7 @@ class ChildProcess {
       sigset_t none;
       sigemptyset(&none);
       ::sigprocmask(SIG_SETMASK, &none, nullptr);
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
       if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
       for (const auto& name : unsetEnv) ::unsetenv(name.c_str());
       std::vector<char*> args;
@@ -96,11 +100,33 @@ class ChildProcess {
 
   void signal(int number) { ::kill(m_pid, number); }
 
+  // `number` (SIGTERM unless told), then the exit status as wait() gives it; an ended process
+  // gets no signal.
+  std::optional<int> stop(std::chrono::milliseconds timeout, int number = SIGTERM) {
+    if (const auto status = wait(std::chrono::milliseconds(0))) return status;
+    signal(number);
+    return wait(timeout);
+  }
+
  private:
   pid_t m_pid = -1;
   int m_out = -1;
   std::string m_buffer;
   std::optional<int> m_status;
 };
+
+// Processes whose executable is exactly `program` (a private copy only this test runs).
+inline std::vector<pid_t> processesRunning(const std::filesystem::path& program) {
+  std::vector<pid_t> pids;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(entry.path() / "exe", unreadable) == program && !unreadable)
+      pids.push_back(static_cast<pid_t>(std::stol(name)));
+  }
+  return pids;
+}
 
 }  // namespace zephra::test
