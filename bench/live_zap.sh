@@ -12,16 +12,9 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build}" && pwd)
-zaps=${2:-10}
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$zaps"
-fi
-bench="$build/bench/zephra_live_zap_bench"
-[ -x "$bench" ] || { echo "missing $bench: build the target zephra_live_zap_bench first" >&2; exit 1; }
-work=$(mktemp -d /tmp/zephra-live-zap-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-[ -n "${XDG_RUNTIME_DIR:-}" ] || { mkdir -m 700 "$work/runtime"; export XDG_RUNTIME_DIR="$work/runtime"; }
+program=zephra_live_zap_bench default_count=10
+. "$here/player_bench_lib.sh"
+zaps=$count
 
 "$bench" "$zaps" >"$work/zaps.txt" 2>"$work/bench.err" || {
   echo "the live zap benchmark failed:" >&2

@@ -25,8 +25,6 @@
 
 #include <wx/app.h>
 #include <wx/frame.h>
-#include <wx/init.h>
-#include <wx/log.h>
 
 #include "bench/bench_events.h"
 #include "platform/display_backend.h"
@@ -34,6 +32,7 @@
 #include "platform/mpv_handle.h"
 #include "platform/native_window.h"
 #include "tests/live_origin/live_origin.h"
+#include "tests/support/wx_session.h"
 
 namespace {
 
@@ -202,18 +201,12 @@ int main(int argc, char** argv) {
     options.emplace_back(option.substr(0, equals), option.substr(equals + 1));
   }
   zephra::chooseDisplayBackend();
-  wxApp::SetInstance(new wxApp());
-  int wxArgc = 1;
-  char* wxArgv[] = {argv[0], nullptr};
-  if (!wxEntryStart(wxArgc, wxArgv)) return 2;
-  wxTheApp->CallOnInit();
-  delete wxLog::SetActiveTarget(new wxLogStderr());
-  int result = 1;
+  zephra::test::WxSession session(new wxApp(), argv[0]);
+  if (!session.started()) return 2;
   try {
-    result = run(std::max(1, std::atoi(argv[1])), options);
+    return run(std::max(1, std::atoi(argv[1])), options);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
+    return 1;
   }
-  wxEntryCleanup();
-  return result;
 }

@@ -8,18 +8,9 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build}
-rounds=${2:-15}
-
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$rounds"
-fi
-bench="$build/bench/zephra_player_open_bench"
-[ -x "$bench" ] || { echo "missing $bench: build the target zephra_player_open_bench first" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/zephra-player-bench-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-[ -n "${XDG_RUNTIME_DIR:-}" ] || { mkdir -m 700 "$work/runtime"; export XDG_RUNTIME_DIR="$work/runtime"; }
+program=zephra_player_open_bench default_count=15
+. "$here/player_bench_lib.sh"
+rounds=$count
 
 ffmpeg -hide_banner -loglevel error -y \
   -f lavfi -i testsrc=size=640x360:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 \

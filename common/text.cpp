@@ -168,6 +168,15 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+std::string clippedUtf8(std::string_view text, std::size_t limit, std::string_view mark) {
+  if (text.size() <= limit) return std::string(text);
+  std::size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  std::string out(text.substr(0, cut));
+  out += mark;
+  return out;
+}
+
 std::string escapeHtml(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);

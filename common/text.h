@@ -48,6 +48,10 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t at, std::uint32_t&
 // mistaken for UTF-8 by accident of its byte pattern.
 bool isValidUtf8(std::string_view text);
 
+// `text` cut to at most `limit` bytes between characters (never inside a UTF-8 sequence), with
+// `mark` appended when anything was cut.
+std::string clippedUtf8(std::string_view text, std::size_t limit, std::string_view mark = {});
+
 // Comparisons that ignore the case of ASCII letters only, for protocol names, playlist tags and
 // header names.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);

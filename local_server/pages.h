@@ -58,6 +58,9 @@ struct HealthSource {
       lookup;
   std::unordered_set<std::uint64_t> failed;
 };
+// A moment as the pages show it: local "YYYY-MM-DD HH:MM", "?" when the system cannot tell.
+std::string localDateTime(std::int64_t unixSeconds);
+
 // The mark of a channel whose last try failed.
 void renderHealthMark(std::string& out, const ChannelOutcome& outcome);
 

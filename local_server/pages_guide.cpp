@@ -26,10 +26,7 @@ constexpr std::size_t kShownTitle = 160, kShownField = 120, kShownDescription = 
 
 // `text` cut to at most `limit` bytes at a character boundary, marked by an ellipsis when cut.
 std::string shortened(const std::string& text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end) + "\xE2\x80\xA6";
+  return text::clippedUtf8(text, limit, "\xE2\x80\xA6");
 }
 
 std::tm localTime(std::int64_t utc) {

@@ -8,9 +8,7 @@
 
 namespace zephra {
 
-namespace {
-
-std::string localTime(std::int64_t unixSeconds) {
+std::string localDateTime(std::int64_t unixSeconds) {
   const auto parts = localCalendarTime(unixSeconds);
   if (!parts) return "?";
   char text[32];
@@ -18,12 +16,11 @@ std::string localTime(std::int64_t unixSeconds) {
   return text;
 }
 
-}  // namespace
-
 void renderHealthMark(std::string& out, const ChannelOutcome& outcome) {
   const std::string what = outcome.by == ChannelOutcome::By::Check ? "Check" : "Play";
   out += "<span class=\"health failed\" title=\"" +
-         text::escapeHtml(what + " of " + localTime(outcome.when) + " failed: " + outcome.reason) +
+         text::escapeHtml(what + " of " + localDateTime(outcome.when) +
+                          " failed: " + outcome.reason) +
          "\">\xE2\x9A\xA0 failed</span>";
 }
 
@@ -36,7 +33,7 @@ std::string renderCheckState(const CheckProgress& check, std::int64_t sourceId) 
            std::to_string(check.total) + " checked" + failed + "\xE2\x80\xA6";
   if (check.total == 0) return "Channel check: no channel with a web address to check.";
   return std::string(check.cancelled ? "Channel check stopped" : "Channel check") + " of " +
-         localTime(check.started) + ": " + std::to_string(check.checked) + " of " +
+         localDateTime(check.started) + ": " + std::to_string(check.checked) + " of " +
          std::to_string(check.total) + " checked" + failed + ".";
 }
 

@@ -1,23 +1,12 @@
-#include <ctime>
-
 #include "common/contract.h"
 #include "common/text.h"
 #include "common/html/html.h"
 #include "local_server/pages.h"
 #include "local_server/request_guard.h"
-#include "platform/calendar_time.h"
 
 namespace zephra {
 
 namespace {
-
-std::string localTime(std::int64_t unixSeconds) {
-  const auto parts = localCalendarTime(unixSeconds);
-  if (!parts) return "?";
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &*parts);
-  return text;
-}
 
 std::string counted(std::int64_t count, SourceKind kind) {
   const char* noun = kind == SourceKind::Guide ? (count == 1 ? " programme" : " programmes")
@@ -42,12 +31,12 @@ std::string stateOf(const Source& source, bool pending) {
   if (pending) return "Refreshing\xE2\x80\xA6";
   if (source.lastAttempt == 0) return "Not read yet.";
   if (source.lastError.empty())
-    return "Refreshed " + localTime(source.lastSuccess) + ": " +
+    return "Refreshed " + localDateTime(source.lastSuccess) + ": " +
            counted(source.lastCount, source.kind) + ".";
-  std::string text = "Refresh of " + localTime(source.lastAttempt) + " failed: " +
+  std::string text = "Refresh of " + localDateTime(source.lastAttempt) + " failed: " +
                      source.lastError + ".";
   if (source.lastSuccess != 0)
-    text += " Still in use: the copy of " + localTime(source.lastSuccess) + " (" +
+    text += " Still in use: the copy of " + localDateTime(source.lastSuccess) + " (" +
             counted(source.lastCount, source.kind) + ").";
   return text;
 }

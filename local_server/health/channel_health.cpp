@@ -2,18 +2,9 @@
 
 #include <cstdio>
 
+#include "common/text.h"
+
 namespace zephra {
-
-namespace {
-
-std::string clipped(const std::string& text) {
-  if (text.size() <= kMaxOutcomeReasonBytes) return text;
-  std::size_t cut = kMaxOutcomeReasonBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut) + "...";
-}
-
-}  // namespace
 
 bool parseChannelId(const std::string& id, std::uint64_t& value) {
   if (id.size() != 16) return false;
@@ -86,7 +77,8 @@ void ChannelHealthStore::record(const std::string& channelId, ChannelOutcome out
   upsert.bind(1, channelId)
       .bind(2, std::int64_t{outcome.ok ? 1 : 0})
       .bind(3, outcome.ok ? outcome.openMs : std::int64_t{0})
-      .bind(4, outcome.ok ? std::string() : clipped(outcome.reason))
+      .bind(4, outcome.ok ? std::string()
+                          : text::clippedUtf8(outcome.reason, kMaxOutcomeReasonBytes, "..."))
       .bind(5, outcome.when)
       .bind(6, outcome.by == ChannelOutcome::By::Check ? "check" : "player");
   upsert.run();

@@ -25,11 +25,7 @@ constexpr long long kMaxFileBytes = static_cast<long long>(kMaxPlaylistFileBytes
 
 // At most about 80 bytes of text for a warning, cut at a character boundary.
 std::string shortened(const std::string& text) {
-  constexpr std::size_t kMax = 80;
-  if (text.size() <= kMax) return text;
-  std::size_t cut = kMax;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut) + "...";
+  return text::clippedUtf8(text, 80, "...");
 }
 
 // The ids seen so far, as their 64-bit hashes: open addressing in one flat array. A node-based

@@ -31,12 +31,7 @@ std::string defaultName(const std::string& location) {
   }
   // A long host or file name must not slip past the limit a typed name keeps to; cut between
   // characters.
-  if (name.size() > kMaxSourceNameBytes) {
-    std::size_t cut = kMaxSourceNameBytes;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-    name.resize(cut);
-  }
-  return name;
+  return text::clippedUtf8(name, kMaxSourceNameBytes);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/text.h"
 #include "local_server/sources/source_input.h"
 
 namespace zephra {
@@ -19,13 +20,6 @@ constexpr const char* kColumns =
 constexpr const char* kOrder =
     " ORDER BY kind = 'guide' AND parent_id IS NULL, COALESCE(parent_id, id), parent_id IS NOT "
     "NULL, id";
-
-std::string clipped(const std::string& text) {
-  if (text.size() <= kMaxErrorBytes) return text;
-  std::size_t cut = kMaxErrorBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut) + "...";
-}
 
 }  // namespace
 
@@ -157,7 +151,8 @@ void SourceStore::recordFailure(std::int64_t id, std::int64_t when, const std::s
   std::lock_guard<std::mutex> lock(m_mutex);
   auto update =
       m_db.prepare("UPDATE sources SET last_attempt = ?2, last_error = ?3 WHERE id = ?1");
-  update.bind(1, id).bind(2, when).bind(3, clipped(error.empty() ? "unknown error" : error));
+  const std::string shown = error.empty() ? "unknown error" : error;
+  update.bind(1, id).bind(2, when).bind(3, text::clippedUtf8(shown, kMaxErrorBytes, "..."));
   update.run();
 }
 

@@ -128,6 +128,26 @@ TEST(Utf8Sequences, LengthAndCodePointOrZero) {
   EXPECT_EQ(codePoint, 0xE9u);
 }
 
+TEST(Utf8Clipping, CutsBetweenCharactersAndMarksOnlyWhatWasCut) {
+  const struct {
+    std::string text;
+    std::size_t limit;
+    std::string expected;
+  } cases[] = {
+      {"abc", 3, "abc"},                  // fits: no mark
+      {"abcd", 3, "abc~"},
+      {"a\xC3\xA9", 2, "a~"},             // never half a character
+      {"\xE2\x82\xAC\xE2\x82\xAC", 5, "\xE2\x82\xAC~"},
+      {"\xE2\x82\xAC", 2, "~"},
+      {"", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string clipped = text::clippedUtf8(c.text, c.limit, "~");
+    EXPECT_EQ(clipped, c.expected) << c.text << " / " << c.limit;
+    EXPECT_TRUE(text::isValidUtf8(clipped));
+  }
+}
+
 TEST(CaseInsensitiveComparison, FoldsAsciiLettersOnly) {
   struct Case {
     std::string text, other;

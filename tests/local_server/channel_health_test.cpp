@@ -10,6 +10,7 @@
 #include "local_server/health/channel_health.h"
 #include "tests/local_server/server_test_support.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/loopback_socket.h"
 
 namespace zephra::test {
 namespace {
@@ -73,20 +74,13 @@ std::string report(const std::string& url, const std::string& outcome) {
 }
 
 std::vector<std::string> shownNames(const std::string& page) {
-  std::vector<std::string> names;
-  const std::regex link("<a class=\"play\"[^>]*>([^<]*)</a>");
-  for (auto it = std::sregex_iterator(page.begin(), page.end(), link); it != std::sregex_iterator();
-       ++it)
-    names.push_back((*it)[1].str());
-  return names;
+  return firstGroups(page, "<a class=\"play\"[^>]*>([^<]*)</a>");
 }
 
 std::vector<std::string> markTitles(const std::string& page) {
   std::vector<std::string> titles;
-  const std::regex mark("<span class=\"health failed\" title=\"([^\"]*)\">");
-  for (auto it = std::sregex_iterator(page.begin(), page.end(), mark); it != std::sregex_iterator();
-       ++it)
-    titles.push_back(htmlUnescape((*it)[1].str()));
+  for (const auto& title : firstGroups(page, "<span class=\"health failed\" title=\"([^\"]*)\">"))
+    titles.push_back(htmlUnescape(title));
   return titles;
 }
 
@@ -180,19 +174,9 @@ TEST(PlayReports, OnlyThePlayerItselfCanReport) {
 }
 
 // A port that answers every connection by closing it at once, without a word.
-class ClosingPort {
+class ClosingServer {
  public:
-  ClosingPort() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_fd, 8) != 0 ||
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      throw std::runtime_error("no closing port");
-    m_port = ntohs(address.sin_port);
+  ClosingServer() : m_fd(listenOnLoopback(8, m_port)) {
     m_thread = std::thread([this] {
       while (!m_stop) {
         pollfd waiting{m_fd, POLLIN, 0};
@@ -203,41 +187,20 @@ class ClosingPort {
       }
     });
   }
-  ~ClosingPort() {
+  ~ClosingServer() {
     m_stop = true;
     m_thread.join();
     ::close(m_fd);
   }
-  int port() const { return m_port; }
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
+  }
 
  private:
-  int m_fd = -1;
   int m_port = 0;
+  int m_fd = -1;
   std::atomic<bool> m_stop{false};
   std::thread m_thread;
-};
-
-// Takes connections (the kernel's backlog) and never answers.
-class SilentPort {
- public:
-  SilentPort() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_fd, 64) != 0 ||
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      throw std::runtime_error("no silent port");
-    m_port = ntohs(address.sin_port);
-  }
-  ~SilentPort() { ::close(m_fd); }
-  int port() const { return m_port; }
-
- private:
-  int m_fd = -1;
-  int m_port = 0;
 };
 
 // A provider whose playlist names streams that work, are missing, close or stall.
@@ -279,16 +242,6 @@ class Streams {
   std::atomic<int> m_liveRequests{0};
 };
 
-httplib::Result change(ServerFixture& server, const std::string& target) {
-  const std::string withToken = target + "&token=" + server.formToken();
-  httplib::Client client("127.0.0.1", server.port());
-  client.set_default_headers({{"Cookie", server.cookie()},
-                              {"Sec-Fetch-Site", "same-origin"},
-                              {"Sec-Fetch-Dest", "document"}});
-  client.set_url_encode(false);
-  return client.Get(withToken.c_str());
-}
-
 std::string addSource(ServerFixture& server, Streams& streams) {
   const auto added = change(server, "/sources.php?code=u&add=playlist&name=P&location=" +
                                         text::percentEncoded(streams.url("list.m3u")));
@@ -310,10 +263,10 @@ ChannelCheckOptions quickChecks() {
 
 TEST(ChannelCheck, RecordsWhatEachStreamDid) {
   Streams streams;
-  ClosingPort closing;
-  SilentPort silent;
-  const std::string closingUrl = "http://127.0.0.1:" + std::to_string(closing.port()) + "/c.ts";
-  const std::string silentUrl = "http://127.0.0.1:" + std::to_string(silent.port()) + "/s.ts";
+  ClosingServer closing;
+  SilentServer silent(64);
+  const std::string closingUrl = closing.url("c.ts");
+  const std::string silentUrl = silent.url("s.ts");
   const struct {
     const char* name;
     std::string url;
@@ -367,11 +320,10 @@ TEST(ChannelCheck, RecordsWhatEachStreamDid) {
 
 TEST(ChannelCheck, StopEndsItAndKeepsWhatWasFound) {
   Streams streams;
-  SilentPort silent;
+  SilentServer silent(64);
   std::string playlist = "#EXTM3U\n";
   for (int i = 0; i < 12; ++i)
-    playlist += entry("Slow " + std::to_string(i),
-                      "http://127.0.0.1:" + std::to_string(silent.port()) + "/" + std::to_string(i));
+    playlist += entry("Slow " + std::to_string(i), silent.url(std::to_string(i)));
   streams.setPlaylist(playlist);
   ChannelCheckOptions slow = quickChecks();
   slow.limits.stallTimeout = std::chrono::seconds(120);

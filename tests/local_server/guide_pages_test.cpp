@@ -45,12 +45,7 @@ const std::string kGuide =
 
 // Rows of the directory in page order: the text of each <li class="channel">.
 std::vector<std::string> rows(const std::string& page) {
-  std::vector<std::string> out;
-  const std::regex row("<li class=\"channel\">(.*?)</li>");
-  for (auto it = std::sregex_iterator(page.begin(), page.end(), row); it != std::sregex_iterator();
-       ++it)
-    out.push_back((*it)[1].str());
-  return out;
+  return firstGroups(page, "<li class=\"channel\">(.*?)</li>");
 }
 
 bool waitForGuide(ServerFixture& server, const std::string& text) {

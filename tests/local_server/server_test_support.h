@@ -176,14 +176,33 @@ inline std::string htmlUnescape(const std::string& text) {
   return out;
 }
 
+// The first group of every match of `pattern` in the page, in page order.
+inline std::vector<std::string> firstGroups(const std::string& page, const std::string& pattern) {
+  std::vector<std::string> result;
+  const std::regex expression(pattern);
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), expression);
+       it != std::sregex_iterator(); ++it)
+    result.push_back((*it)[1].str());
+  return result;
+}
+
 // The decoded href values of the links of one class ("play", "fav", "remove") in page order.
 inline std::vector<std::string> hrefsOf(const std::string& page, const std::string& cls) {
   std::vector<std::string> result;
-  const std::regex link("<a class=\"" + cls + "[^\"]*\" href=\"([^\"]*)\"");
-  for (auto it = std::sregex_iterator(page.begin(), page.end(), link); it != std::sregex_iterator();
-       ++it)
-    result.push_back(htmlUnescape((*it)[1].str()));
+  for (const auto& href : firstGroups(page, "<a class=\"" + cls + "[^\"]*\" href=\"([^\"]*)\""))
+    result.push_back(htmlUnescape(href));
   return result;
+}
+
+// The page's own requests, as the player's browser sends them after a click on our page.
+inline httplib::Result change(ServerFixture& server, const std::string& target) {
+  const std::string withToken = target + "&token=" + server.formToken();
+  httplib::Client client("127.0.0.1", server.port());
+  client.set_default_headers({{"Cookie", server.cookie()},
+                              {"Sec-Fetch-Site", "same-origin"},
+                              {"Sec-Fetch-Dest", "document"}});
+  client.set_url_encode(false);
+  return client.Get(withToken.c_str());
 }
 
 // The value of the retVal field of a reply page, or "" when there is none.

@@ -216,17 +216,6 @@ TEST(SourceInput, AcceptsAddressesAndPathsRefusesTheRest) {
   }
 }
 
-// The page's own requests, as the player's browser sends them after a click on our page.
-httplib::Result change(ServerFixture& server, const std::string& target) {
-  const std::string withToken = target + "&token=" + server.formToken();
-  httplib::Client client("127.0.0.1", server.port());
-  client.set_default_headers({{"Cookie", server.cookie()},
-                              {"Sec-Fetch-Site", "same-origin"},
-                              {"Sec-Fetch-Dest", "document"}});
-  client.set_url_encode(false);
-  return client.Get(withToken.c_str());
-}
-
 std::vector<std::string> playUrls(const std::string& page) {
   std::vector<std::string> urls;
   for (const std::string& href : hrefsOf(page, "play")) urls.push_back(href.substr(3));

@@ -47,21 +47,27 @@ inline std::string readUntilClosed(int fd, std::chrono::milliseconds limit) {
   return text;
 }
 
+// A socket listening on an ephemeral 127.0.0.1 port; its port goes to `port`.
+inline int listenOnLoopback(int backlog, int& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::listen(fd, backlog) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (fd >= 0) ::close(fd);
+    throw std::runtime_error("cannot listen on a loopback socket");
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
 // Accepts connections into its backlog and never answers: a server that hangs.
 class SilentServer {
  public:
-  SilentServer() {
-    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(m_socket, 8) != 0 ||
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      throw std::runtime_error("cannot open a silent loopback socket");
-    m_port = ntohs(address.sin_port);
-  }
+  explicit SilentServer(int backlog = 8) : m_socket(listenOnLoopback(backlog, m_port)) {}
   ~SilentServer() { ::close(m_socket); }
   SilentServer(const SilentServer&) = delete;
   SilentServer& operator=(const SilentServer&) = delete;
@@ -70,8 +76,8 @@ class SilentServer {
   }
 
  private:
-  int m_socket = -1;
   int m_port = 0;
+  int m_socket = -1;
 };
 
 }  // namespace zephra::test

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "common/text.h"
 #include "local_server/playlist/m3u_parser.h"
@@ -35,6 +37,16 @@ std::optional<Channel> findByName(const Playlist& p, const std::string& name) {
     if (c.name == name) return c;
   }
   return std::nullopt;
+}
+
+// Each named channel is in the list with the given tvg-id.
+void expectTvgIds(const Playlist& p,
+                  std::initializer_list<std::pair<std::string, std::string>> nameAndId) {
+  for (const auto& [name, tvgId] : nameAndId) {
+    const std::optional<Channel> channel = findByName(p, name);
+    ASSERT_TRUE(channel.has_value()) << name;
+    EXPECT_EQ(channel->tvgId, tvgId) << name;
+  }
 }
 
 struct FileCounts {
@@ -99,12 +111,7 @@ TEST(RealPlaylistDetailTest, UsHeadersReachTheirChannelsAndThePlayValue) {
 
 TEST(RealPlaylistDetailTest, UsUserAgentCommasAndSharedAddresses) {
   LOAD_OR_SKIP(us, "us.m3u");
-  const std::optional<Channel> bikini = findByName(us, "A3Bikini (720p)");
-  ASSERT_TRUE(bikini.has_value());
-  EXPECT_EQ(bikini->tvgId, "A3Bikini.us");
-  const std::optional<Channel> cnbc = findByName(us, "CNBC Europe (480p)");
-  ASSERT_TRUE(cnbc.has_value());
-  EXPECT_EQ(cnbc->tvgId, "CNBCEurope.uk");
+  expectTvgIds(us, {{"A3Bikini (720p)", "A3Bikini.us"}, {"CNBC Europe (480p)", "CNBCEurope.uk"}});
   // Two #EXTVLCOPT lines between the entry and its address.
   const std::optional<Channel> wgn = findByName(us, "WGN Chicago IL (WGN-TV1) (720p)");
   ASSERT_TRUE(wgn.has_value());
@@ -121,15 +128,9 @@ TEST(RealPlaylistDetailTest, UsUserAgentCommasAndSharedAddresses) {
 
 TEST(RealPlaylistDetailTest, JpSpaceBeforeCommaAndBareUserAgent) {
   LOAD_OR_SKIP(jp, "jp.m3u");
-  const std::optional<Channel> nhk = findByName(jp, "NHK World Japan (720p) [Not 24/7]");
-  ASSERT_TRUE(nhk.has_value());
-  EXPECT_EQ(nhk->tvgId, "NHKWorldJapan.jp");
-  const std::optional<Channel> animax = findByName(jp, "Animax Japan (Vietnamese Subs) (720p)");
-  ASSERT_TRUE(animax.has_value());
-  EXPECT_EQ(animax->tvgId, "AnimaxJapan.jp");
-  const std::optional<Channel> tbsNews = findByName(jp, "TBS News");
-  ASSERT_TRUE(tbsNews.has_value());
-  EXPECT_EQ(tbsNews->tvgId, "");
+  expectTvgIds(jp, {{"NHK World Japan (720p) [Not 24/7]", "NHKWorldJapan.jp"},
+                    {"Animax Japan (Vietnamese Subs) (720p)", "AnimaxJapan.jp"},
+                    {"TBS News", ""}});
 }
 
 TEST(RealPlaylistDetailTest, DeReplacementCharacterIsNotReDecoded) {
