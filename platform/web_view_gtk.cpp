@@ -6,16 +6,20 @@
 // Nothing here swallows it.
 #include "platform/web_view.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/log.h>
+#include <wx/timer.h>
 #include <wx/weakref.h>
 #include <wx/webview.h>
 
@@ -93,6 +97,57 @@ void destroyLater(wxWebView* view) {
   });
 }
 
+class WxWebView;
+
+// The first page load of the shared web process runs alone. A second browser's load started
+// while the first is still on its way can stay pending for good, its request never sent (seen
+// with the directory and the update check at start-up, about one start in five). Loads asked
+// for meanwhile start once the first has ended, however it ended, or after kFirstLoadAlone.
+// Browsers made after the last one has gone share a new process: the gate starts afresh.
+class FirstLoadGate {
+ public:
+  static FirstLoadGate& instance() {
+    static FirstLoadGate* gate = new FirstLoadGate;  // never destroyed: its timer must not outlive the toolkit
+    return *gate;
+  }
+  void browserMade() { ++m_browsers; }
+  // Whether `view`'s load must wait; the first browser to ask makes the first load.
+  bool mustWait(WxWebView* view) {
+    if (m_over || m_loader == view) return false;
+    if (!m_loader) {
+      m_loader = view;
+      m_timeout.StartOnce(static_cast<int>(kFirstLoadAlone.count()));
+      return false;
+    }
+    if (std::find(m_waiting.begin(), m_waiting.end(), view) == m_waiting.end()) m_waiting.push_back(view);
+    return true;
+  }
+  // `view`'s load ended (or `view` is going away): when it was the first, the others load now.
+  void ended(WxWebView* view);
+  void browserGone(WxWebView* view) {
+    m_waiting.erase(std::remove(m_waiting.begin(), m_waiting.end(), view), m_waiting.end());
+    ended(view);
+    if (--m_browsers > 0) return;
+    m_loader = nullptr;
+    m_over = false;
+  }
+
+ private:
+  // A first load that neither ends nor fails (a server that accepts and never answers) holds
+  // the others no longer than this.
+  static constexpr std::chrono::milliseconds kFirstLoadAlone{10000};
+
+  FirstLoadGate() {
+    m_timeout.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { ended(m_loader); });
+  }
+
+  int m_browsers = 0;
+  WxWebView* m_loader = nullptr;
+  bool m_over = false;
+  std::vector<WxWebView*> m_waiting;
+  wxTimer m_timeout;
+};
+
 class WxWebView final : public WebView {
  public:
   WxWebView(wxWindow* parent, int left, int top, int width, int height)
@@ -106,6 +161,7 @@ class WxWebView final : public WebView {
       view = wxWebView::New(parent, wxID_ANY, wxString(), wxPoint(left, top), wxSize(width, height));
     }
     if (!view) throw WebViewError("The web browser cannot be created");
+    FirstLoadGate::instance().browserMade();
     m_view = view;
     view->Bind(wxEVT_WEBVIEW_NAVIGATING, &WxWebView::onNavigating, this);
     view->Bind(wxEVT_WEBVIEW_LOADED, &WxWebView::onLoaded, this);
@@ -124,6 +180,7 @@ class WxWebView final : public WebView {
   }
 
   ~WxWebView() override {
+    FirstLoadGate::instance().browserGone(this);
     m_calls->closed = true;
     wxWebView* view = m_view.get();
     if (!view) return;  // its parent window has destroyed it already
@@ -140,7 +197,17 @@ class WxWebView final : public WebView {
   void navigate(const std::string& url) override {
     m_reloadPending = false;
     const std::string loadable = web::loadableUrl(url);
+    if (FirstLoadGate::instance().mustWait(this)) {
+      m_waitingUrl = loadable;  // a later navigate replaces it, as it would replace the load
+      return;
+    }
     liveView().LoadURL(wxString::FromUTF8(loadable.data(), loadable.size()));
+  }
+
+  void loadWhatWaited() {
+    if (m_waitingUrl.empty() || !m_view) return;
+    const std::string url = std::exchange(m_waitingUrl, std::string());
+    m_view->LoadURL(wxString::FromUTF8(url.data(), url.size()));
   }
 
   // A reload is the page again, not a new navigation, so it raises no onBeforeNavigate2: the
@@ -258,6 +325,7 @@ class WxWebView final : public WebView {
     // The empty page the control loads at creation completes without a navigation event; the
     // program never asked for it, so it raises nothing.
     if (!m_navigationSeen) return;
+    FirstLoadGate::instance().ended(this);
     m_reloadPending = false;
     if (m_failedLoadEnding) {
       m_failedLoadEnding = false;
@@ -274,6 +342,7 @@ class WxWebView final : public WebView {
   // completes later with the browser's error page, which is raised as usual.
   void onError(wxWebViewEvent& event) {
     event.Skip();
+    FirstLoadGate::instance().ended(this);
     m_failedLoadEnding = true;
     // WebKitGTK reports a refused connection ("Could not connect") as a generic failure.
     const int kind = event.GetInt();
@@ -302,7 +371,15 @@ class WxWebView final : public WebView {
   bool m_failedLoadEnding = false;
   bool m_reloadPending = false;  // refresh() called, its navigation not seen yet
   std::string m_reloadUrl;
+  std::string m_waitingUrl;  // asked for while the process's first load ran in another browser
 };
+
+void FirstLoadGate::ended(WxWebView* view) {
+  if (m_over || !view || view != m_loader) return;
+  m_over = true;
+  m_timeout.Stop();
+  for (WxWebView* waiting : std::exchange(m_waiting, {})) waiting->loadWhatWaited();
+}
 
 }  // namespace
 

@@ -294,6 +294,20 @@ TEST_F(WebViewTest, BrowsersOwnErrorPageIsAnErrorAndTheBrowserStaysUsable) {
   EXPECT_EQ(host.view->readElementValue("retVal"), "back");
 }
 
+// Two loads racing at the first use of the shared web process can leave one pending for good; the
+// second waits for the first, and the last address asked for is the one loaded.
+TEST_F(WebViewTest, LoadsAskedForDuringTheFirstLoadFollowIt) {
+  BrowserHost first, second;
+  std::vector<std::string> completed;
+  first.view->onDocumentComplete = [&] { completed.push_back(first.view->readElementValue("retVal")); };
+  second.view->onDocumentComplete = [&] { completed.push_back(second.view->readElementValue("retVal")); };
+  first.view->navigate(base() + "slow");
+  second.view->navigate(base() + "reply?v=replaced");
+  second.view->navigate(base() + "reply?v=second");
+  ASSERT_TRUE(pumpUntil([&] { return completed.size() == 2; }, 10s));
+  EXPECT_EQ(completed, (std::vector<std::string>{"slow-done", "second"}));
+}
+
 TEST_F(WebViewTest, PageThatNeverFinishesIsReplacedByTheNextNavigation) {
   BrowserHost host;
   host.view->navigate(base() + "stall");

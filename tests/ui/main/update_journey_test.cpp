@@ -200,10 +200,7 @@ class UpdateJourney : public ProgramFixture {
   std::string m_shippedChannels;
 };
 
-// Off for now: about one run in eight, the player's update check never reaches the service (nor the
-// relay below), with the service up and the directory shown; the cause is not found yet. Run them by
-// hand with --gtest_also_run_disabled_tests; the relay and the service log say where a check stops.
-TEST_F(UpdateJourney, DISABLED_PublishedChannelsAreOfferedDownloadedInstalledAndShownThenNotOfferedAgain) {
+TEST_F(UpdateJourney, PublishedChannelsAreOfferedDownloadedInstalledAndShownThenNotOfferedAgain) {
   const std::string stamp = m_service->publish(m_root / "content", kNewChannels);
   pointPlayerAt(m_service->base());
 
@@ -248,7 +245,7 @@ TEST_F(UpdateJourney, ServiceDownAtStartShowsNothing) {
   EXPECT_EQ(readAll(m_app / "config.ini"), m_shippedConfig);
 }
 
-TEST_F(UpdateJourney, DISABLED_MissingOrCutPackageChangesNothing) {
+TEST_F(UpdateJourney, MissingOrCutPackageChangesNothing) {
   m_service->publish(m_root / "content", kNewChannels);
   for (const auto& [package, spoiledWhen] : {std::pair{Relay::Package::Missing, "package"},
                                               std::pair{Relay::Package::Cut, "cut"}}) {
