@@ -3,10 +3,12 @@
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 #include <libavutil/mathematics.h>
 }
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 #include "common/stream_address.h"
@@ -164,7 +166,14 @@ struct StreamCopy::Output {
 };
 
 StreamCopy::StreamCopy(std::filesystem::path file, StreamCopyOptions options)
-    : m_file(std::move(file)), m_options(options) {}
+    : m_file(std::move(file)), m_options(options) {
+  // Joining a live stream makes the decoders that probe it complain of the pictures before the
+  // first key picture; what matters reaches the caller as an exception.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] {
+    if (av_log_get_level() > AV_LOG_FATAL) av_log_set_level(AV_LOG_FATAL);
+  });
+}
 
 StreamCopy::~StreamCopy() = default;
 
@@ -218,6 +227,11 @@ CopyEnd StreamCopy::copy(const std::string& address, const StreamHeaders& header
   Output& out = *m_output;
   if (out.finished) throw StreamCopyError("The recording is finished", Side::Output);
   const std::vector<int> map = out.mapping(input.get());
+  // A connection joins a stream anywhere: what comes before its first key picture cannot be
+  // shown, so the file starts (and goes on after a drop) at a key picture.
+  bool awaitingKey = false;
+  for (unsigned i = 0; i < map.size(); ++i)
+    if (map[i] >= 0 && input.get()->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) awaitingKey = true;
   // Times of a later connection start again wherever its server pleases: they are moved on to
   // follow what the file holds, so players see one stream.
   bool joined = out.endUs == AV_NOPTS_VALUE;
@@ -235,10 +249,16 @@ CopyEnd StreamCopy::copy(const std::string& address, const StreamHeaders& header
       return end;
     }
     if (result < 0) throw inputFailure("The stream broke off", result);
-    const int index = p->stream_index >= 0 && static_cast<unsigned>(p->stream_index) < map.size()
+    int index = p->stream_index >= 0 && static_cast<unsigned>(p->stream_index) < map.size()
                           ? map[static_cast<std::size_t>(p->stream_index)]
                           : -1;
     const AVRational inBase = input.get()->streams[std::max(0, p->stream_index)]->time_base;
+    if (index >= 0 && awaitingKey) {
+      const bool key = (p->flags & AV_PKT_FLAG_KEY) &&
+                       input.get()->streams[p->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+      if (!key) index = -1;
+      awaitingKey = !key;
+    }
     if (index >= 0 && !joined && p->dts != AV_NOPTS_VALUE) {
       offsetUs = out.endUs + kJoinGapUs - av_rescale_q(p->dts, inBase, kMicroseconds);
       joined = true;
