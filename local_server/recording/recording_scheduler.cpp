@@ -254,7 +254,8 @@ void RecordingScheduler::record(Job& job) {
   if (job.aborted) return;  // being deleted
   if (!failure.empty()) {
     if (r.oneConnection && httpStatus >= 400)
-      failure += " This account allows one connection at a time: another channel was probably being watched.";
+      failure += std::string(failure.back() == '.' ? " " : ". ") +
+                 "This account allows one connection at a time: another channel was probably being watched.";
     m_store.end(r.id, RecordingState::Failed, failure, bytes);
   } else if (m_stopping) {
     m_store.end(r.id, RecordingState::Interrupted, "The server stopped while recording.", bytes);

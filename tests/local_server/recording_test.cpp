@@ -141,6 +141,58 @@ TEST(Recordings, ScheduledFromTheGuideThroughDropsThenPlayedAndDeleted) {
   EXPECT_TRUE(states(server.body("/recordings.php?code=")).empty());
 }
 
+// Every way a recording ends but the good one says why; a server error is tried again.
+TEST(Recordings, FailuresSayWhy) {
+  live::LiveOrigin origin(ZEPHRA_LIVE_CONTENT);
+  origin.start();
+  const TempDir folder;
+  struct Case {
+    std::string address;
+    std::uint64_t margin;
+    bool oneConnection;
+    RecordingState state;
+    std::string why;
+  };
+  const std::vector<Case> cases{
+      {"file:///etc/passwd", 0, false, RecordingState::Failed, "Refused: not a network stream address"},
+      {"http://127.0.0.1:1/x.ts", 0, false, RecordingState::Failed, "Cannot open the stream: Connection refused"},
+      {origin.base() + "ts/gop1.ts?fault=404", 0, false, RecordingState::Failed, "404 Not Found"},
+      {origin.base() + "ts/gop1.ts?fault=403", 0, true, RecordingState::Failed,
+       "403 Forbidden (access denied). This account allows one connection at a time"},
+      {origin.base() + "ts/gop1.ts", ~std::uint64_t(0), false, RecordingState::Failed, "Not enough free space: "},
+      {origin.base() + "ts/gop1.ts?fault=503:2", 0, false, RecordingState::Done, ""},
+  };
+  std::vector<std::unique_ptr<RecordingStore>> stores;
+  std::vector<std::unique_ptr<RecordingScheduler>> schedulers;
+  for (const Case& c : cases) {
+    Recording r;
+    r.channelId = "0123456789abcdef";
+    r.channelName = "Channel";
+    r.address = c.address;
+    r.start = std::time(nullptr) - 1;
+    r.stop = r.start + 4;
+    r.oneConnection = c.oneConnection;
+    stores.push_back(std::make_unique<RecordingStore>(":memory:"));
+    ASSERT_TRUE(stores.back()->schedule(r));
+    RecordingOptions options;
+    options.tail = 0s;
+    options.tick = 100ms;
+    options.folder = folder / std::to_string(stores.size());
+    options.freeSpaceMargin = c.margin;
+    schedulers.push_back(std::make_unique<RecordingScheduler>(*stores.back(), options));
+    schedulers.back()->start();
+  }
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    ASSERT_TRUE(waitUntil([&] {
+      const auto state = stores[i]->list().at(0).state;
+      return state != RecordingState::Scheduled && state != RecordingState::Recording;
+    })) << cases[i].address;
+    const Recording r = stores[i]->list().at(0);
+    EXPECT_EQ(r.state, cases[i].state) << cases[i].address << ": " << r.why;
+    EXPECT_NE(r.why.find(cases[i].why), std::string::npos) << cases[i].address << ": " << r.why;
+  }
+}
+
 // A server killed while recording: the part written so far plays and is listed as interrupted,
 // and the next start records the programme on in a new part.
 TEST(Recordings, KilledServerLeavesAPlayablePartAndGoesOn) {
