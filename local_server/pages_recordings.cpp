@@ -51,7 +51,7 @@ std::string renderRecordings(const RecordingsPage& page) {
   out += "<table class=\"recordings\">\n";
   for (const Recording& r : page.recordings) {
     const auto size = page.sizes.find(r.id);
-    out += "<tr class=\"" + std::string(recordingStateName(r.state)) + "\"><td class=\"prog\">" +
+    out += "<tr class=\"" + std::string(recordingStateName(r.state)) + "\"><td class=\"title\">" +
            text::escapeHtml(r.title) + (r.part > 1 ? " (part " + std::to_string(r.part) + ")" : "") +
            "</td><td class=\"channel\">" + text::escapeHtml(r.channelName) + "</td><td class=\"when\">" +
            localDateTime(r.start) + " \xE2\x80\x93 " + localDateTime(r.stop) + "</td><td class=\"state\">" +
