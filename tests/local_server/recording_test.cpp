@@ -14,20 +14,12 @@ extern "C" {
 #include "tests/live_origin/live_origin.h"
 #include "tests/local_server/server_test_support.h"
 #include "tests/support/server_process.h"
+#include "tests/support/xmltv_time.h"
 
 namespace zephra::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string xmltvTime(std::int64_t t) {
-  const std::time_t value = static_cast<std::time_t>(t);
-  std::tm tm{};
-  gmtime_r(&value, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
-  return text;
-}
 
 std::string programme(const std::string& channel, std::int64_t from, std::int64_t to, const std::string& title) {
   return "<programme channel=\"" + channel + "\" start=\"" + xmltvTime(from) + "\" stop=\"" + xmltvTime(to) +
