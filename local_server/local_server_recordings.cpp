@@ -89,7 +89,11 @@ void LocalServer::handleRecordings(const http::Request& req, http::Response& res
     why = scheduleRecording(req.param("record"), req.param("at"));
     if (!why.empty()) why = "Not scheduled: " + why + ".";
   } else if (req.hasParam("cancel")) {
-    m_recordingStore.remove(recordingId(req.param("cancel")), true);
+    // It may have begun in the meantime: then it goes as a deletion would.
+    const std::int64_t id = recordingId(req.param("cancel"));
+    m_recorder.abort(id);
+    if (!m_recordingStore.remove(id, true)) why = deleteRecording(id);
+    if (!why.empty()) why = "Not cancelled: " + why + ".";
   } else if (req.hasParam("delete")) {
     why = deleteRecording(recordingId(req.param("delete")));
     if (!why.empty()) why = "Not deleted: " + why + ".";

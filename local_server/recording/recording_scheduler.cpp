@@ -168,6 +168,7 @@ void RecordingScheduler::reap(bool all) {
 
 void RecordingScheduler::record(Job& job) {
   Recording r = job.recording;
+  if (job.aborted) return;
   std::error_code ec;
   fs::create_directories(m_folder, ec);
   const auto free = freeDiskSpace(m_folder.string());

@@ -211,7 +211,7 @@ TEST(Recordings, KilledServerLeavesAPlayablePartAndGoesOn) {
   };
   {
     ServerProcess server(argv);
-    ASSERT_TRUE(waitUntil([&] { return partSize() > 100'000; }));
+    ASSERT_TRUE(waitUntil([&] { return partSize() > 500'000; }));
     server.process().stop(10s, SIGKILL);
   }
   const fs::path first = filesIn(folder).at(0);
