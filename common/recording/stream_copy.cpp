@@ -21,6 +21,8 @@ constexpr AVRational kMicroseconds{1, 1000000};
 // The gap left between what one connection brought and what the next brings.
 constexpr std::int64_t kJoinGapUs = 40000;
 constexpr auto kFlushEvery = std::chrono::milliseconds(500);
+// Pictures (some ten seconds' worth) waited through for a key picture.
+constexpr int kLongestKeyWait = 300;
 
 std::string avError(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -230,6 +232,7 @@ CopyEnd StreamCopy::copy(const std::string& address, const StreamHeaders& header
   // A connection joins a stream anywhere: what comes before its first key picture cannot be
   // shown, so the file starts (and goes on after a drop) at a key picture.
   bool awaitingKey = false;
+  int skipped = 0;  // pictures left out while waiting for a key picture
   for (unsigned i = 0; i < map.size(); ++i)
     if (map[i] >= 0 && input.get()->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) awaitingKey = true;
   // Times of a later connection start again wherever its server pleases: they are moved on to
@@ -254,8 +257,9 @@ CopyEnd StreamCopy::copy(const std::string& address, const StreamHeaders& header
                           : -1;
     const AVRational inBase = input.get()->streams[std::max(0, p->stream_index)]->time_base;
     if (index >= 0 && awaitingKey) {
-      const bool key = (p->flags & AV_PKT_FLAG_KEY) &&
-                       input.get()->streams[p->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+      const bool video = input.get()->streams[p->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+      // Some broadcasts never mark a key picture: after a few seconds of waiting, take what comes.
+      const bool key = (video && (p->flags & AV_PKT_FLAG_KEY)) || (video && ++skipped > kLongestKeyWait);
       if (!key) index = -1;
       awaitingKey = !key;
     }
