@@ -68,6 +68,10 @@ zephra_find_module(LIBZIP libzip)
 zephra_find_module(LIBXML2 libxml-2.0)
 zephra_find_module(MICROHTTPD libmicrohttpd)
 zephra_find_package(ZLIB)                                  # ZLIB::ZLIB: gzip guides
+# Recordings: streams copied into files as they come, without re-encoding.
+zephra_find_module(AVFORMAT libavformat)
+zephra_find_module(AVCODEC libavcodec)
+zephra_find_module(AVUTIL libavutil)
 
 # HTTP client and server of the tests and benchmarks.
 zephra_find_module(HTTPLIB cpp-httplib)

@@ -27,6 +27,9 @@ std::size_t schemeLength(std::string_view address) {
 
 }  // namespace
 
+const char* const kMediaLibraryProtocols =
+    "http,https,httpproxy,tls,tcp,udp,rtp,srtp,rtmp,rtmps,rtmpt,rtmpts,ffrtmphttp,srt,mmsh,mmst,crypto";
+
 const char* const kNetworkStreamSchemesText = "http, https, rtsp, rtsps, rtmp, rtmps, rtp, udp, srt, mms, mmsh";
 
 std::string addressScheme(std::string_view address) {

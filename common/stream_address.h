@@ -10,6 +10,10 @@
 
 namespace zephra {
 
+// What the media library may open on a stream's behalf: the transports of the network stream
+// schemes (with TLS, proxies and HLS encryption), never file, pipe, concat, subfile or lavfi.
+extern const char* const kMediaLibraryProtocols;
+
 // The schemes played, for messages: "http, https, rtsp, ...".
 extern const char* const kNetworkStreamSchemesText;
 

@@ -96,6 +96,8 @@ LocalServer::LocalServer(LocalServerConfig config)
       m_playlist(m_builtinPlaylist, m_sourceRefresher),
       m_health((std::filesystem::path(m_config.dataDir) / kHealthDatabaseName).string()),
       m_checker(m_health, m_config.checks),
+      m_recordingStore((std::filesystem::path(m_config.dataDir) / kRecordingsDatabaseName).string()),
+      m_recorder(m_recordingStore, m_config.recordings),
       m_installer(m_config.docRoot, m_config.packageLimits),
       m_pageToken((std::filesystem::path(m_config.dataDir) / kPageTokenName).string(),
                   secretFallbackPath(m_config.dataDir)),
@@ -107,12 +109,14 @@ LocalServer::LocalServer(LocalServerConfig config)
   // must not keep every page waiting, and the player's first page comes at once.
   m_builtinPlaylist.startLoading();
   m_sourceRefresher.start();
+  m_recorder.start();
 }
 
 LocalServer::~LocalServer() {
   // First: a long guide import must not keep the stopping process (and its instance lock) alive.
   m_guide.stopImports();
   m_checker.cancel();
+  m_recorder.stop();
   stop();
   m_sourceRefresher.stop();
 }
@@ -197,7 +201,7 @@ void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
   const auto airings = m_guide.airings(shown, start, start + kGuideHours * 3600);
   GuideRequest shownRequest = request;
   shownRequest.start = start;
-  sendPage(res, renderGuide(shownRequest, shown, airings, total, pageSize, now));
+  sendPage(res, renderGuide(shownRequest, shown, airings, total, pageSize, now, m_formToken.value()));
 }
 
 void LocalServer::handleAddFavorite(const http::Request& req, http::Response& res) {
@@ -390,6 +394,8 @@ void LocalServer::registerRoutes() {
   m_router.add("/sources.php", route(&LocalServer::handleSources));
   m_router.add("/guide.php", route(&LocalServer::handleGuide));
   m_router.add(contract::pathOf(contract::kPlayReportPage), route(&LocalServer::handlePlayReport));
+  m_router.add("/recordings.php", route(&LocalServer::handleRecordings));
+  m_router.add(kRecordingStreamPath, route(&LocalServer::handleRecordingFile));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

@@ -15,6 +15,8 @@
 #include "common/package/package_check.h"
 #include "local_server/pages.h"
 #include "local_server/playlist_store.h"
+#include "local_server/recording/recording_scheduler.h"
+#include "local_server/recording/recording_store.h"
 #include "local_server/request_guard.h"
 #include "local_server/sources/channel_directory.h"
 #include "local_server/sources/source_refresher.h"
@@ -32,6 +34,7 @@ struct LocalServerConfig {
   SourceRefreshOptions sources;
   std::chrono::steady_clock::duration guideCheckInterval = std::chrono::seconds(2);
   ChannelCheckOptions checks;  // "check channels" of the sources page
+  RecordingOptions recordings;
   http::ServerOptions http;
 };
 
@@ -66,6 +69,7 @@ class LocalServer {
   static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
   static constexpr const char* kSourcesCacheName = "sources";  // last good copies
   static constexpr const char* kHealthDatabaseName = "health.sqlite3";
+  static constexpr const char* kRecordingsDatabaseName = "recordings.sqlite3";
 
   // The channel check of the sources page, for tests that wait for it.
   ChannelChecker& channelChecker() { return m_checker; }
@@ -85,6 +89,14 @@ class LocalServer {
   void handleSources(const http::Request& req, http::Response& res);           // sources.php
   void handleGuide(const http::Request& req, http::Response& res);             // guide.php
   void handlePlayReport(const http::Request& req, http::Response& res);        // played.php
+  void handleRecordings(const http::Request& req, http::Response& res);        // recordings.php
+  void handleRecordingFile(const http::Request& req, http::Response& res);     // recording.ts
+  // recordings.php?record=...: why it was not scheduled, "" when it was.
+  std::string scheduleRecording(const std::string& channelId, const std::string& at);
+  // recordings.php?delete=ID: why it was not deleted, "" when it was.
+  std::string deleteRecording(std::int64_t id);
+  // The file of a recording, only when it lies in the recordings folder.
+  std::optional<std::string> recordingFile(const Recording& recording);
   // sources.php?check=ID: checks that playlist source's channels, unless a check runs.
   void startChannelCheck(std::int64_t sourceId);
   void handleFile(const http::Request& req, http::Response& res);              // the rest
@@ -100,6 +112,8 @@ class LocalServer {
   ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
   ChannelHealthStore m_health;  // how each channel fared when last tried
   ChannelChecker m_checker;     // stopped before m_health goes
+  RecordingStore m_recordingStore;
+  RecordingScheduler m_recorder;  // stopped before the stores it uses go
   UpdateInstaller m_installer;
   PageToken m_pageToken;  // every request carries it
   FormToken m_formToken;  // our pages' change links and forms carry it

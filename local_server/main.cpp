@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     config.docRoot = (root / "Program" / "www" / "localhost").string();
     config.dataDir =
         options->data.empty() ? (root / "Program" / "data").string() : fs::absolute(options->data).string();
+    if (!options->recordings.empty()) config.recordings.folder = fs::absolute(options->recordings);
 
     zephra::InstanceLock lock(zephra::instanceLockPath(config.dataDir));
     if (!lock.held()) {

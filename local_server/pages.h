@@ -16,6 +16,7 @@
 #include "local_server/health/channel_checker.h"
 #include "local_server/health/channel_health.h"
 #include "local_server/playlist_store.h"
+#include "local_server/recording/recording_store.h"
 #include "local_server/sources/source_input.h"
 #include "local_server/update_installer.h"
 
@@ -88,9 +89,10 @@ inline constexpr int kGuideHours = 6;
 std::string guideAddress(const GuideRequest& request);
 // `channels` are the rows of the requested page, `airings` index-aligned with them; `total` is
 // the number of rows of every page.
+// With `formToken`, each programme not over yet offers "● record" (recordAddress).
 std::string renderGuide(const GuideRequest& request, const std::vector<const Channel*>& channels,
                         const std::vector<std::vector<guide::Airing>>& airings, std::size_t total,
-                        std::size_t pageSize, std::int64_t now);
+                        std::size_t pageSize, std::int64_t now, const std::string& formToken = {});
 
 // The directory while the server is still reading its channel list: a short notice that asks
 // the browser to come back in a second.
@@ -126,6 +128,28 @@ struct SourcesPage {
 std::string renderCheckState(const CheckProgress& check, std::int64_t sourceId);
 std::string sourcesAddress(const std::string& code);
 std::string renderSources(const SourcesPage& page);
+
+// recordings.php: scheduled and made recordings; `record=CHANNEL&at=START` schedules the
+// channel's programme that starts then, `cancel=ID` and `delete=ID` change the list.
+struct RecordingsPage {
+  std::string code;  // account, for the way back
+  std::vector<Recording> recordings;
+  std::map<std::int64_t, std::int64_t> sizes;  // bytes on disk of those that have a file
+  std::string formToken;
+  int port = 0;  // this server's, for play links
+  std::string folder;
+  std::string notice;  // why the last change was refused
+};
+std::string recordingsAddress(const std::string& code);
+std::string recordAddress(const std::string& code, const std::string& channelId, std::int64_t start,
+                          const std::string& formToken);
+// Where the player gets a recording's file (with Range), as a play link's address.
+std::string recordingStreamAddress(int port, std::int64_t id);
+inline constexpr const char* kRecordingStreamPath = "/recording.ts";
+// What a scheduled recording on an account allowing one connection warns of.
+inline constexpr const char* kOneConnectionNotice =
+    "This account allows one connection at a time: watching another channel while this records will fail.";
+std::string renderRecordings(const RecordingsPage& page);
 
 // locup.php
 std::string renderInstallResult(const InstallResult& result);

@@ -201,7 +201,8 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
   guidePage.code = request.code;
   guidePage.favoritesOnly = request.favoritesOnly;
   out += "<a class=\"manage\" href=\"" + text::escapeHtml(guideAddress(guidePage)) +
-         "\">Programme guide</a></header>\n";
+         "\">Programme guide</a><a class=\"manage\" href=\"" +
+         text::escapeHtml(recordingsAddress(request.code)) + "\">Recordings</a></header>\n";
   renderControls(out, playlist, request);
 
   if (!playlist.problem().empty() && !request.favoritesOnly) {

@@ -63,7 +63,8 @@ std::string clock(std::int64_t utc) {
   return std::string(text, sizeof text);
 }
 
-void renderDetails(std::string& out, const guide::Airing& a) {
+// `record`: the address that schedules this programme's recording, "" when none is offered.
+void renderDetails(std::string& out, const guide::Airing& a, const std::string& record) {
   out += "<span class=\"info\"><strong>" + text::escapeHtml(shortened(a.title, kShownTitle)) +
          "</strong>";
   out += "<span class=\"when\">" + format(a.start, "%a %d %b %H:%M") + " \xE2\x80\x93 " +
@@ -78,6 +79,8 @@ void renderDetails(std::string& out, const guide::Airing& a) {
   if (!a.description.empty())
     out += "<span class=\"desc\">" + text::escapeHtml(shortened(a.description, kShownDescription)) +
            "</span>";
+  if (!record.empty())
+    out += "<a class=\"rec\" href=\"" + text::escapeHtml(record) + "\">\xE2\x97\x8F record</a>";
   out += "</span>";
 }
 
@@ -115,7 +118,7 @@ std::string guideAddress(const GuideRequest& request) {
 
 std::string renderGuide(const GuideRequest& request, const std::vector<const Channel*>& channels,
                         const std::vector<std::vector<guide::Airing>>& airings, std::size_t total,
-                        std::size_t pageSize, std::int64_t now) {
+                        std::size_t pageSize, std::int64_t now, const std::string& formToken) {
   const std::int64_t from = request.start, to = from + kGuideHours * 3600;
   std::string out = html::pageStart("Programme guide");
   out.reserve(channels.size() * 1500 + 8192);
@@ -124,7 +127,8 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
   directory.code = request.code;
   directory.favoritesOnly = request.favoritesOnly;
   out += "<a class=\"manage\" href=\"" + text::escapeHtml(directoryAddress(directory)) +
-         "\">Channel list</a></header>\n";
+         "\">Channel list</a><a class=\"manage\" href=\"" + text::escapeHtml(recordingsAddress(request.code)) +
+         "\">Recordings</a></header>\n";
 
   auto link = [&](GuideRequest target, const std::string& label, const char* cls = "") {
     out += "<a class=\"" + std::string(cls) + "\" href=\"" + text::escapeHtml(guideAddress(target)) +
@@ -185,7 +189,9 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
                                                  kPixelsPerMinute) +
                 "px\"><span class=\"t\">" + clock(a.start) + " " +
                 text::escapeHtml(shortened(a.title, kShownTitle)) + "</span>";
-        renderDetails(item, a);
+        renderDetails(item, a,
+                      formToken.empty() || a.stop <= now ? std::string()
+                                                         : recordAddress(request.code, c.id, a.start, formToken));
         item += "</button>";
         if (shown == kRowProgrammes || rowBytes + item.size() > kRowBytes) {
           // The row is full: the rest is on the grid that starts at the first one left out.

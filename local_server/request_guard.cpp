@@ -254,6 +254,8 @@ bool changeFromOurPages(const http::Request& req) {
     return req.hasParam("add") || req.hasParam("remove") || req.hasParam("on") ||
            req.hasParam("off") || req.hasParam("refresh") || req.hasParam("check") ||
            req.hasParam("stopcheck");
+  if (req.path == "/recordings.php")
+    return req.hasParam("record") || req.hasParam("cancel") || req.hasParam("delete");
   return req.path == "/favmanage.php" &&
          (req.hasParam("remove") || req.hasParam("up") || req.hasParam("down"));
 }

@@ -50,11 +50,13 @@ bool fromAnotherOrigin(const http::Request& req, int ownPort);
 bool topLevelNavigation(const http::Request& req);
 
 // The changes of stored data: valid.php, locup.php, favmanage.php with remove/up/down,
-// sources.php with add/remove/on/off/refresh/check/stopcheck.
+// sources.php with add/remove/on/off/refresh/check/stopcheck, recordings.php with
+// record/cancel/delete.
 bool changesStoredData(const http::Request& req);
 
 // The changes made from our own pages' links and forms, which must carry the form token
-// (sources.php and favmanage.php changes; not the player's own valid.php and locup.php).
+// (sources.php, favmanage.php and recordings.php changes; not the player's own valid.php and
+// locup.php).
 bool changeFromOurPages(const http::Request& req);
 
 // played.php, the player's report of a play.

@@ -38,6 +38,10 @@ std::optional<ServerOptions> parseServerOptions(const std::vector<std::string>& 
       const auto text = value();
       if (!text) return std::nullopt;
       options.data = *text;
+    } else if (arg == "--recordings") {
+      const auto text = value();
+      if (!text) return std::nullopt;
+      options.recordings = *text;
     } else if (arg == "--no-window") {
       options.window = false;
     } else if (arg == "--help" || arg == "-h") {
@@ -51,11 +55,13 @@ std::optional<ServerOptions> parseServerOptions(const std::vector<std::string>& 
 }
 
 std::string serverUsage() {
-  return "usage: zephra-server [--port N] [--root LIBDIR] [--data DIR] [--no-window]\n"
+  return "usage: zephra-server [--port N] [--root LIBDIR] [--data DIR] [--recordings DIR] [--no-window]\n"
          "  --port N      listen on 127.0.0.1:N (0 = any free port, printed on stdout)\n"
          "  --root LIBDIR the lib/ folder holding Program/www/localhost (default: this\n"
          "                program's folder)\n"
          "  --data DIR    favorites database folder (default: LIBDIR/Program/data)\n"
+         "  --recordings DIR  where scheduled recordings go (default: \"Zephra Player\" in\n"
+         "                the videos folder)\n"
          "  --no-window   do not create the presence window for the player\n";
 }
 

@@ -12,6 +12,7 @@ struct ServerOptions {
   int port = -1;            // -1: the fixed port shared with the player; 0: any free port
   std::string root;         // the lib/ folder; empty: the executable's folder
   std::string data;         // favorites folder; empty: <root>/Program/data
+  std::string recordings;   // recordings folder; empty: the user's videos folder's
   bool window = true;       // create the presence window when a display is there
   bool help = false;
 };

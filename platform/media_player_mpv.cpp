@@ -43,13 +43,8 @@ PlaybackEnd endOf(const mpv_event_end_file& end) {
   }
 }
 
-// What the media library may open on a stream's behalf: the transports of the network stream
-// schemes (with TLS, proxies and HLS encryption), never file, pipe, concat, subfile or lavfi.
 // A master playlist is a few hundred bytes: what takes longer than this is not coming.
 constexpr long kMasterPlaylistTimeoutMs = 3000;
-
-constexpr const char* kMediaLibraryProtocols =
-    "http,https,httpproxy,tls,tcp,udp,rtp,srtp,rtmp,rtmps,rtmpt,rtmpts,ffrtmphttp,srt,mmsh,mmst,crypto";
 
 std::string notANetworkStream(const std::string& address) {
   const std::string scheme = addressScheme(address);

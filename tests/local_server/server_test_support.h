@@ -59,7 +59,7 @@ class ServerFixture {
  public:
   explicit ServerFixture(const std::string& playlist, std::size_t pageSize = kDirectoryPageSize,
                          PackageLimits limits = {}, SourceRefreshOptions sources = {},
-                         ChannelCheckOptions checks = {}) {
+                         ChannelCheckOptions checks = {}, RecordingOptions recordings = {}) {
     writeFile(docRoot() / "channels.m3u", playlist);
     LocalServerConfig config;
     config.docRoot = docRoot().string();
@@ -68,6 +68,7 @@ class ServerFixture {
     config.packageLimits = limits;
     config.sources = sources;
     config.checks = checks;
+    config.recordings = recordings;
     config.playlistCheckInterval = std::chrono::milliseconds(0);
     config.guideCheckInterval = std::chrono::milliseconds(20);
     m_server = std::make_unique<LocalServer>(config);

@@ -7,20 +7,15 @@
 #include "local_server/guide/guide_import.h"
 #include "tests/local_server/guide/guide_test_support.h"
 #include "tests/support/gzip.h"
+#include "tests/support/xmltv_time.h"
 
 namespace zephra::guide::test {
 namespace {
 
 using zephra::test::gzipped;
+using zephra::test::xmltvTime;
 
-std::string soon(int minutes) {
-  const std::time_t t = std::time(nullptr) + minutes * 60;
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
-  return text;
-}
+std::string soon(int minutes) { return xmltvTime(std::time(nullptr) + minutes * 60); }
 
 // `count` programmes of one channel, a minute each from now on.
 std::string manyProgrammes(int count, const std::string& title = "Show") {
