@@ -165,7 +165,7 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
                      channel->source, channel},
                  foldAsciiCase(channel->name));
       else
-        consider(Row{favorite.channelId, favorite.name, favorite.url, {}, {}, {}},
+        consider(Row{favorite.channelId, favorite.name, favorite.url, {}, {}, {}, std::nullopt},
                  foldAsciiCase(favorite.name));
     }
   } else {
