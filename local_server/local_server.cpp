@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "common/contract.h"
+#include "local_server/archive_address.h"
 #include "local_server/favorite_request.h"
 #include "local_server/sources/guide_store_importer.h"
 #include "local_server/sources/source_input.h"
@@ -200,6 +201,34 @@ void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
   sendPage(res, renderGuide(shownRequest, shown, airings, total, pageSize, now));
 }
 
+void LocalServer::handleArchive(const http::Request& req, http::Response& res) {
+  const std::int64_t now = std::time(nullptr);
+  auto answer = [&res](int status, const std::string& why) {
+    res.status = status;
+    res.setHeader("Cache-Control", "no-store");
+    res.setContent(why + "\n", "text/plain; charset=utf-8");
+  };
+  constexpr std::uint64_t kLatest = 253402300799;  // 9999-12-31
+  const auto start = text::wholeNumber(req.param("start"), kLatest);
+  const auto end = req.hasParam("end") ? text::wholeNumber(req.param("end"), kLatest)
+                                       : std::optional<std::uint64_t>(std::max<std::int64_t>(now, 0));
+  if (!start || !end || *end < *start)
+    return answer(400, "No archive: start (and end, when given) must be UTC seconds, end not before start.");
+  const auto channel = m_playlist.snapshot()->findByUrl(req.param("stream"));
+  if (!channel) return answer(404, "No archive: no channel has this address.");
+  const catchup::Settings settings = catchupSettings(*channel);
+  const int days = catchup::windowDays(settings);
+  if (days == 0) return answer(404, "No archive: this channel has no catch-up.");
+  const auto from = static_cast<std::int64_t>(*start);
+  if (!catchup::inWindow(settings, from, now))
+    return answer(404, "No archive: the start is outside this channel's archive (the last " +
+                           std::to_string(days) + (days == 1 ? " day)." : " days)."));
+  const auto address = catchup::archiveAddress(settings, {from, static_cast<std::int64_t>(*end), now});
+  if (!address) return answer(404, "No archive: the channel's catch-up attributes make no usable address.");
+  res.redirect(*address, 302);
+  res.setHeader("Cache-Control", "no-store");
+}
+
 void LocalServer::handleAddFavorite(const http::Request& req, http::Response& res) {
   std::string why;
   const auto command = parseAddFavorite(req.target, req.params, why);
@@ -390,6 +419,7 @@ void LocalServer::registerRoutes() {
   m_router.add("/sources.php", route(&LocalServer::handleSources));
   m_router.add("/guide.php", route(&LocalServer::handleGuide));
   m_router.add(contract::pathOf(contract::kPlayReportPage), route(&LocalServer::handlePlayReport));
+  m_router.add(contract::pathOf(contract::kArchivePage), route(&LocalServer::handleArchive));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

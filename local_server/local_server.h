@@ -85,6 +85,7 @@ class LocalServer {
   void handleSources(const http::Request& req, http::Response& res);           // sources.php
   void handleGuide(const http::Request& req, http::Response& res);             // guide.php
   void handlePlayReport(const http::Request& req, http::Response& res);        // played.php
+  void handleArchive(const http::Request& req, http::Response& res);           // archive.php
   // sources.php?check=ID: checks that playlist source's channels, unless a check runs.
   void startChannelCheck(std::int64_t sourceId);
   void handleFile(const http::Request& req, http::Response& res);              // the rest

@@ -1,5 +1,7 @@
 #include "local_server/playlist/channel_list.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -33,6 +35,8 @@ auto fieldOf(C& c, ChannelList::Field f) -> decltype(&c.id) {
     case ChannelList::TvgShift: return &c.tvgShift;
     case ChannelList::UserAgent: return &c.headers.userAgent;
     case ChannelList::Referrer: return &c.headers.referrer;
+    case ChannelList::CatchupMode: return &c.catchupMode;
+    case ChannelList::CatchupSource: return &c.catchupSource;
     default: return nullptr;
   }
 }
@@ -64,6 +68,12 @@ void ChannelList::push_back(const Channel& channel) {
   if (offset + length > std::numeric_limits<std::uint32_t>::max())
     throw std::length_error("channel list above 4 GiB of text");
   record.offset = static_cast<std::uint32_t>(offset);
+  // The parser keeps the days within a month and the correction within a day.
+  record.catchupDays = static_cast<std::uint16_t>(std::clamp(channel.catchupDays, 0, 0xffff));
+  record.catchupCorrection =
+      std::isfinite(channel.catchupCorrection) && std::fabs(channel.catchupCorrection) <= 48
+          ? static_cast<std::int32_t>(std::lround(channel.catchupCorrection * 3600))
+          : 0;
   for (int f = 0; f < kFields; ++f) {
     m_text += *fieldOf(channel, static_cast<Field>(f));
     record.ends[f] = static_cast<std::uint32_t>(m_text.size() - offset);
@@ -84,6 +94,8 @@ Channel ChannelList::operator[](std::size_t i) const {
   channel.id = channelIdFromHash(m_records[i].hash);
   for (int f = 0; f < kFields; ++f)
     fieldOf(channel, static_cast<Field>(f))->assign(field(i, static_cast<Field>(f)));
+  channel.catchupDays = m_records[i].catchupDays;
+  channel.catchupCorrection = m_records[i].catchupCorrection / 3600.0;
   return channel;
 }
 

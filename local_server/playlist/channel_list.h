@@ -30,6 +30,11 @@ struct Channel {
   std::string tvgName;  // tvg-name
   std::string source;   // name of the channel source it came from; "" for channels.m3u
   std::string tvgShift; // tvg-shift: hours the guide's times are moved by, as written
+  // Catch-up (common/catchup/catchup.h): the form and its template as written, the archive's
+  // days and the hours its times are moved by; the #EXTM3U line gives them to entries without.
+  std::string catchupMode, catchupSource;
+  int catchupDays = 0;
+  double catchupCorrection = 0;
   // Request headers the stream needs: #EXTINF user-agent / http-user-agent / http-referrer,
   // overridden by #EXTVLCOPT:http-user-agent= / http-referrer= lines, overridden by the
   // "|User-Agent=...&Referer=..." part after the address (which `url` no longer holds).
@@ -43,7 +48,8 @@ inline std::string playValue(const Channel& channel) {
 
 class ChannelList {
  public:
-  enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, kFields };
+  enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, CatchupMode,
+               CatchupSource, kFields };
 
   std::size_t size() const { return m_records.size(); }
   bool empty() const { return m_records.empty(); }
@@ -96,6 +102,8 @@ class ChannelList {
     std::uint64_t hash = 0;
     std::uint32_t offset = 0;
     std::array<std::uint32_t, kFields> ends{};  // each field's end, from offset
+    std::int32_t catchupCorrection = 0;          // seconds
+    std::uint16_t catchupDays = 0;
   };
   void index(std::vector<std::uint32_t>& table, std::size_t i, std::uint64_t hash);
 
