@@ -16,4 +16,12 @@ std::optional<std::string> archivePlayValue(const Channel& channel, std::int64_t
   return joinStreamHeaders(*address, channel.headers);
 }
 
+void visitArchives(const PlaylistSnapshot& playlist, const guide::ArchiveVisitor& visit) {
+  for (std::size_t i = 0; i < playlist.size(); ++i) {
+    if (!playlist.mayHaveCatchup(i)) continue;
+    const Channel channel = playlist.channel(i);
+    if (const int days = catchup::windowDays(catchupSettings(channel))) visit(channel, days);
+  }
+}
+
 }  // namespace zephra

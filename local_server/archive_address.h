@@ -6,7 +6,9 @@
 #include <string>
 
 #include "common/catchup/catchup.h"
+#include "local_server/guide/guide_store.h"
 #include "local_server/playlist/channel_list.h"
+#include "local_server/playlist_store.h"
 
 namespace zephra {
 
@@ -18,5 +20,8 @@ catchup::Settings catchupSettings(const Channel& channel);
 // is outside its window, or no address can be made.
 std::optional<std::string> archivePlayValue(const Channel& channel, std::int64_t start,
                                             std::int64_t end, std::int64_t now);
+
+// Visits the channels of `playlist` that have an archive, with its days.
+void visitArchives(const PlaylistSnapshot& playlist, const guide::ArchiveVisitor& visit);
 
 }  // namespace zephra

@@ -86,8 +86,9 @@ void serveFile(const std::string& path, http::Response& res) {
 LocalServer::LocalServer(LocalServerConfig config)
     : m_config(std::move(config)),
       m_favorites(prepareFolders(m_config)),
-      m_guide(guideDatabasePath(m_config.dataDir, kGuideDatabaseName)),
-      m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
+      // Past programmes stay as long as a channel's archive has them, so the guide can play them.
+      m_guide(guideDatabasePath(m_config.dataDir, kGuideDatabaseName),
+              [this](const guide::ArchiveVisitor& visit) { visitArchives(*m_playlist.snapshot(), visit); }),
       m_builtinPlaylist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
       m_sourceStore((std::filesystem::path(m_config.dataDir) / kSourcesDatabaseName).string()),
       m_guideImporter(std::make_unique<GuideStoreImporter>(m_guide)),
@@ -95,6 +96,7 @@ LocalServer::LocalServer(LocalServerConfig config)
                         (std::filesystem::path(m_config.dataDir) / kSourcesCacheName).string(),
                         m_config.sources, m_guideImporter.get()),
       m_playlist(m_builtinPlaylist, m_sourceRefresher),
+      m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
       m_health((std::filesystem::path(m_config.dataDir) / kHealthDatabaseName).string()),
       m_checker(m_health, m_config.checks),
       m_installer(m_config.docRoot, m_config.packageLimits),

@@ -92,13 +92,13 @@ class LocalServer {
 
   LocalServerConfig m_config;
   FavoritesStore m_favorites;
-  guide::GuideStore m_guide;
-  guide::BuiltinGuide m_builtinGuide;
+  guide::GuideStore m_guide;  // asks m_playlist for the channels' archives when importing
   PlaylistStore m_builtinPlaylist;  // channels.m3u
   SourceStore m_sourceStore;
   std::unique_ptr<GuideImporter> m_guideImporter;
   SourceRefresher m_sourceRefresher;
   ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
+  guide::BuiltinGuide m_builtinGuide;  // imports from its start: after m_playlist
   ChannelHealthStore m_health;  // how each channel fared when last tried
   ChannelChecker m_checker;     // stopped before m_health goes
   UpdateInstaller m_installer;

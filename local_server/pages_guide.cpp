@@ -192,10 +192,11 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
         // others show their details only.
         const bool onAir = a.start <= now && now < a.stop;
         const std::string archive = a.start <= now ? archiveLink(c, a, now) : std::string();
-        item = archive.empty() ? "<button type=\"button\" class=\"prog"
-                               : "<a href=\"" + text::escapeHtml(archive) + "\" class=\"prog archive";
+        item = archive.empty() ? "<button type=\"button\" class=\"prog" : "<a class=\"prog archive";
         if (onAir) item += " onair";
-        item += "\" style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
+        item += "\"";
+        if (!archive.empty()) item += " href=\"" + text::escapeHtml(archive) + "\"";
+        item += " style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
                 "px;width:" + std::to_string(std::max<std::int64_t>(1, (right - left) / 60) *
                                                  kPixelsPerMinute) +
                 "px\"><span class=\"t\">" + clock(a.start) + " " +

@@ -64,6 +64,10 @@ class ChannelList {
   Channel back() const { return (*this)[size() - 1]; }
   std::string_view field(std::size_t i, Field f) const;
   bool hasHeaders(std::size_t i) const { return !field(i, UserAgent).empty() || !field(i, Referrer).empty(); }
+  // Whether the entry names catch-up at all, without building the channel.
+  bool mayHaveCatchup(std::size_t i) const {
+    return m_records[i].catchupDays > 0 || !field(i, CatchupMode).empty() || !field(i, CatchupSource).empty();
+  }
 
   // Builds the indexes and gives back spare capacity; the list is not changed after this.
   void finish();
