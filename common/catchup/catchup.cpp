@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/stream_address.h"
+#include "common/text.h"
 
 namespace zephra::catchup {
 
@@ -16,15 +17,6 @@ constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kLastTime = 253402300799;  // as in the templates: four-digit years
 // A result longer than this is a hostile template's doing, never a provider's address.
 constexpr std::size_t kMaxAddress = 8192;
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != b[i]) return false;
-  return true;
-}
 
 bool isDigits(std::string_view text) {
   if (text.empty()) return false;
@@ -45,18 +37,18 @@ Form formOf(const Settings& s) {
     if (s.days <= 0) return Form::None;
     return s.xc || xcFromAddress(s.address) ? Form::Xc : Form::Shift;
   }
-  if (equalsNoCase(mode, "default"))
+  if (text::equalsIgnoringCase(mode, "default"))
     return !s.source.empty() || hasPlaceholder(s.address) ? Form::Template : Form::None;
-  if (equalsNoCase(mode, "append")) return s.source.empty() ? Form::None : Form::Append;
-  if (equalsNoCase(mode, "shift") || equalsNoCase(mode, "timeshift")) return Form::Shift;
-  if (equalsNoCase(mode, "flussonic-hls")) return Form::FlussonicHls;
-  if (equalsNoCase(mode, "flussonic-ts")) return Form::FlussonicTs;
-  if (equalsNoCase(mode, "flussonic") || equalsNoCase(mode, "fs")) {
+  if (text::equalsIgnoringCase(mode, "append")) return s.source.empty() ? Form::None : Form::Append;
+  if (text::equalsIgnoringCase(mode, "shift") || text::equalsIgnoringCase(mode, "timeshift")) return Form::Shift;
+  if (text::equalsIgnoringCase(mode, "flussonic-hls")) return Form::FlussonicHls;
+  if (text::equalsIgnoringCase(mode, "flussonic-ts")) return Form::FlussonicTs;
+  if (text::equalsIgnoringCase(mode, "flussonic") || text::equalsIgnoringCase(mode, "fs")) {
     const std::string_view path = s.address.substr(0, s.address.find('?'));
-    return path.size() >= 5 && equalsNoCase(path.substr(path.size() - 5), ".m3u8") ? Form::FlussonicHls
+    return path.size() >= 5 && text::equalsIgnoringCase(path.substr(path.size() - 5), ".m3u8") ? Form::FlussonicHls
                                                                                    : Form::FlussonicTs;
   }
-  if (equalsNoCase(mode, "xc")) return s.xc || xcFromAddress(s.address) ? Form::Xc : Form::None;
+  if (text::equalsIgnoringCase(mode, "xc")) return s.xc || xcFromAddress(s.address) ? Form::Xc : Form::None;
   return Form::None;
 }
 
