@@ -68,25 +68,30 @@ std::optional<Split> splitLastSegment(std::string_view address) {
   return Split{path.substr(0, slash + 1), path.substr(slash + 1), tail};
 }
 
-// ".../index.m3u8?token" -> ".../index-START-DURATION.m3u8?token"; any playlist name is kept.
-std::optional<std::string> flussonicHls(std::string_view address, const Times& t) {
-  const auto split = splitLastSegment(address);
-  if (!split || split->segment.size() <= 5) return std::nullopt;
-  const std::string_view stem = split->segment.substr(0, split->segment.size() - 5);
-  return std::string(split->base) + std::string(stem) + "-" + std::to_string(t.start) + "-" +
-         std::to_string(t.end - t.start) + ".m3u8" + std::string(split->query);
+// The channel's address with `file` in place of its file name ("mpegts", "index.m3u8"), or
+// added to a channel path without one ("http://host/channel").
+std::string withFile(const Split& split, const std::string& file) {
+  const bool isFile = split.segment == "mpegts" || split.segment.find('.') != std::string_view::npos;
+  std::string out(split.base);
+  if (!isFile && !split.segment.empty()) out += std::string(split.segment) + "/";
+  return out + file + std::string(split.query);
 }
 
-// ".../mpegts?token" -> ".../timeshift_abs-START.ts?token"; a channel path without a file name
-// ("http://host/channel") gets the file added.
+// ".../index.m3u8?token" -> ".../index-START-DURATION.m3u8?token"; a playlist's own name is kept.
+std::optional<std::string> flussonicHls(std::string_view address, const Times& t) {
+  const auto split = splitLastSegment(address);
+  if (!split) return std::nullopt;
+  const std::string_view segment = split->segment;
+  const bool playlist = segment.size() > 5 && text::equalsIgnoringCase(segment.substr(segment.size() - 5), ".m3u8");
+  const std::string stem = playlist ? std::string(segment.substr(0, segment.size() - 5)) : "index";
+  return withFile(*split, stem + "-" + std::to_string(t.start) + "-" + std::to_string(t.end - t.start) + ".m3u8");
+}
+
+// ".../mpegts?token" -> ".../timeshift_abs-START.ts?token".
 std::optional<std::string> flussonicTs(std::string_view address, const Times& t) {
   const auto split = splitLastSegment(address);
   if (!split) return std::nullopt;
-  const std::string file = "timeshift_abs-" + std::to_string(t.start) + ".ts";
-  const bool isFile = split->segment == "mpegts" || split->segment.find('.') != std::string_view::npos;
-  if (isFile || split->segment.empty())
-    return std::string(split->base) + file + std::string(split->query);
-  return std::string(split->base) + std::string(split->segment) + "/" + file + std::string(split->query);
+  return withFile(*split, "timeshift_abs-" + std::to_string(t.start) + ".ts");
 }
 
 bool addressPiece(std::string_view text) {

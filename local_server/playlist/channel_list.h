@@ -50,6 +50,7 @@ class ChannelList {
  public:
   enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, CatchupMode,
                CatchupSource, kFields };
+  static constexpr int kRecordFields = CatchupMode;  // the fields every channel has a place for
 
   std::size_t size() const { return m_records.size(); }
   bool empty() const { return m_records.empty(); }
@@ -65,9 +66,7 @@ class ChannelList {
   std::string_view field(std::size_t i, Field f) const;
   bool hasHeaders(std::size_t i) const { return !field(i, UserAgent).empty() || !field(i, Referrer).empty(); }
   // Whether the entry names catch-up at all, without building the channel.
-  bool mayHaveCatchup(std::size_t i) const {
-    return m_records[i].catchupDays > 0 || !field(i, CatchupMode).empty() || !field(i, CatchupSource).empty();
-  }
+  bool mayHaveCatchup(std::size_t i) const { return catchupOf(i) != nullptr; }
 
   // Builds the indexes and gives back spare capacity; the list is not changed after this.
   void finish();
@@ -105,14 +104,22 @@ class ChannelList {
   struct Record {
     std::uint64_t hash = 0;
     std::uint32_t offset = 0;
-    std::array<std::uint32_t, kFields> ends{};  // each field's end, from offset
-    std::int32_t catchupCorrection = 0;          // seconds
-    std::uint16_t catchupDays = 0;
+    std::array<std::uint32_t, kRecordFields> ends{};  // each field's end, from offset
   };
+  // Most channels have no catch-up: theirs is kept apart, for the channels that have it, so a
+  // list without it costs nothing more. Its text follows the channel's other fields.
+  struct CatchupRecord {
+    std::uint32_t channel = 0;
+    std::uint32_t modeEnd = 0, sourceEnd = 0;  // from the channel's offset
+    std::int32_t correction = 0;               // seconds
+    std::uint16_t days = 0;
+  };
+  const CatchupRecord* catchupOf(std::size_t i) const;
   void index(std::vector<std::uint32_t>& table, std::size_t i, std::uint64_t hash);
 
   std::string m_text;
   std::vector<Record> m_records;
+  std::vector<CatchupRecord> m_catchup;  // in channel order
   // Open addressing, channel index + 1 per slot (0: empty); at most three quarters full.
   std::vector<std::uint32_t> m_byId;
   std::vector<std::uint32_t> m_byUrl;

@@ -27,6 +27,7 @@ TEST(Catchup, EveryFormBuildsItsAddress) {
       {"http://h/c/video.m3u8", "flussonic-hls", "", 0, "http://h/c/video-1700000000-1800.m3u8"},
       {"http://h/c/mpegts?token=1", "fs", "", 0, "http://h/c/timeshift_abs-1700000000.ts?token=1"},
       {"http://h/c", "flussonic-ts", "", 0, "http://h/c/timeshift_abs-1700000000.ts"},
+      {"http://h/c/mpegts", "flussonic-hls", "", 0, "http://h/c/index-1700000000-1800.m3u8"},
       {"http://h:8080/live/u/p/42.ts", "xc", "", 0, "http://h:8080/timeshift/u/p/30/2023-11-14:22-13/42.ts"},
       {"http://h:8080/u/p/42", "xc", "", 0, "http://h:8080/timeshift/u/p/30/2023-11-14:22-13/42.ts"},
       {"http://h/c.m3u8", "xc", "", 0, ""},
