@@ -60,6 +60,11 @@ class LocalServerProcess {
     out << extraEntries;
   }
 
+  // A file of the served tree (guide.xml, say), written whole.
+  void writeDocument(const std::string& name, const std::string& content) {
+    std::ofstream(m_root / "lib" / "Program" / "www" / "localhost" / name, std::ios::binary | std::ios::trunc) << content;
+  }
+
   // A page of the server, fetched directly (checks what it stored).
   std::string get(const std::string& path) {
     httplib::Client client("127.0.0.1", port());
