@@ -12,10 +12,12 @@
 #include <string>
 
 #include "local_server/guide/guide_import.h"
+#include "tests/support/xmltv_time.h"
 
 namespace {
 
 using namespace zephra::guide;
+using zephra::test::xmltvTime;
 
 long statusKb(const char* field) {
   std::ifstream status("/proc/self/status");
@@ -30,15 +32,6 @@ long statusKb(const char* field) {
 void resetPeak() {
   std::ofstream clear("/proc/self/clear_refs");
   clear << "5";
-}
-
-std::string xmltvTime(std::int64_t t) {
-  const std::time_t value = static_cast<std::time_t>(t);
-  std::tm tm{};
-  gmtime_r(&value, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
-  return text;
 }
 
 int generate(const char* path, int channels, int days, int megabytes) {

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "tests/local_server/server_test_support.h"
+#include "tests/support/xmltv_time.h"
 
 namespace zephra::test {
 namespace {
@@ -13,14 +14,7 @@ using namespace std::chrono_literals;
 
 const std::int64_t kNow = static_cast<std::int64_t>(std::time(nullptr)) / 60 * 60;
 
-std::string at(std::int64_t minutes) {
-  const std::time_t t = static_cast<std::time_t>(kNow + minutes * 60);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
-  return text;
-}
+std::string at(std::int64_t minutes) { return xmltvTime(kNow + minutes * 60); }
 
 std::string show(const std::string& channel, int from, int to, const std::string& title,
                  const std::string& desc = "") {

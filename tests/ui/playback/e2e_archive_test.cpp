@@ -4,28 +4,16 @@
 
 #include <atomic>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
+#include "tests/support/xmltv_time.h"
 #include "tests/ui/playback/e2e_fixture.h"
 
 namespace zephra::test {
 namespace {
 
-std::string guideTime(std::int64_t utc) {
-  const std::time_t t = static_cast<std::time_t>(utc);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
-  return text;
-}
-
 class ArchiveTest : public EndToEndTest {
  protected:
   ArchiveTest() {
-    std::ifstream in(std::string(ZEPHRA_APP_DIR) + "/lib/Program/www/localhost/demo/testcard.ts", std::ios::binary);
-    m_clip.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     m_archive.http().Get("/live.ts", [this](const httplib::Request& request, httplib::Response& response) {
       if (request.has_param("utc")) m_asked = std::stoll("0" + request.get_param_value("utc"));
       response.set_content(m_clip, "video/mp2t");
@@ -42,14 +30,14 @@ class ArchiveTest : public EndToEndTest {
   }
 
   const std::int64_t m_start = static_cast<std::int64_t>(std::time(nullptr)) / 60 * 60 - 600;
-  std::string m_clip;
+  const std::string m_clip = demoClip();
   LoopbackServer m_archive;
   std::atomic<std::int64_t> m_asked{0};  // the start the archive was asked for
 };
 
 TEST_F(ArchiveTest, StartOverPlaysTheArchiveAndTheMarkFollowsIt) {
-  server->writeDocument("guide.xml", "<tv><programme channel=\"archived.demo\" start=\"" + guideTime(m_start) +
-                                         "\" stop=\"" + guideTime(m_start + 3600) +
+  server->writeDocument("guide.xml", "<tv><programme channel=\"archived.demo\" start=\"" + xmltvTime(m_start) +
+                                         "\" stop=\"" + xmltvTime(m_start + 3600) +
                                          "\"><title>Morning Show</title></programme></tv>");
   ASSERT_TRUE(pumpUntil([&] { return server->get("/query.php?code=x&fav=0").find("start over") != std::string::npos; },
                         kPatience));

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -170,6 +171,12 @@ class EndToEndTest : public ::testing::Test {
 
   // Playlist entries after the demo channels, for a test's own streams.
   virtual std::string extraEntries() { return {}; }
+
+  // The demo's test card clip, for a test's own stream servers.
+  static std::string demoClip() {
+    std::ifstream in(std::string(ZEPHRA_APP_DIR) + "/lib/Program/www/localhost/demo/testcard.ts", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
 
   static std::string deadStream() { return "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/dead.ts"; }
 
