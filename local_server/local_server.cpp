@@ -210,10 +210,9 @@ void LocalServer::handleArchive(const http::Request& req, http::Response& res) {
     res.setHeader("Cache-Control", "no-store");
     res.setContent(why + "\n", "text/plain; charset=utf-8");
   };
-  constexpr std::uint64_t kLatest = 253402300799;  // 9999-12-31
-  const auto start = text::wholeNumber(req.param("start"), kLatest);
-  const auto end = req.hasParam("end") ? text::wholeNumber(req.param("end"), kLatest)
-                                       : std::optional<std::uint64_t>(std::max<std::int64_t>(now, 0));
+  const auto start = text::wholeNumber(req.param("start"), catchup::kLastTime);
+  const auto end = req.hasParam("end") ? text::wholeNumber(req.param("end"), catchup::kLastTime)
+                                       : std::optional<std::uint64_t>(now);
   if (!start || !end || *end < *start)
     return answer(400, "No archive: start (and end, when given) must be UTC seconds, end not before start.");
   const auto channel = m_playlist.snapshot()->findByUrl(req.param("stream"));

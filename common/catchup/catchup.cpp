@@ -14,7 +14,6 @@ namespace {
 enum class Form { None, Template, Append, Shift, FlussonicHls, FlussonicTs, Xc };
 
 constexpr std::int64_t kDay = 86400;
-constexpr std::int64_t kLastTime = 253402300799;  // as in the templates: four-digit years
 // A result longer than this is a hostile template's doing, never a provider's address.
 constexpr std::size_t kMaxAddress = 8192;
 
@@ -27,6 +26,10 @@ bool isDigits(std::string_view text) {
 
 bool hasPlaceholder(std::string_view text) {
   return text.find('{') != std::string_view::npos;
+}
+
+bool isPlaylistName(std::string_view name) {
+  return name.size() > 5 && text::equalsIgnoringCase(name.substr(name.size() - 5), ".m3u8");
 }
 
 Form formOf(const Settings& s) {
@@ -44,9 +47,7 @@ Form formOf(const Settings& s) {
   if (text::equalsIgnoringCase(mode, "flussonic-hls")) return Form::FlussonicHls;
   if (text::equalsIgnoringCase(mode, "flussonic-ts")) return Form::FlussonicTs;
   if (text::equalsIgnoringCase(mode, "flussonic") || text::equalsIgnoringCase(mode, "fs")) {
-    const std::string_view path = s.address.substr(0, s.address.find('?'));
-    return path.size() >= 5 && text::equalsIgnoringCase(path.substr(path.size() - 5), ".m3u8") ? Form::FlussonicHls
-                                                                                   : Form::FlussonicTs;
+    return isPlaylistName(s.address.substr(0, s.address.find('?'))) ? Form::FlussonicHls : Form::FlussonicTs;
   }
   if (text::equalsIgnoringCase(mode, "xc")) return s.xc || xcFromAddress(s.address) ? Form::Xc : Form::None;
   return Form::None;
@@ -82,8 +83,7 @@ std::optional<std::string> flussonicHls(std::string_view address, const Times& t
   const auto split = splitLastSegment(address);
   if (!split) return std::nullopt;
   const std::string_view segment = split->segment;
-  const bool playlist = segment.size() > 5 && text::equalsIgnoringCase(segment.substr(segment.size() - 5), ".m3u8");
-  const std::string stem = playlist ? std::string(segment.substr(0, segment.size() - 5)) : "index";
+  const std::string stem = isPlaylistName(segment) ? std::string(segment.substr(0, segment.size() - 5)) : "index";
   return withFile(*split, stem + "-" + std::to_string(t.start) + "-" + std::to_string(t.end - t.start) + ".m3u8");
 }
 

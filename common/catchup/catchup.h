@@ -32,6 +32,9 @@ struct Times {
   std::int64_t start = 0, end = 0, now = 0;
 };
 
+// 9999-12-31 23:59:59 UTC, the last moment an archive request may name: four-digit years keep
+// every date field of an address its fixed width.
+inline constexpr std::int64_t kLastTime = 253402300799;
 // Far beyond any provider's archive: a list cannot make the guide keep months of the past.
 inline constexpr int kMaxDays = 30;
 // The window of a channel whose list names a form of catch-up but no number of days.

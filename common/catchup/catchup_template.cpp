@@ -8,8 +8,6 @@ namespace zephra::catchup {
 
 namespace {
 
-// 9999-12-31 23:59:59: four-digit years keep every date field its fixed width.
-constexpr std::int64_t kLastTime = 253402300799;
 // Longer text between braces is no placeholder of ours.
 constexpr std::size_t kMaxPlaceholder = 40;
 
