@@ -19,6 +19,7 @@ namespace {
 using zephra::test::xmltvTime;
 
 using namespace zephra::guide;
+using zephra::test::xmltvTime;
 
 long statusKb(const char* field) {
   std::ifstream status("/proc/self/status");

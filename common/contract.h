@@ -16,6 +16,8 @@ inline constexpr const char* kAddFavoritePage = "valid.php";        // ?cmd=addF
 inline constexpr const char* kFavoritesManagerPage = "favmanage.php";  // ?user=ACCOUNT
 inline constexpr const char* kInstallUpdatePage = "locup.php";
 inline constexpr const char* kPlayReportPage = "played.php";  // ?url=&ok=1&ms=N | ?url=&ok=0&why=
+// Redirects to the archive of the channel with this address: ?stream=ADDRESS&start=UTC[&end=UTC]
+inline constexpr const char* kArchivePage = "archive.php";
 // The remote service's:
 inline constexpr const char* kUpdateCheckPage = "update.php";  // ?t=CONTENT_STAMP
 inline constexpr const char* kReportPage = "report-soft.php";  // ?url=STREAM

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "common/contract.h"
+#include "local_server/archive_address.h"
 #include "local_server/favorite_request.h"
 #include "local_server/sources/guide_store_importer.h"
 #include "local_server/sources/source_input.h"
@@ -85,8 +86,9 @@ void serveFile(const std::string& path, http::Response& res) {
 LocalServer::LocalServer(LocalServerConfig config)
     : m_config(std::move(config)),
       m_favorites(prepareFolders(m_config)),
-      m_guide(guideDatabasePath(m_config.dataDir, kGuideDatabaseName)),
-      m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
+      // Past programmes stay as long as a channel's archive has them, so the guide can play them.
+      m_guide(guideDatabasePath(m_config.dataDir, kGuideDatabaseName),
+              [this](const guide::ArchiveVisitor& visit) { visitArchives(*m_playlist.snapshot(), visit); }),
       m_builtinPlaylist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
       m_sourceStore((std::filesystem::path(m_config.dataDir) / kSourcesDatabaseName).string()),
       m_guideImporter(std::make_unique<GuideStoreImporter>(m_guide)),
@@ -94,6 +96,7 @@ LocalServer::LocalServer(LocalServerConfig config)
                         (std::filesystem::path(m_config.dataDir) / kSourcesCacheName).string(),
                         m_config.sources, m_guideImporter.get()),
       m_playlist(m_builtinPlaylist, m_sourceRefresher),
+      m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
       m_health((std::filesystem::path(m_config.dataDir) / kHealthDatabaseName).string()),
       m_checker(m_health, m_config.checks),
       m_recordingStore((std::filesystem::path(m_config.dataDir) / kRecordingsDatabaseName).string()),
@@ -202,6 +205,33 @@ void LocalServer::handleGuide(const http::Request& req, http::Response& res) {
   GuideRequest shownRequest = request;
   shownRequest.start = start;
   sendPage(res, renderGuide(shownRequest, shown, airings, total, pageSize, now, m_formToken.value()));
+}
+
+void LocalServer::handleArchive(const http::Request& req, http::Response& res) {
+  const std::int64_t now = std::time(nullptr);
+  auto answer = [&res](int status, const std::string& why) {
+    res.status = status;
+    res.setHeader("Cache-Control", "no-store");
+    res.setContent(why + "\n", "text/plain; charset=utf-8");
+  };
+  const auto start = text::wholeNumber(req.param("start"), catchup::kLastTime);
+  const auto end = req.hasParam("end") ? text::wholeNumber(req.param("end"), catchup::kLastTime)
+                                       : std::optional<std::uint64_t>(now);
+  if (!start || !end || *end < *start)
+    return answer(400, "No archive: start (and end, when given) must be UTC seconds, end not before start.");
+  const auto channel = m_playlist.snapshot()->findByUrl(req.param("stream"));
+  if (!channel) return answer(404, "No archive: no channel has this address.");
+  const catchup::Settings settings = catchupSettings(*channel);
+  const int days = catchup::windowDays(settings);
+  if (days == 0) return answer(404, "No archive: this channel has no catch-up.");
+  const auto from = static_cast<std::int64_t>(*start);
+  if (!catchup::inWindow(settings, from, now))
+    return answer(404, "No archive: the start is outside this channel's archive (the last " +
+                           std::to_string(days) + (days == 1 ? " day)." : " days)."));
+  const auto address = catchup::archiveAddress(settings, {from, static_cast<std::int64_t>(*end), now});
+  if (!address) return answer(404, "No archive: the channel's catch-up attributes make no usable address.");
+  res.redirect(*address, 302);
+  res.setHeader("Cache-Control", "no-store");
 }
 
 void LocalServer::handleAddFavorite(const http::Request& req, http::Response& res) {
@@ -396,6 +426,7 @@ void LocalServer::registerRoutes() {
   m_router.add(contract::pathOf(contract::kPlayReportPage), route(&LocalServer::handlePlayReport));
   m_router.add("/recordings.php", route(&LocalServer::handleRecordings));
   m_router.add(kRecordingStreamPath, route(&LocalServer::handleRecordingFile));
+  m_router.add(contract::pathOf(contract::kArchivePage), route(&LocalServer::handleArchive));
   m_router.setFallback(route(&LocalServer::handleFile));
 }
 

@@ -97,19 +97,20 @@ class LocalServer {
   std::string deleteRecording(std::int64_t id);
   // The file of a recording, only when it lies in the recordings folder.
   std::optional<std::string> recordingFile(const Recording& recording);
+  void handleArchive(const http::Request& req, http::Response& res);           // archive.php
   // sources.php?check=ID: checks that playlist source's channels, unless a check runs.
   void startChannelCheck(std::int64_t sourceId);
   void handleFile(const http::Request& req, http::Response& res);              // the rest
 
   LocalServerConfig m_config;
   FavoritesStore m_favorites;
-  guide::GuideStore m_guide;
-  guide::BuiltinGuide m_builtinGuide;
+  guide::GuideStore m_guide;  // asks m_playlist for the channels' archives when importing
   PlaylistStore m_builtinPlaylist;  // channels.m3u
   SourceStore m_sourceStore;
   std::unique_ptr<GuideImporter> m_guideImporter;
   SourceRefresher m_sourceRefresher;
   ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
+  guide::BuiltinGuide m_builtinGuide;  // imports from its start: after m_playlist
   ChannelHealthStore m_health;  // how each channel fared when last tried
   ChannelChecker m_checker;     // stopped before m_health goes
   RecordingStore m_recordingStore;

@@ -75,8 +75,13 @@ std::string renderDirectory(const PlaylistSnapshot& playlist, const DirectoryReq
                             const NowNextSource& nowNext = {},
                             const std::string& favoritesNotice = {},
                             const HealthSource& health = {});
-// The line under a channel's name: now on air with its progress, and what comes next.
-void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now);
+// The line under a channel's name: now on air with its progress, and what comes next; with the
+// channel, "start over" when its archive has the programme on air.
+void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now,
+                   const Channel* channel = nullptr);
+// The play link of a programme's archive ("#1|address"), class "archive" (never "play": zapping
+// walks the channels only); empty when the channel's archive does not have it.
+std::string archiveLink(const Channel& channel, const guide::Airing& airing, std::int64_t now);
 
 // guide.php: channels (rows, directory order) against time (columns), from `start` for `hours`.
 struct GuideRequest {

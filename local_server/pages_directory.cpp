@@ -71,7 +71,7 @@ void renderRow(std::string& out, const Row& row, bool saved, const guide::NowNex
   out += "<span class=\"name\"><a class=\"play\" href=\"" + text::escapeHtml(playLink(row.url)) +
          "\">" + text::escapeHtml(row.name) + "</a>";
   if (failed) renderHealthMark(out, *outcome);
-  if (nowNext) renderNowNext(out, *nowNext, now);
+  if (nowNext) renderNowNext(out, *nowNext, now, row.channel ? &*row.channel : nullptr);
   out += "</span>";
   if (!row.group.empty()) out += "<span class=\"group\">" + text::escapeHtml(row.group) + "</span>";
   if (!row.source.empty()) out += "<span class=\"source\">" + text::escapeHtml(row.source) + "</span>";

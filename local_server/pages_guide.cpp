@@ -7,6 +7,7 @@
 #include "local_server/guide/xmltv_time.h"
 #include "common/text.h"
 #include "common/html/html.h"
+#include "local_server/archive_address.h"
 #include "local_server/pages.h"
 #include "platform/calendar_time.h"
 
@@ -86,7 +87,13 @@ void renderDetails(std::string& out, const guide::Airing& a, const std::string& 
 
 }  // namespace
 
-void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now) {
+std::string archiveLink(const Channel& channel, const guide::Airing& airing, std::int64_t now) {
+  const auto value = archivePlayValue(channel, airing.start, airing.stop, now);
+  return value ? playLink(*value) : std::string();
+}
+
+void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t now,
+                   const Channel* channel) {
   if (!nowNext.now && !nowNext.next) return;
   out += "<span class=\"epg\">";
   if (const auto& a = nowNext.now) {
@@ -96,6 +103,9 @@ void renderNowNext(std::string& out, const guide::NowNext& nowNext, std::int64_t
     out += std::to_string(done);
     out += "\"></progress>";
     out += text::escapeHtml(a->title);
+    const std::string startOver = channel ? archiveLink(*channel, *a, now) : std::string();
+    if (!startOver.empty())
+      out += " <a class=\"archive startover\" href=\"" + text::escapeHtml(startOver) + "\">start over</a>";
     out += "</span>";
   }
   if (const auto& a = nowNext.next) {
@@ -182,17 +192,24 @@ std::string renderGuide(const GuideRequest& request, const std::vector<const Cha
         const guide::Airing& a = airings[i][k];
         const std::int64_t left = std::max(a.start, from), right = std::min(a.stop, to);
         if (right <= left) continue;
-        item = "<button type=\"button\" class=\"prog";
-        if (a.start <= now && now < a.stop) item += " onair";
-        item += "\" style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
+        // Begun programmes the archive has are links that play them from their start; the
+        // others show their details only.
+        const bool onAir = a.start <= now && now < a.stop;
+        const std::string archive = a.start <= now ? archiveLink(c, a, now) : std::string();
+        item = archive.empty() ? "<button type=\"button\" class=\"prog" : "<a class=\"prog archive";
+        if (onAir) item += " onair";
+        item += "\"";
+        if (!archive.empty()) item += " href=\"" + text::escapeHtml(archive) + "\"";
+        item += " style=\"left:" + std::to_string((left - from) / 60 * kPixelsPerMinute) +
                 "px;width:" + std::to_string(std::max<std::int64_t>(1, (right - left) / 60) *
                                                  kPixelsPerMinute) +
                 "px\"><span class=\"t\">" + clock(a.start) + " " +
                 text::escapeHtml(shortened(a.title, kShownTitle)) + "</span>";
-        renderDetails(item, a,
-                      formToken.empty() || a.stop <= now ? std::string()
-                                                         : recordAddress(request.code, c.id, a.start, formToken));
-        item += "</button>";
+        if (onAir && !archive.empty()) item += "<span class=\"startover\">start over</span>";
+        // No record link inside an archive link: links cannot nest.
+        const bool recordable = !formToken.empty() && a.stop > now && archive.empty();
+        renderDetails(item, a, recordable ? recordAddress(request.code, c.id, a.start, formToken) : std::string());
+        item += archive.empty() ? "</button>" : "</a>";
         if (shown == kRowProgrammes || rowBytes + item.size() > kRowBytes) {
           // The row is full: the rest is on the grid that starts at the first one left out.
           GuideRequest later = request;

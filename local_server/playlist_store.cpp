@@ -91,6 +91,11 @@ std::uint64_t PlaylistSnapshot::idHash(std::size_t i) const {
   return part->shared.playlist->channels.idHash(local);
 }
 
+bool PlaylistSnapshot::mayHaveCatchup(std::size_t i) const {
+  const auto [part, local] = locate(i);
+  return part->shared.playlist->channels.mayHaveCatchup(local);
+}
+
 Channel PlaylistSnapshot::fromPart(const Part& part, std::size_t local) const {
   Channel channel = part.shared.playlist->channels[local];
   channel.source = part.shared.source;

@@ -44,6 +44,8 @@ class PlaylistSnapshot {
   std::string_view group(std::size_t i) const { return field(i, ChannelList::Group); }
   // The i-th channel's id as a number (its 16 hex digits).
   std::uint64_t idHash(std::size_t i) const;
+  // Whether the i-th channel names catch-up at all (cheap; the channel is not built).
+  bool mayHaveCatchup(std::size_t i) const;
 
   // For range-for and indexing; each element is built on demand.
   class Channels {

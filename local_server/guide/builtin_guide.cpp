@@ -70,7 +70,7 @@ void BuiltinGuide::run() {
     if (Clock::now() - m_lastPrune >= kPruneInterval) {
       m_lastPrune = Clock::now();
       try {
-        m_store.prune(static_cast<std::int64_t>(std::time(nullptr)) - GuideStore::kKeepPast);
+        m_store.prune(static_cast<std::int64_t>(std::time(nullptr)));
       } catch (const std::exception& e) {
         std::fprintf(stderr, "zephra-server: old programmes not pruned: %s\n", e.what());
       }

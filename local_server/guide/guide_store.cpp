@@ -27,7 +27,8 @@ class ReadTransaction {
 };
 }  // namespace
 
-GuideStore::GuideStore(const std::string& path) : m_path(path), m_write(path), m_read(path) {
+GuideStore::GuideStore(const std::string& path, ArchiveWindows windows)
+    : m_path(path), m_archiveWindows(std::move(windows)), m_write(path), m_read(path) {
   m_write.setBusyTimeout(5000);
   m_write.exec("PRAGMA journal_mode=WAL");
   m_write.exec("PRAGMA synchronous=NORMAL");
@@ -144,7 +145,8 @@ void GuideStore::SourceWriter::addProgramme(const XmltvProgramme& p) {
 
 ImportResult GuideStore::replaceSource(const std::string& source,
                                        const std::function<void(SourceWriter&)>& fill) {
-  const std::int64_t keepFrom = static_cast<std::int64_t>(std::time(nullptr)) - kKeepPast;
+  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  const std::int64_t keepFrom = now - longestPast();
   ImportResult result;
   {
     std::lock_guard<std::mutex> lock(m_writeMutex);
@@ -175,7 +177,48 @@ ImportResult GuideStore::replaceSource(const std::string& source,
     commitForgettingCached(tx);
   }
   rebuildIndex();
+  // Which channels the archives belong to is known only with this source's channels indexed.
+  if (keepFrom < now - kKeepPast) forgetPast(now);
   return result;
+}
+
+std::int64_t GuideStore::longestPast() {
+  std::int64_t longest = kKeepPast;
+  if (m_archiveWindows)
+    m_archiveWindows([&](const Channel&, int days) { longest = std::max<std::int64_t>(longest, days * 86400LL); });
+  return longest;
+}
+
+void GuideStore::forgetPast(std::int64_t now) {
+  // Guide channel -> the earliest end kept, in the guide's own times.
+  std::unordered_map<std::int64_t, std::int64_t> keepFrom;
+  if (m_archiveWindows) {
+    const auto guide = index();
+    m_archiveWindows([&](const Channel& channel, int days) {
+      const auto key = guide->match(channel);
+      if (!key) return;
+      const std::int64_t from = now - days * 86400LL - tvgShiftSeconds(channel.tvgShift);
+      auto [it, added] = keepFrom.emplace(*key, from);
+      if (!added) it->second = std::min(it->second, from);
+    });
+  }
+  std::lock_guard<std::mutex> lock(m_writeMutex);
+  SqliteTransaction tx(m_write);
+  m_write.exec("CREATE TEMP TABLE IF NOT EXISTS archive_kept (channel INTEGER PRIMARY KEY, since INTEGER NOT NULL)");
+  m_write.exec("DELETE FROM temp.archive_kept");
+  auto insert = m_write.prepare("INSERT INTO temp.archive_kept (channel, since) VALUES (?1, ?2)");
+  for (const auto& [key, since] : keepFrom) {
+    insert.reset();
+    insert.bind(1, key).bind(2, since);
+    insert.run();
+  }
+  auto prune = m_write.prepare(
+      "DELETE FROM programmes WHERE stop < ?1 AND stop < COALESCE((SELECT since FROM temp.archive_kept k "
+      "WHERE k.channel = programmes.channel), ?1)");
+  prune.bind(1, now - kKeepPast);
+  prune.run();
+  // Only programmes long over: nothing cached as now or next changes.
+  tx.commit();
 }
 
 void GuideStore::truncateJournal() {
@@ -204,13 +247,7 @@ void GuideStore::removeSource(const std::string& source) {
   rebuildIndex();
 }
 
-void GuideStore::prune(std::int64_t before) {
-  std::lock_guard<std::mutex> lock(m_writeMutex);
-  auto statement = m_write.prepare("DELETE FROM programmes WHERE stop < ?1");
-  statement.bind(1, before);
-  statement.run();
-  // Only programmes long over: nothing cached as now or next changes.
-}
+void GuideStore::prune(std::int64_t now) { forgetPast(now); }
 
 void GuideStore::rebuildIndex() {
   auto fresh = std::make_shared<GuideIndex>();

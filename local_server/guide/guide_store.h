@@ -36,11 +36,17 @@ struct NowNext {
   std::optional<Airing> now, next;
 };
 
+// The channels whose archive reaches into the past: visit(channel, days) once for each.
+using ArchiveVisitor = std::function<void(const Channel& channel, int days)>;
+using ArchiveWindows = std::function<void(const ArchiveVisitor& visit)>;
+
 class GuideStore {
  public:
   // Opens or creates the database; SqliteError when it cannot or when its schema is newer than
   // this program knows.
-  explicit GuideStore(const std::string& path);
+  // Past programmes are kept kKeepPast, and as far back as its archive reaches for a guide
+  // channel that a channel with catch-up shows (`windows`, called by imports and pruning).
+  explicit GuideStore(const std::string& path, ArchiveWindows windows = {});
 
   // Adds one source's channels and programmes inside replaceSource().
   class SourceWriter {
@@ -63,13 +69,13 @@ class GuideStore {
 
   // Throws away every programme of `source` and stores what `fill` adds instead, in one
   // transaction; when `fill` throws, the source keeps what it had and the exception goes on.
-  // Programmes that ended before `now - kKeepPast` are not stored. A missing stop becomes the
-  // next programme's start on that channel (one hour when there is none).
+  // Programmes already past what is kept are not stored. A missing stop becomes the next
+  // programme's start on that channel (one hour when there is none).
   ImportResult replaceSource(const std::string& source,
                              const std::function<void(SourceWriter&)>& fill);
   void removeSource(const std::string& source);
-  // Forgets programmes that ended before `before`.
-  void prune(std::int64_t before);
+  // Forgets the programmes past what is kept at `now`.
+  void prune(std::int64_t now);
 
   // Makes every import running or to come stop soon (the server is stopping): set before the
   // importing threads are joined.
@@ -99,10 +105,14 @@ class GuideStore {
   };
   void migrate();
   void rebuildIndex();
+  // The longest archive of any channel, in seconds (kKeepPast when shorter).
+  std::int64_t longestPast();
+  void forgetPast(std::int64_t now);
   std::shared_ptr<const GuideIndex> index() const;
   std::vector<std::optional<ChannelMatch>> match(const std::vector<const Channel*>& channels);
 
   const std::string m_path;
+  const ArchiveWindows m_archiveWindows;
   std::atomic<bool> m_stopImports{false};
   std::mutex m_writeMutex;
   SqliteDatabase m_write;

@@ -1,5 +1,7 @@
 #include "local_server/playlist/channel_list.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -33,6 +35,8 @@ auto fieldOf(C& c, ChannelList::Field f) -> decltype(&c.id) {
     case ChannelList::TvgShift: return &c.tvgShift;
     case ChannelList::UserAgent: return &c.headers.userAgent;
     case ChannelList::Referrer: return &c.headers.referrer;
+    case ChannelList::CatchupMode: return &c.catchupMode;
+    case ChannelList::CatchupSource: return &c.catchupSource;
     default: return nullptr;
   }
 }
@@ -64,17 +68,45 @@ void ChannelList::push_back(const Channel& channel) {
   if (offset + length > std::numeric_limits<std::uint32_t>::max())
     throw std::length_error("channel list above 4 GiB of text");
   record.offset = static_cast<std::uint32_t>(offset);
-  for (int f = 0; f < kFields; ++f) {
+  for (int f = 0; f < kRecordFields; ++f) {
     m_text += *fieldOf(channel, static_cast<Field>(f));
     record.ends[f] = static_cast<std::uint32_t>(m_text.size() - offset);
+  }
+  if (!channel.catchupMode.empty() || !channel.catchupSource.empty() || channel.catchupDays > 0) {
+    CatchupRecord catchup;
+    catchup.channel = static_cast<std::uint32_t>(m_records.size());
+    m_text += channel.catchupMode;
+    catchup.modeEnd = static_cast<std::uint32_t>(m_text.size() - offset);
+    m_text += channel.catchupSource;
+    catchup.sourceEnd = static_cast<std::uint32_t>(m_text.size() - offset);
+    // The parser keeps the days within a month and the correction within a day.
+    catchup.days = static_cast<std::uint16_t>(std::clamp(channel.catchupDays, 0, 0xffff));
+    catchup.correction =
+        std::isfinite(channel.catchupCorrection) && std::fabs(channel.catchupCorrection) <= 48
+            ? static_cast<std::int32_t>(std::lround(channel.catchupCorrection * 3600))
+            : 0;
+    m_catchup.push_back(catchup);
   }
   m_records.push_back(record);
   m_byId.clear();
   m_byUrl.clear();
 }
 
+const ChannelList::CatchupRecord* ChannelList::catchupOf(std::size_t i) const {
+  const auto it = std::lower_bound(m_catchup.begin(), m_catchup.end(), i,
+                                   [](const CatchupRecord& r, std::size_t channel) { return r.channel < channel; });
+  return it != m_catchup.end() && it->channel == i ? &*it : nullptr;
+}
+
 std::string_view ChannelList::field(std::size_t i, Field f) const {
   const Record& record = m_records[i];
+  if (f >= kRecordFields) {
+    const CatchupRecord* catchup = catchupOf(i);
+    if (!catchup) return {};
+    const std::uint32_t start = f == CatchupMode ? record.ends[kRecordFields - 1] : catchup->modeEnd;
+    const std::uint32_t end = f == CatchupMode ? catchup->modeEnd : catchup->sourceEnd;
+    return std::string_view(m_text).substr(record.offset + start, end - start);
+  }
   const std::uint32_t start = f == 0 ? 0 : record.ends[f - 1];
   return std::string_view(m_text).substr(record.offset + start, record.ends[f] - start);
 }
@@ -84,6 +116,10 @@ Channel ChannelList::operator[](std::size_t i) const {
   channel.id = channelIdFromHash(m_records[i].hash);
   for (int f = 0; f < kFields; ++f)
     fieldOf(channel, static_cast<Field>(f))->assign(field(i, static_cast<Field>(f)));
+  if (const CatchupRecord* catchup = catchupOf(i)) {
+    channel.catchupDays = catchup->days;
+    channel.catchupCorrection = catchup->correction / 3600.0;
+  }
   return channel;
 }
 
@@ -102,6 +138,7 @@ void ChannelList::index(std::vector<std::uint32_t>& table, std::size_t i, std::u
 void ChannelList::finish() {
   m_text.shrink_to_fit();
   m_records.shrink_to_fit();
+  m_catchup.shrink_to_fit();
   std::size_t urlKeys = size();
   for (std::size_t i = 0; i < size(); ++i) urlKeys += hasHeaders(i) ? 1 : 0;
   m_byId = emptyTable(size());
@@ -160,7 +197,7 @@ std::optional<std::size_t> ChannelList::findUrl(std::string_view url) const {
 }
 
 std::size_t ChannelList::bytes() const {
-  return m_text.capacity() + m_records.capacity() * sizeof(Record) +
+  return m_text.capacity() + m_records.capacity() * sizeof(Record) + m_catchup.capacity() * sizeof(CatchupRecord) +
          (m_byId.capacity() + m_byUrl.capacity()) * sizeof(std::uint32_t);
 }
 

@@ -30,6 +30,11 @@ struct Channel {
   std::string tvgName;  // tvg-name
   std::string source;   // name of the channel source it came from; "" for channels.m3u
   std::string tvgShift; // tvg-shift: hours the guide's times are moved by, as written
+  // Catch-up (common/catchup/catchup.h): the form and its template as written, the archive's
+  // days and the hours its times are moved by; the #EXTM3U line gives them to entries without.
+  std::string catchupMode, catchupSource;
+  int catchupDays = 0;
+  double catchupCorrection = 0;
   // Request headers the stream needs: #EXTINF user-agent / http-user-agent / http-referrer,
   // overridden by #EXTVLCOPT:http-user-agent= / http-referrer= lines, overridden by the
   // "|User-Agent=...&Referer=..." part after the address (which `url` no longer holds).
@@ -43,7 +48,9 @@ inline std::string playValue(const Channel& channel) {
 
 class ChannelList {
  public:
-  enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, kFields };
+  enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, CatchupMode,
+               CatchupSource, kFields };
+  static constexpr int kRecordFields = CatchupMode;  // the fields every channel has a place for
 
   std::size_t size() const { return m_records.size(); }
   bool empty() const { return m_records.empty(); }
@@ -58,6 +65,8 @@ class ChannelList {
   Channel back() const { return (*this)[size() - 1]; }
   std::string_view field(std::size_t i, Field f) const;
   bool hasHeaders(std::size_t i) const { return !field(i, UserAgent).empty() || !field(i, Referrer).empty(); }
+  // Whether the entry names catch-up at all, without building the channel.
+  bool mayHaveCatchup(std::size_t i) const { return catchupOf(i) != nullptr; }
 
   // Builds the indexes and gives back spare capacity; the list is not changed after this.
   void finish();
@@ -95,12 +104,22 @@ class ChannelList {
   struct Record {
     std::uint64_t hash = 0;
     std::uint32_t offset = 0;
-    std::array<std::uint32_t, kFields> ends{};  // each field's end, from offset
+    std::array<std::uint32_t, kRecordFields> ends{};  // each field's end, from offset
   };
+  // Most channels have no catch-up: theirs is kept apart, for the channels that have it, so a
+  // list without it costs nothing more. Its text follows the channel's other fields.
+  struct CatchupRecord {
+    std::uint32_t channel = 0;
+    std::uint32_t modeEnd = 0, sourceEnd = 0;  // from the channel's offset
+    std::int32_t correction = 0;               // seconds
+    std::uint16_t days = 0;
+  };
+  const CatchupRecord* catchupOf(std::size_t i) const;
   void index(std::vector<std::uint32_t>& table, std::size_t i, std::uint64_t hash);
 
   std::string m_text;
   std::vector<Record> m_records;
+  std::vector<CatchupRecord> m_catchup;  // in channel order
   // Open addressing, channel index + 1 per slot (0: empty); at most three quarters full.
   std::vector<std::uint32_t> m_byId;
   std::vector<std::uint32_t> m_byUrl;

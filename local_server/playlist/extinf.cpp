@@ -54,6 +54,16 @@ void assignAttribute(std::string_view key, std::string_view value, ExtInfFields&
     fields.userAgent = value;
   } else if (equalsAsciiNoCase(key, "http-referrer")) {
     fields.referrer = value;
+  } else if (equalsAsciiNoCase(key, "catchup") || equalsAsciiNoCase(key, "catchup-type")) {
+    fields.catchupMode = value;
+  } else if (equalsAsciiNoCase(key, "catchup-source")) {
+    fields.catchupSource = value;
+  } else if (equalsAsciiNoCase(key, "catchup-days")) {
+    fields.catchupDays = value;
+  } else if (equalsAsciiNoCase(key, "timeshift") || equalsAsciiNoCase(key, "tvg-rec")) {
+    fields.archiveDays = value;
+  } else if (equalsAsciiNoCase(key, "catchup-correction")) {
+    fields.catchupCorrection = value;
   }
 }
 
@@ -102,6 +112,12 @@ ExtInfFields parseExtInf(std::string_view text) {
   } else {
     parseAttributes(text, fields);
   }
+  return fields;
+}
+
+ExtInfFields parseHeaderAttributes(std::string_view text) {
+  ExtInfFields fields;
+  parseAttributes(text, fields);
   return fields;
 }
 

@@ -16,6 +16,11 @@ struct ExtInfFields {
   std::string_view group;
   std::string_view userAgent;  // user-agent or http-user-agent
   std::string_view referrer;   // http-referrer
+  std::string_view catchupMode;        // catchup or catchup-type
+  std::string_view catchupSource;      // catchup-source
+  std::string_view catchupDays;        // catchup-days
+  std::string_view archiveDays;        // the older timeshift or tvg-rec; catchup-days wins
+  std::string_view catchupCorrection;  // catchup-correction (hours)
   bool hasNameSeparator = false;  // a ',' ended the attributes
   bool unclosedQuote = false;     // an attribute's quote never closed
 };
@@ -29,5 +34,9 @@ ExtInfFields parseExtInf(std::string_view text);
 // text is everything after "#EXTM3U": the addresses its url-tvg and x-tvg-url attributes name, in
 // order, each value split at commas. Views into text, trimmed; duplicates are kept.
 std::vector<std::string_view> parseHeaderGuides(std::string_view text);
+
+// text is everything after "#EXTM3U": its attributes, of which the catch-up ones are the default
+// of every entry that names none.
+ExtInfFields parseHeaderAttributes(std::string_view text);
 
 }  // namespace zephra

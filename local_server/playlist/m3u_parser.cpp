@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/catchup/catchup.h"
 #include "common/stream_address.h"
 #include "common/text.h"
 #include "local_server/playlist/channel_id.h"
@@ -153,6 +154,23 @@ class Parser {
       if (std::find(guides.begin(), guides.end(), address) == guides.end())
         guides.emplace_back(address);
     }
+    const ExtInfFields fields = parseHeaderAttributes(text);
+    m_defaultCatchup.mode = std::string(fields.catchupMode);
+    m_defaultCatchup.source = std::string(fields.catchupSource);
+    m_defaultCatchup.days = std::string(fields.catchupDays.empty() ? fields.archiveDays : fields.catchupDays);
+    m_defaultCatchup.correction = std::string(fields.catchupCorrection);
+  }
+
+  // Each catch-up attribute the entry lacks comes from the #EXTM3U line.
+  void assignCatchup(const ExtInfFields& fields) {
+    auto either = [](std::string_view own, const std::string& byDefault) {
+      return own.empty() ? std::string_view(byDefault) : own;
+    };
+    const std::string_view days = fields.catchupDays.empty() ? fields.archiveDays : fields.catchupDays;
+    m_pending.catchupMode = fieldText(either(fields.catchupMode, m_defaultCatchup.mode));
+    m_pending.catchupSource = fieldText(either(fields.catchupSource, m_defaultCatchup.source));
+    m_pending.catchupDays = catchup::parseDays(either(days, m_defaultCatchup.days));
+    m_pending.catchupCorrection = catchup::parseCorrection(either(fields.catchupCorrection, m_defaultCatchup.correction));
   }
 
   // The player options that carry request headers; the others are the player's business.
@@ -176,6 +194,7 @@ class Parser {
     m_pending.group = fieldText(fields.group);
     m_pending.headers.userAgent = fieldText(fields.userAgent);
     m_pending.headers.referrer = fieldText(fields.referrer);
+    assignCatchup(fields);
     m_hasPending = true;
     m_pendingLine = m_lineNumber;
   }
@@ -260,6 +279,9 @@ class Parser {
   bool m_hasPending = false;
   std::size_t m_pendingLine = 0;
   std::string m_pendingGroupFromExtGrp;
+  struct {
+    std::string mode, source, days, correction;
+  } m_defaultCatchup;
   std::string m_decoded;
   bool m_lineHasControls = false;
   HashSet m_seen{0};

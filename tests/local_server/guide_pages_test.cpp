@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "tests/local_server/server_test_support.h"
+#include "tests/support/xmltv_time.h"
 
 namespace zephra::test {
 namespace {
@@ -13,14 +14,7 @@ using namespace std::chrono_literals;
 
 const std::int64_t kNow = static_cast<std::int64_t>(std::time(nullptr)) / 60 * 60;
 
-std::string at(std::int64_t minutes) {
-  const std::time_t t = static_cast<std::time_t>(kNow + minutes * 60);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d%H%M%S +0000", &tm);
-  return text;
-}
+std::string at(std::int64_t minutes) { return xmltvTime(kNow + minutes * 60); }
 
 std::string show(const std::string& channel, int from, int to, const std::string& title,
                  const std::string& desc = "") {
@@ -116,6 +110,86 @@ TEST(GuidePages, GridScrollsByTimeAndShowsFavoritesOnly) {
   EXPECT_EQ(hrefsOf(favorites, "play cname"),
             std::vector<std::string>{"#1|http://s.example/film.ts"});
   EXPECT_EQ(count(favorites, "class=\"prog"), 2u);
+}
+
+// Channels with catch-up: begun programmes within the archive's window play from it, the one on
+// air starts over, and the guide keeps the past as long as some channel's archive reaches.
+TEST(GuidePages, ArchiveLinksStartOverAndThePastKept) {
+  ServerFixture server(
+      "#EXTM3U catchup-days=\"1\"\n"
+      "#EXTINF:-1 tvg-id=\"news.example\" catchup=\"flussonic\",News\nhttp://s.example/news/index.m3u8\n"
+      "#EXTINF:-1 tvg-id=\"quiet.example\" catchup-days=\"0\",Quiet\nhttp://s.example/quiet.ts\n"
+      "#EXTINF:-1 tvg-id=\"film.example\" catchup=\"default\" catchup-days=\"3\" catchup-correction=\"1\" "
+      "catchup-source=\"http://a.example/{utc}-{utcend}.ts\",Film\nhttp://s.example/film.ts|User-Agent=Zed\n");
+  writeFile(server.docRoot() / "guide.xml",
+            "<tv>" + show("news.example", -30 * 60, -29 * 60, "Too Old") +
+                show("news.example", -20 * 60, -19 * 60, "Yesterday") + show("news.example", -60, -30, "Earlier") +
+                show("news.example", -30, 30, "Breaking") + show("news.example", 30, 60, "Weather") +
+                show("quiet.example", -20 * 60, -19 * 60, "Quiet Past") + show("quiet.example", -30, 30, "Quiet Now") +
+                show("film.example", -50 * 60, -49 * 60, "Film Past") + "</tv>");
+  ASSERT_TRUE(waitForGuide(server, "Weather"));
+  const auto news = [](int from, int to) {
+    return "#1|http://s.example/news/index-" + std::to_string(kNow + from * 60) + "-" +
+           std::to_string((to - from) * 60) + ".m3u8";
+  };
+  const auto grid = [&](int minutesAgo) {
+    const std::int64_t t = kNow - minutesAgo * 60;
+    return server.body("/guide.php?code=&fav=0&t=" + std::to_string(t - t % 1800));
+  };
+  const std::string now = server.body("/guide.php?code=&fav=0");
+  EXPECT_EQ(hrefsOf(now, "prog archive"), (std::vector<std::string>{news(-60, -30), news(-30, 30)}));
+  EXPECT_NE(now.find("Breaking</span><span class=\"startover\">start over</span>"), std::string::npos);
+  EXPECT_NE(now.find("<button type=\"button\" class=\"prog\" style=\"left:"), std::string::npos);  // Weather
+  EXPECT_NE(now.find("Quiet Now"), std::string::npos);
+  EXPECT_EQ(hrefsOf(grid(20 * 60), "prog archive"), std::vector<std::string>{news(-20 * 60, -19 * 60)});
+  EXPECT_EQ(grid(20 * 60).find("Quiet Past"), std::string::npos);  // no archive: not kept
+  EXPECT_EQ(grid(30 * 60).find("Too Old"), std::string::npos);     // beyond the archive
+  const std::string film = "#1|http://a.example/" + std::to_string(kNow - 49 * 3600) + "-" +
+                           std::to_string(kNow - 48 * 3600) + ".ts|User-Agent=Zed";
+  EXPECT_EQ(hrefsOf(grid(50 * 60), "prog archive"), std::vector<std::string>{film});
+
+  const auto directory = rows(server.body("/query.php?code=&fav=0"));
+  ASSERT_EQ(directory.size(), 3u);
+  EXPECT_EQ(hrefsOf(directory[0], "archive startover"), std::vector<std::string>{news(-30, 30)});
+  EXPECT_TRUE(hrefsOf(directory[1], "archive startover").empty());
+}
+
+// archive.php sends the player on to a channel's archive, or says why there is none.
+TEST(GuidePages, ArchivePageRedirectsOrSaysWhy) {
+  ServerFixture server(
+      "#EXTM3U\n#EXTINF:-1 catchup=\"flussonic\" catchup-days=\"1\",News\nhttp://s.example/news/index.m3u8\n"
+      "#EXTINF:-1,Quiet\nhttp://s.example/quiet.ts\n"
+      "#EXTINF:-1 catchup=\"append\" catchup-source=\"?from={utc}\" catchup-days=\"2\",Film\n"
+      "http://s.example/film.ts|User-Agent=Zed\n");
+  const std::string start = std::to_string(kNow - 3600), end = std::to_string(kNow - 1800);
+  const struct {
+    std::string query;
+    int status;
+    std::string location;  // or a part of the text
+  } cases[] = {
+      {"stream=http%3A%2F%2Fs.example%2Fnews%2Findex.m3u8&start=" + start + "&end=" + end, 302,
+       "http://s.example/news/index-" + start + "-1800.m3u8"},
+      {"stream=http%3A%2F%2Fs.example%2Ffilm.ts%7CUser-Agent%3DZed&start=" + start, 302,
+       "http://s.example/film.ts?from=" + start},
+      {"stream=http%3A%2F%2Fs.example%2Ffilm.ts&start=" + std::to_string(kNow - 47 * 3600), 302,
+       "http://s.example/film.ts?from=" + std::to_string(kNow - 47 * 3600)},
+      {"stream=http%3A%2F%2Fs.example%2Fnews%2Findex.m3u8&start=" + std::to_string(kNow - 25 * 3600), 404,
+       "outside this channel's archive (the last 1 day)"},
+      {"stream=http%3A%2F%2Fs.example%2Fquiet.ts&start=" + start, 404, "has no catch-up"},
+      {"stream=http%3A%2F%2Fother.example%2F&start=" + start, 404, "no channel has this address"},
+      {"stream=http%3A%2F%2Fs.example%2Fquiet.ts&start=junk", 400, "UTC seconds"},
+      {"stream=http%3A%2F%2Fs.example%2Fquiet.ts&start=" + end + "&end=" + start, 400, "end not before start"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.query);
+    const auto result = server.get("/archive.php?" + c.query);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, c.status);
+    if (c.status == 302)
+      EXPECT_EQ(result->get_header_value("Location"), c.location);
+    else
+      EXPECT_NE(result->body.find(c.location), std::string::npos) << result->body;
+  }
 }
 
 // A broken or foreign guide.xml leaves the previous guide on the pages; removing it ends it.

@@ -14,6 +14,8 @@ namespace zephra {
 namespace {
 
 constexpr const char* kPlayLinks = "a.play";
+// The mark also finds the programme playing from a channel's archive; zapping walks channels only.
+constexpr const char* kMarkedLinks = "a.play, a.archive";
 constexpr const char* kPlayingClass = "playing";
 
 struct PageChannel {
@@ -62,7 +64,7 @@ bool TfrmMain::playLastChannel() {
 }
 
 void TfrmMain::markPlayingChannel() {
-  if (!CurrentUrl.empty()) wbApp().markLinks(kPlayLinks, CurrentUrl, kPlayingClass);
+  if (!CurrentUrl.empty()) wbApp().markLinks(kMarkedLinks, CurrentUrl, kPlayingClass);
 }
 
 }  // namespace zephra

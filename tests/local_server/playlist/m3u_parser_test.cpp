@@ -370,5 +370,35 @@ TEST(M3uHeader, GuideAddressesOfUrlTvgAndXTvgUrl) {
   EXPECT_EQ(parseM3u(many + "\"\n").guideAddresses.size(), 16u);
 }
 
+// Catch-up attributes by their every name; the #EXTM3U line's are the default of each attribute
+// an entry does not give itself. The values survive the compact channel list.
+TEST(M3uHeader, CatchupAttributesAndTheirDefaults) {
+  const struct {
+    std::string header, attributes;
+    std::string mode, source;
+    int days;
+    double correction;
+  } cases[] = {
+      {"#EXTM3U", "catchup=\"default\" catchup-source=\"http://a/{utc}\" catchup-days=\"7\" catchup-correction=\"-1.5\"",
+       "default", "http://a/{utc}", 7, -1.5},
+      {"#EXTM3U", "CATCHUP-TYPE=flussonic timeshift=\"3\"", "flussonic", "", 3, 0},
+      {"#EXTM3U", "tvg-rec=\"2\" catchup-days=\"5\"", "", "", 5, 0},
+      {"#EXTM3U catchup=\"shift\" catchup-days=\"4\" catchup-correction=\"2\"", "", "shift", "", 4, 2},
+      {"#EXTM3U catchup=\"shift\" catchup-days=\"4\"", "catchup=\"append\" catchup-source=\"?u={utc}\" catchup-days=\"0\"",
+       "append", "?u={utc}", 0, 0},
+      {"#EXTM3U", "catchup-days=\"99999\" catchup-correction=\"1e9\"", "", "", 30, 0},
+      {"#EXTM3U", "catchup-days=\"-3\" catchup-correction=\"abc\"", "", "", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const Playlist playlist = parseM3u(c.header + "\n#EXTINF:-1 " + c.attributes + ",A\nhttp://s/a\n");
+    ASSERT_EQ(playlist.channels.size(), 1u) << c.attributes;
+    const Channel channel = playlist.channels[0];
+    EXPECT_EQ(channel.catchupMode, c.mode) << c.attributes;
+    EXPECT_EQ(channel.catchupSource, c.source) << c.attributes;
+    EXPECT_EQ(channel.catchupDays, c.days) << c.attributes;
+    EXPECT_DOUBLE_EQ(channel.catchupCorrection, c.correction) << c.attributes;
+  }
+}
+
 }  // namespace
 }  // namespace zephra

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -58,6 +59,11 @@ class LocalServerProcess {
       out << "#EXTINF:-1 tvg-id=\"" << name << ".demo\" group-title=\"Demo\"," << name << "\n" << stream(name) << "\n";
     out << "#EXTINF:-1 tvg-id=\"dead.demo\" group-title=\"Demo\",Dead Channel\n" << deadStream << "\n";
     out << extraEntries;
+  }
+
+  // A file of the served tree (guide.xml, say), written whole.
+  void writeDocument(const std::string& name, const std::string& content) {
+    std::ofstream(m_root / "lib" / "Program" / "www" / "localhost" / name, std::ios::binary | std::ios::trunc) << content;
   }
 
   // A page of the server, fetched directly (checks what it stored).
@@ -165,6 +171,12 @@ class EndToEndTest : public ::testing::Test {
 
   // Playlist entries after the demo channels, for a test's own streams.
   virtual std::string extraEntries() { return {}; }
+
+  // The demo's test card clip, for a test's own stream servers.
+  static std::string demoClip() {
+    std::ifstream in(std::string(ZEPHRA_APP_DIR) + "/lib/Program/www/localhost/demo/testcard.ts", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
 
   static std::string deadStream() { return "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/dead.ts"; }
 

@@ -4,8 +4,6 @@
 #include <wx/checkbox.h>
 #include <wx/menu.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "tests/ui/playback/e2e_fixture.h"
 
@@ -18,8 +16,6 @@ constexpr const char* kReferrer = "http://provider.example/watch?a=1&b=2";
 class HeadersZapTest : public EndToEndTest {
  protected:
   HeadersZapTest() {
-    std::ifstream in(std::string(ZEPHRA_APP_DIR) + "/lib/Program/www/localhost/demo/testcard.ts", std::ios::binary);
-    m_clip.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     m_guarded.http().Get("/guarded.ts", [this](const httplib::Request& request, httplib::Response& response) {
       if (request.get_header_value("User-Agent") != kAgent || request.get_header_value("Referer") != kReferrer) {
         ++m_refused;
@@ -45,7 +41,7 @@ class HeadersZapTest : public EndToEndTest {
   // The channel the directory page marks as playing ("" when none).
   std::string marked() { return script("(function(){var a=document.querySelector('a.play.playing');return a?a.textContent:'';})()"); }
 
-  std::string m_clip;
+  const std::string m_clip = demoClip();
   LoopbackServer m_guarded;
   std::atomic<int> m_served{0};
   std::atomic<int> m_refused{0};
