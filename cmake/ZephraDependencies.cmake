@@ -68,6 +68,7 @@ zephra_find_module(LIBZIP libzip)
 zephra_find_module(LIBXML2 libxml-2.0)
 zephra_find_module(MICROHTTPD libmicrohttpd)
 zephra_find_package(ZLIB)                                  # ZLIB::ZLIB: gzip guides
+zephra_find_package(nlohmann_json)                         # nlohmann_json::nlohmann_json: provider answers
 
 # HTTP client and server of the tests and benchmarks.
 zephra_find_module(HTTPLIB cpp-httplib)

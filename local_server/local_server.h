@@ -17,6 +17,8 @@
 #include "local_server/playlist_store.h"
 #include "local_server/request_guard.h"
 #include "local_server/sources/channel_directory.h"
+#include "local_server/sources/provider/provider_accounts.h"
+#include "local_server/sources/source_input.h"
 #include "local_server/sources/source_refresher.h"
 #include "local_server/sources/source_store.h"
 #include "local_server/update_installer.h"
@@ -65,6 +67,7 @@ class LocalServer {
   static constexpr const char* kPageTokenName = kLocalServerSecretFile;
   static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
   static constexpr const char* kSourcesCacheName = "sources";  // last good copies
+  static constexpr const char* kAccountsFileName = "accounts.json";  // passwords: user only
   static constexpr const char* kHealthDatabaseName = "health.sqlite3";
 
   // The channel check of the sources page, for tests that wait for it.
@@ -87,6 +90,8 @@ class LocalServer {
   void handlePlayReport(const http::Request& req, http::Response& res);        // played.php
   // sources.php?check=ID: checks that playlist source's channels, unless a check runs.
   void startChannelCheck(std::int64_t sourceId);
+  // Logs in and, when that works, stores the account; why not in plain words otherwise.
+  std::string addAccount(const AccountInput& input);
   void handleFile(const http::Request& req, http::Response& res);              // the rest
 
   LocalServerConfig m_config;
@@ -95,6 +100,7 @@ class LocalServer {
   guide::BuiltinGuide m_builtinGuide;
   PlaylistStore m_builtinPlaylist;  // channels.m3u
   SourceStore m_sourceStore;
+  ProviderAccounts m_accounts;
   std::unique_ptr<GuideImporter> m_guideImporter;
   SourceRefresher m_sourceRefresher;
   ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged

@@ -253,7 +253,7 @@ bool changeFromOurPages(const http::Request& req) {
   if (req.path == "/sources.php")
     return req.hasParam("add") || req.hasParam("remove") || req.hasParam("on") ||
            req.hasParam("off") || req.hasParam("refresh") || req.hasParam("check") ||
-           req.hasParam("stopcheck");
+           req.hasParam("stopcheck") || req.hasParam("toaccount");
   return req.path == "/favmanage.php" &&
          (req.hasParam("remove") || req.hasParam("up") || req.hasParam("down"));
 }

@@ -50,7 +50,7 @@ bool fromAnotherOrigin(const http::Request& req, int ownPort);
 bool topLevelNavigation(const http::Request& req);
 
 // The changes of stored data: valid.php, locup.php, favmanage.php with remove/up/down,
-// sources.php with add/remove/on/off/refresh/check/stopcheck.
+// sources.php with add/remove/on/off/refresh/check/stopcheck/toaccount.
 bool changesStoredData(const http::Request& req);
 
 // The changes made from our own pages' links and forms, which must carry the form token

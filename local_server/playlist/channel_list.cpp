@@ -33,6 +33,8 @@ auto fieldOf(C& c, ChannelList::Field f) -> decltype(&c.id) {
     case ChannelList::TvgShift: return &c.tvgShift;
     case ChannelList::UserAgent: return &c.headers.userAgent;
     case ChannelList::Referrer: return &c.headers.referrer;
+    case ChannelList::CatchupMode: return &c.catchupMode;
+    case ChannelList::CatchupSource: return &c.catchupSource;
     default: return nullptr;
   }
 }
@@ -57,6 +59,7 @@ void ChannelList::push_back(const Channel& channel) {
   if (channel.id.size() != 16 || !parseIdHash(channel.id, hash))
     throw std::invalid_argument("channel id is not 16 hex digits: " + channel.id.substr(0, 40));
   record.hash = hash;
+  record.catchupDays = channel.catchupDays;
   const std::size_t offset = m_text.size();
   std::size_t length = 0;
   for (int f = 0; f < kFields; ++f) length += fieldOf(channel, static_cast<Field>(f))->size();
@@ -82,6 +85,7 @@ std::string_view ChannelList::field(std::size_t i, Field f) const {
 Channel ChannelList::operator[](std::size_t i) const {
   Channel channel;
   channel.id = channelIdFromHash(m_records[i].hash);
+  channel.catchupDays = m_records[i].catchupDays;
   for (int f = 0; f < kFields; ++f)
     fieldOf(channel, static_cast<Field>(f))->assign(field(i, static_cast<Field>(f)));
   return channel;

@@ -34,6 +34,11 @@ struct Channel {
   // overridden by #EXTVLCOPT:http-user-agent= / http-referrer= lines, overridden by the
   // "|User-Agent=...&Referer=..." part after the address (which `url` no longer holds).
   StreamHeaders headers;
+  // How the channel's past programmes are played: "xc" for a provider account's archive (its
+  // address is built from the account and the stream id in `url`), "" when the channel keeps none.
+  std::string catchupMode;
+  int catchupDays = 0;        // how far back the archive reaches
+  std::string catchupSource;  // the archive address pattern, for the modes that name one
 };
 
 // What the player is given to play the channel: the address, with its headers in the pipe form.
@@ -43,7 +48,10 @@ inline std::string playValue(const Channel& channel) {
 
 class ChannelList {
  public:
-  enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, kFields };
+  enum Field {
+    Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, CatchupMode,
+    CatchupSource, kFields
+  };
 
   std::size_t size() const { return m_records.size(); }
   bool empty() const { return m_records.empty(); }
@@ -96,6 +104,7 @@ class ChannelList {
     std::uint64_t hash = 0;
     std::uint32_t offset = 0;
     std::array<std::uint32_t, kFields> ends{};  // each field's end, from offset
+    std::int32_t catchupDays = 0;
   };
   void index(std::vector<std::uint32_t>& table, std::size_t i, std::uint64_t hash);
 

@@ -24,7 +24,11 @@ constexpr const char* kOrder =
 }  // namespace
 
 const char* sourceKindName(SourceKind kind) {
-  return kind == SourceKind::Guide ? "guide" : "playlist";
+  switch (kind) {
+    case SourceKind::Guide: return "guide";
+    case SourceKind::Account: return "account";
+    default: return "playlist";
+  }
 }
 
 bool Source::isWeb() const { return isWebAddress(location); }
@@ -46,7 +50,7 @@ SourceStore::SourceStore(const std::string& path) : m_db(":memory:") {
 }
 
 void SourceStore::migrate() {
-  static_assert(kSchemaVersion == 1, "one step per version below");
+  static_assert(kSchemaVersion == 2, "one step per version below");
   // AUTOINCREMENT: an id is never given twice, so a removed source's cached copy and guide can
   // never be taken for a new one's.
   migrateSchema(m_db, "sources",
@@ -62,7 +66,28 @@ void SourceStore::migrate() {
                  "  last_success INTEGER NOT NULL DEFAULT 0,"
                  "  last_count INTEGER NOT NULL DEFAULT 0,"
                  "  last_error TEXT NOT NULL DEFAULT '',"
-                 "  UNIQUE (kind, location))"});
+                 "  UNIQUE (kind, location))",
+                 // Accounts: SQLite changes a CHECK only by copying the table. The copy keeps
+                 // the ids and the counter of given ids.
+                 "CREATE TABLE sources_copy ("
+                 "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                 "  kind TEXT NOT NULL CHECK (kind IN ('playlist', 'guide', 'account')),"
+                 "  name TEXT NOT NULL,"
+                 "  location TEXT NOT NULL,"
+                 "  enabled INTEGER NOT NULL DEFAULT 1,"
+                 "  parent_id INTEGER,"
+                 "  added_at INTEGER NOT NULL DEFAULT (strftime('%s','now')),"
+                 "  last_attempt INTEGER NOT NULL DEFAULT 0,"
+                 "  last_success INTEGER NOT NULL DEFAULT 0,"
+                 "  last_count INTEGER NOT NULL DEFAULT 0,"
+                 "  last_error TEXT NOT NULL DEFAULT '',"
+                 "  UNIQUE (kind, location));"
+                 "INSERT INTO sources_copy SELECT * FROM sources;"
+                 "DELETE FROM sqlite_sequence WHERE name = 'sources_copy';"
+                 "INSERT INTO sqlite_sequence (name, seq)"
+                 "  SELECT 'sources_copy', seq FROM sqlite_sequence WHERE name = 'sources';"
+                 "DROP TABLE sources;"
+                 "ALTER TABLE sources_copy RENAME TO sources;"});
 }
 
 std::optional<std::int64_t> SourceStore::add(SourceKind kind, const std::string& name,
@@ -112,7 +137,10 @@ std::vector<Source> SourceStore::select(const char* where, std::int64_t value) {
   while (query.step()) {
     Source source;
     source.id = query.columnInt(0);
-    source.kind = query.columnText(1) == "guide" ? SourceKind::Guide : SourceKind::Playlist;
+    const std::string kind = query.columnText(1);
+    source.kind = kind == "guide"     ? SourceKind::Guide
+                  : kind == "account" ? SourceKind::Account
+                                      : SourceKind::Playlist;
     source.name = query.columnText(2);
     source.location = query.columnText(3);
     source.enabled = query.columnInt(4) != 0;
