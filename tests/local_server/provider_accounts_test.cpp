@@ -173,5 +173,32 @@ TEST(ProviderAccountPage, ChannelsOutliveARestartWithTheProviderDown) {
   EXPECT_EQ(channels->entries[0].playlist->channels.size(), 6u);
 }
 
+TEST(ProviderAccountStore, AnOlderSourcesFileTakesAccountsAndKeepsItsIds) {
+  TempDir dir;
+  const std::string path = (dir.path() / "sources.sqlite3").string();
+  {
+    SqliteDatabase db(path);
+    db.exec("CREATE TABLE schema_version (version INTEGER NOT NULL);"
+            "INSERT INTO schema_version VALUES (1);"
+            "CREATE TABLE sources (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL CHECK "
+            "(kind IN ('playlist', 'guide')), name TEXT NOT NULL, location TEXT NOT NULL, enabled "
+            "INTEGER NOT NULL DEFAULT 1, parent_id INTEGER, added_at INTEGER NOT NULL DEFAULT 0, "
+            "last_attempt INTEGER NOT NULL DEFAULT 0, last_success INTEGER NOT NULL DEFAULT 0, "
+            "last_count INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '', "
+            "UNIQUE (kind, location));"
+            "INSERT INTO sources (kind, name, location) VALUES ('playlist', 'A', 'http://a/l'),"
+            "('guide', 'B', 'http://b/g'), ('playlist', 'C', 'http://c/l');"
+            "DELETE FROM sources WHERE name = 'C';");
+  }
+  SourceStore store(path);
+  const auto account = store.add(SourceKind::Account, "P", accountLocation("http://p", "u"));
+  ASSERT_TRUE(account);
+  EXPECT_EQ(*account, 4);  // the removed source's id is not given again
+  std::vector<std::string> kept;
+  for (const Source& source : store.list())
+    kept.push_back(std::string(sourceKindName(source.kind)) + " " + source.name);
+  EXPECT_EQ(kept, (std::vector<std::string>{"playlist A", "account P", "guide B"}));
+}
+
 }  // namespace
 }  // namespace zephra::test

@@ -1,6 +1,6 @@
 // A provider's server of the player API on 127.0.0.1, written from the API's public description:
-// player_api.php (the login, get_live_categories, get_live_streams) and xmltv.php for one
-// account, with as many channels as asked for, and the ways real servers refuse or misbehave.
+// player_api.php (the login, get_live_categories, get_live_streams), get.php (the same channels
+// as a playlist) and xmltv.php for one account, with as many channels as asked for, and the ways real servers refuse or misbehave.
 // The answers carry the API's usual looseness (ids and flags as text or numbers, "" for none).
 #pragma once
 
@@ -25,6 +25,13 @@ class FakeProvider {
     setChannels(channels);
     m_server.http().Get("/player_api.php", [this](const httplib::Request& req,
                                                   httplib::Response& res) { api(req, res); });
+    m_server.http().Get("/get.php", [this](const httplib::Request& req, httplib::Response& res) {
+      if (!authorised(req)) {
+        res.status = 401;
+        return;
+      }
+      res.set_content(playlist(), "audio/x-mpegurl");
+    });
     m_server.http().Get("/xmltv.php", [this](const httplib::Request& req, httplib::Response& res) {
       if (!authorised(req)) {
         res.status = 401;
@@ -59,6 +66,7 @@ class FakeProvider {
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_streams = streams + "]";
+    m_channels = channels;
   }
   // The streams answer as given, however broken.
   void setStreamsAnswer(std::string answer) {
@@ -115,6 +123,23 @@ class FakeProvider {
            "\"port\":\"" + std::to_string(m_server.port()) + "\",\"server_protocol\":\"http\"}}";
   }
 
+  std::string playlist() const {
+    static const char* const kNames[] = {"News", "Sport", "Films"};
+    std::size_t channels = 0;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      channels = m_channels;
+    }
+    std::string text = "#EXTM3U\n";
+    for (std::size_t i = 0; i < channels; ++i) {
+      const std::string n = std::to_string(i);
+      text += "#EXTINF:-1 tvg-id=\"ch" + n + ".example\" tvg-logo=\"http://logo.example/" + n +
+              ".png\" group-title=\"" + kNames[i % kCategories] + "\",Channel " + n + "\n" +
+              server() + "/live/viewer/pa%20ss%26word/" + std::to_string(1000 + i) + ".ts\n";
+    }
+    return text;
+  }
+
   // Channel 0's programme now, and the next one.
   static std::string guide() {
     auto at = [](std::time_t when) {
@@ -135,6 +160,7 @@ class FakeProvider {
   mutable std::mutex m_mutex;
   Login m_login = Login::Good;
   std::string m_streams;
+  std::size_t m_channels = 0;
   int m_requests = 0;
   LoopbackServer m_server;  // last: stopped before what its handlers use goes
 };
