@@ -53,8 +53,9 @@ TEST(ProviderAccountPage, EachLoginFailureIsToldAndNothingIsStored) {
     EXPECT_NE(result->body.find(c.notice, notice), std::string::npos) << c.notice << "\n" << result->body;
     // The form keeps what was typed, but never the password.
     EXPECT_NE(result->body.find("value=\"" + std::string(FakeProvider::kUser) + "\""), std::string::npos);
-    if (!c.password.empty())
+    if (!c.password.empty()) {
       EXPECT_EQ(result->body.find(c.password), std::string::npos) << c.notice;
+    }
   }
   EXPECT_TRUE(hrefsOf(server.body("/sources.php"), "remove").empty());
   EXPECT_FALSE(fs::exists(server.dataDir() / LocalServer::kAccountsFileName));
