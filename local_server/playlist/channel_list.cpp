@@ -33,10 +33,23 @@ auto fieldOf(C& c, ChannelList::Field f) -> decltype(&c.id) {
     case ChannelList::TvgShift: return &c.tvgShift;
     case ChannelList::UserAgent: return &c.headers.userAgent;
     case ChannelList::Referrer: return &c.headers.referrer;
-    case ChannelList::CatchupMode: return &c.catchupMode;
-    case ChannelList::CatchupSource: return &c.catchupSource;
     default: return nullptr;
   }
+}
+
+std::string packedCatchup(const Channel& c) {
+  if (c.catchupMode.empty() && c.catchupDays == 0 && c.catchupSource.empty()) return {};
+  return c.catchupMode + '\x1f' + std::to_string(c.catchupDays) + '\x1f' + c.catchupSource;
+}
+
+void unpackCatchup(std::string_view packed, Channel& c) {
+  const std::size_t first = packed.find('\x1f');
+  if (first == std::string_view::npos) return;
+  const std::size_t second = packed.find('\x1f', first + 1);
+  if (second == std::string_view::npos) return;
+  c.catchupMode.assign(packed.substr(0, first));
+  c.catchupDays = std::stoi(std::string(packed.substr(first + 1, second - first - 1)));
+  c.catchupSource.assign(packed.substr(second + 1));
 }
 
 bool parseIdHash(std::string_view id, std::uint64_t& hash) {
@@ -59,16 +72,19 @@ void ChannelList::push_back(const Channel& channel) {
   if (channel.id.size() != 16 || !parseIdHash(channel.id, hash))
     throw std::invalid_argument("channel id is not 16 hex digits: " + channel.id.substr(0, 40));
   record.hash = hash;
-  record.catchupDays = channel.catchupDays;
+  const std::string catchup = packedCatchup(channel);
+  auto value = [&](int f) -> const std::string& {
+    return f == Catchup ? catchup : *fieldOf(channel, static_cast<Field>(f));
+  };
   const std::size_t offset = m_text.size();
   std::size_t length = 0;
-  for (int f = 0; f < kFields; ++f) length += fieldOf(channel, static_cast<Field>(f))->size();
+  for (int f = 0; f < kFields; ++f) length += value(f).size();
   // Offsets are 32 bits; the parser's file limit keeps far below that.
   if (offset + length > std::numeric_limits<std::uint32_t>::max())
     throw std::length_error("channel list above 4 GiB of text");
   record.offset = static_cast<std::uint32_t>(offset);
   for (int f = 0; f < kFields; ++f) {
-    m_text += *fieldOf(channel, static_cast<Field>(f));
+    m_text += value(f);
     record.ends[f] = static_cast<std::uint32_t>(m_text.size() - offset);
   }
   m_records.push_back(record);
@@ -85,9 +101,9 @@ std::string_view ChannelList::field(std::size_t i, Field f) const {
 Channel ChannelList::operator[](std::size_t i) const {
   Channel channel;
   channel.id = channelIdFromHash(m_records[i].hash);
-  channel.catchupDays = m_records[i].catchupDays;
-  for (int f = 0; f < kFields; ++f)
+  for (int f = 0; f < Catchup; ++f)
     fieldOf(channel, static_cast<Field>(f))->assign(field(i, static_cast<Field>(f)));
+  unpackCatchup(field(i, Catchup), channel);
   return channel;
 }
 

@@ -48,10 +48,9 @@ inline std::string playValue(const Channel& channel) {
 
 class ChannelList {
  public:
-  enum Field {
-    Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, CatchupMode,
-    CatchupSource, kFields
-  };
+  // Catchup holds the three catch-up fields in one ("MODE\x1fDAYS\x1fSOURCE", "" for none): a
+  // field costs four bytes a channel, and most channels have no archive.
+  enum Field { Name, Url, Group, Logo, TvgId, TvgName, TvgShift, UserAgent, Referrer, Catchup, kFields };
 
   std::size_t size() const { return m_records.size(); }
   bool empty() const { return m_records.empty(); }
@@ -104,7 +103,6 @@ class ChannelList {
     std::uint64_t hash = 0;
     std::uint32_t offset = 0;
     std::array<std::uint32_t, kFields> ends{};  // each field's end, from offset
-    std::int32_t catchupDays = 0;
   };
   void index(std::vector<std::uint32_t>& table, std::size_t i, std::uint64_t hash);
 

@@ -190,6 +190,19 @@ TEST(ProviderAddress, ServersAndPlaylistAddressesAreReadStrictly) {
               c.server.empty() ? "" : c.server + "|" + c.user + "|" + c.password)
         << c.address;
   }
+  // A channel's address gives its account and stream back, for the archive's addresses.
+  for (const auto& [address, id] : {std::pair<std::string, std::int64_t>{
+                                        providerLiveAddress({"https://tv.example/x", "m e", "p/w"}, 42, "ts"), 42},
+                                    {"http://tv.example/live/u/p/0.ts", 0},
+                                    {"http://tv.example/movie/u/p/42.mkv", 0},
+                                    {"live/u/p/42.ts", 0}}) {
+    const auto stream = liveStreamOf(address);
+    EXPECT_EQ(stream ? stream->streamId : 0, id) << address;
+    if (stream) {
+      EXPECT_EQ(stream->login.server + "|" + stream->login.user + "|" + stream->login.password,
+                "https://tv.example/x|m e|p/w");
+    }
+  }
   // What the store keeps names no password, and reads back to the same account.
   const std::string location = accountLocation("http://tv.example:8080", "m e&x");
   EXPECT_EQ(location, "http://tv.example:8080/player_api.php?username=m%20e%26x");

@@ -98,6 +98,27 @@ std::string providerLiveAddress(const ProviderLogin& login, std::int64_t streamI
          std::string(extension);
 }
 
+std::optional<ProviderStreamAddress> liveStreamOf(std::string_view address) {
+  // SERVER/live/USER/PASS/ID.EXT: the last four parts after the server.
+  std::string_view parts[4];
+  std::string_view rest = address;
+  for (int i = 3; i >= 0; --i) {
+    const std::size_t slash = rest.rfind('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    parts[i] = rest.substr(slash + 1);
+    rest = rest.substr(0, slash);
+  }
+  const std::size_t dot = parts[3].find('.');
+  const auto id = text::wholeNumber(parts[3].substr(0, dot), 999'999'999'999);
+  auto user = text::strictlyPercentDecoded(parts[1]);
+  auto password = text::strictlyPercentDecoded(parts[2]);
+  std::string why;
+  auto server = providerServer(rest, why);
+  if (parts[0] != "live" || !id || *id == 0 || !user || !password || !server) return std::nullopt;
+  return ProviderStreamAddress{{std::move(*server), std::move(*user), std::move(*password)},
+                               static_cast<std::int64_t>(*id)};
+}
+
 std::string accountLocation(const std::string& server, const std::string& user) {
   return server + std::string(kApiScript) + "?username=" + text::percentEncoded(user);
 }

@@ -30,6 +30,14 @@ std::string providerGuideAddress(const ProviderLogin& login);
 std::string providerLiveAddress(const ProviderLogin& login, std::int64_t streamId,
                                 std::string_view extension);
 
+// The account and stream id of a providerLiveAddress() (what a channel with catchupMode "xc"
+// plays), for building its archive's addresses; nullopt for any other address.
+struct ProviderStreamAddress {
+  ProviderLogin login;
+  std::int64_t streamId = 0;
+};
+std::optional<ProviderStreamAddress> liveStreamOf(std::string_view address);
+
 // What the sources store keeps: the API's or guide's address with the user name only.
 std::string accountLocation(const std::string& server, const std::string& user);
 std::string accountGuideLocation(const std::string& server, const std::string& user);
