@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "common/text.h"
 #include "local_server/sources/provider/provider_json.h"
 #include "platform/file_writing.h"
 
@@ -60,9 +61,9 @@ ProviderAccounts::ProviderAccounts(std::string path) : m_path(std::move(path)) {
     const Json json = parseProviderJson(readProviderFile(m_path, kMaxFileBytes));
     if (!json.is_object()) throw ProviderError("not an object");
     for (const auto& [key, entry] : json.items()) {
-      std::size_t used = 0;
-      const std::int64_t id = std::stoll(key, &used);
-      if (used == key.size() && id > 0 && entry.is_object()) m_accounts[id] = accountOf(entry);
+      const auto id = text::wholeNumber(key, 999'999'999'999'999'999);
+      if (id && *id > 0 && entry.is_object())
+        m_accounts[static_cast<std::int64_t>(*id)] = accountOf(entry);
     }
   } catch (const std::exception&) {
     // What the file held may be a password: the message names the file only.
