@@ -69,6 +69,14 @@ std::string accountState(const ProviderAccount& account) {
   return text + ".";
 }
 
+// A form of this page: its account code and form token carried along.
+void openForm(std::string& out, const SourcesPage& page, const char* cls) {
+  out += "<form class=\"" + std::string(cls) + "\" method=\"get\" action=\"sources.php\">";
+  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
+  out += "<input type=\"hidden\" name=\"" + std::string(kFormTokenParam) + "\" value=\"" +
+         text::escapeHtml(page.formToken) + "\">";
+}
+
 void actionLink(std::string& out, const std::string& self, const char* action, std::int64_t id,
                 const char* label) {
   out += "<a class=\"" + std::string(action) + "\" href=\"" +
@@ -145,10 +153,7 @@ std::string renderSources(const SourcesPage& page) {
   }
   out += "</ul>\n";
 
-  out += "<form class=\"add-source\" method=\"get\" action=\"sources.php\">";
-  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
-  out += "<input type=\"hidden\" name=\"" + std::string(kFormTokenParam) + "\" value=\"" +
-         text::escapeHtml(page.formToken) + "\">";
+  openForm(out, page, "add-source");
   out += "<select name=\"add\"><option value=\"playlist\"";
   if (page.form.kind == SourceKind::Playlist) out += " selected";
   out += ">Playlist</option><option value=\"guide\"";
@@ -159,10 +164,7 @@ std::string renderSources(const SourcesPage& page) {
   out += "<input type=\"text\" name=\"location\" placeholder=\"https://\xE2\x80\xA6 or /path/to/file\" "
          "value=\"" + text::escapeHtml(page.form.location) + "\" required>";
   out += "<button type=\"submit\">Add source</button></form>\n";
-  out += "<form class=\"add-account\" method=\"get\" action=\"sources.php\">";
-  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
-  out += "<input type=\"hidden\" name=\"" + std::string(kFormTokenParam) + "\" value=\"" +
-         text::escapeHtml(page.formToken) + "\">";
+  openForm(out, page, "add-account");
   out += "<input type=\"hidden\" name=\"add\" value=\"account\"><span class=\"kind\">Provider "
          "account</span>";
   out += "<input type=\"text\" name=\"server\" placeholder=\"http://server:port\" value=\"" +
