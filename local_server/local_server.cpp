@@ -277,12 +277,17 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
                                              req.param("password"), req.param("name"), why))
       why = addAccount(*input);
     if (!why.empty()) {
-      // Shown again for a correction, all but the password.
-      page.accountForm.server = req.param("server");
-      page.accountForm.user = req.param("username");
-      page.accountForm.name = req.param("name");
-      page.notice = "Account not added: " + why + ".";
-      changed = false;
+      std::uint64_t number = 0;
+      {
+        // Shown again for a correction, all but the password.
+        std::lock_guard<std::mutex> lock(m_refusedMutex);
+        number = ++m_refused.number;
+        m_refused.notice = "Account not added: " + why + ".";
+        m_refused.form = {req.param("server"), req.param("username"), req.param("name")};
+      }
+      res.redirect(sourcesAddress(page.code) + "&refused=" + std::to_string(number), 303);
+      res.setHeader("Cache-Control", "no-store");
+      return;
     }
   } else if (req.hasParam("toaccount")) {
     const auto playlist = m_sourceStore.find(sourceId("toaccount"));
@@ -330,6 +335,11 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
       m_sourceRefresher.refreshNow(sourceId("refresh"));
   } else {
     changed = false;
+    std::lock_guard<std::mutex> lock(m_refusedMutex);
+    if (req.hasParam("refused") && req.param("refused") == std::to_string(m_refused.number)) {
+      page.notice = m_refused.notice;
+      page.accountForm = m_refused.form;
+    }
   }
   if (changed) {
     m_sourceRefresher.sourcesChanged(std::move(dropped));

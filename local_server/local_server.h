@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "local_server/favorites_store.h"
@@ -109,6 +110,15 @@ class LocalServer {
   UpdateInstaller m_installer;
   PageToken m_pageToken;  // every request carries it
   FormToken m_formToken;  // our pages' change links and forms carry it
+  // The last refused account, shown by the page its refusal redirects to: so that no address the
+  // web view keeps in its history holds the password.
+  struct RefusedAccount {
+    std::uint64_t number = 0;
+    std::string notice;
+    SourcesPage::AccountForm form;
+  };
+  std::mutex m_refusedMutex;
+  RefusedAccount m_refused;
   http::Router m_router;
   http::Server m_http;
   int m_port = 0;

@@ -118,7 +118,7 @@ struct SourcesPage {
   std::string builtinProblem;
   std::string notice;  // why the last change was refused
   SourceInput form;    // what the add form shows (the refused entry)
-  struct {
+  struct AccountForm {
     std::string server, user, name;
   } accountForm;  // what the account form shows again (never the password)
   // Provider accounts' state as their last login told it; passwords are left empty.
