@@ -37,6 +37,10 @@ echo "running the large guide benchmark (1 GiB)..." >&2
 guide_out=$(GUIDE_LARGE_SUMMARY=1 bash "$here/guide_large.sh" "$build" 1024 2>&1) || echo "the large guide benchmark failed: $(echo "$guide_out" | tail -n 3)" >&2
 gl() { echo "$guide_out" | tail -n 1 | awk '{ print $'"$1"' }'; }
 
+echo "running the provider account benchmark..." >&2
+provider_out=$(PROVIDER_SUMMARY=1 bash "$here/provider_import.sh" "$build" 2>&1) || echo "the provider account benchmark failed: $(echo "$provider_out" | tail -n 3)" >&2
+pa() { echo "$provider_out" | tail -n 1 | awk '{ print $'"$1"' }'; }
+
 row() { printf '| %-52s | %12s | %-44s | %6s | %-8s |\n' "$1" "$2" "$3" "$4" "$5"; }
 echo
 row "What" "Zephra" "Reference in the same run" "Ratio" "Target"
@@ -60,4 +64,7 @@ row "Guide of 1 GiB: import by the server" "$(gl 2) s" "the same file only read:
 row "Guide of 1 GiB: server peak memory growth" "$(gl 5) MiB" "server resident before it: $(gl 6) MiB" "$(gl 7)" "<= 100 MiB"
 row "Guide of 1 GiB: query.php during the import" "$(gl 8) s" "the same page before it: $(gl 9) s" "$(gl 10)" "-"
 row "Guide of 1 GiB: guide.php during the import" "$(gl 11) s" "the same page before it: $(gl 12) s" "$(gl 13)" "-"
+row "Provider account of 20k channels: import" "$(pa 1) s" "the same channels as a playlist: $(pa 2) s" "$(pa 3)" "<= 2 s"
+row "Provider account of 20k channels: query.php" "$(pa 4) ms" "the same channels as a playlist: $(pa 5) ms" "$(pa 6)" "<= 1.10"
+row "Provider account of 20k channels: search" "$(pa 7) ms" "the same channels as a playlist: $(pa 8) ms" "$(pa 9)" "<= 1.10"
 echo "(medians of interleaved runs; zap: median of the per-zap ratios)"

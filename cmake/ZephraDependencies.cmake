@@ -72,6 +72,7 @@ zephra_find_package(ZLIB)                                  # ZLIB::ZLIB: gzip gu
 zephra_find_module(AVFORMAT libavformat)
 zephra_find_module(AVCODEC libavcodec)
 zephra_find_module(AVUTIL libavutil)
+zephra_find_package(nlohmann_json)                         # nlohmann_json::nlohmann_json: provider answers
 
 # HTTP client and server of the tests and benchmarks.
 zephra_find_module(HTTPLIB cpp-httplib)

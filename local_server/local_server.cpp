@@ -11,6 +11,7 @@
 #include "local_server/archive_address.h"
 #include "local_server/favorite_request.h"
 #include "local_server/sources/guide_store_importer.h"
+#include "local_server/sources/provider/provider_login.h"
 #include "local_server/sources/source_input.h"
 #include "common/html/html.h"
 #include "common/text.h"
@@ -91,10 +92,11 @@ LocalServer::LocalServer(LocalServerConfig config)
               [this](const guide::ArchiveVisitor& visit) { visitArchives(*m_playlist.snapshot(), visit); }),
       m_builtinPlaylist(m_config.docRoot + "/" + kPlaylistName, m_config.playlistCheckInterval),
       m_sourceStore((std::filesystem::path(m_config.dataDir) / kSourcesDatabaseName).string()),
+      m_accounts((std::filesystem::path(m_config.dataDir) / kAccountsFileName).string()),
       m_guideImporter(std::make_unique<GuideStoreImporter>(m_guide)),
       m_sourceRefresher(m_sourceStore,
                         (std::filesystem::path(m_config.dataDir) / kSourcesCacheName).string(),
-                        m_config.sources, m_guideImporter.get()),
+                        m_config.sources, m_guideImporter.get(), &m_accounts),
       m_playlist(m_builtinPlaylist, m_sourceRefresher),
       m_builtinGuide(m_guide, m_config.docRoot, m_config.guideCheckInterval),
       m_health((std::filesystem::path(m_config.dataDir) / kHealthDatabaseName).string()),
@@ -303,7 +305,36 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
   // never repeats it. A refused addition is shown with its reason and changes nothing.
   bool changed = true;
   std::vector<std::int64_t> dropped;
-  if (req.hasParam("add")) {
+  if (req.param("add") == "account") {
+    std::string why;
+    if (const auto input = parseAccountInput(req.param("server"), req.param("username"),
+                                             req.param("password"), req.param("name"), why))
+      why = addAccount(*input);
+    if (!why.empty()) {
+      std::uint64_t number = 0;
+      {
+        // Shown again for a correction, all but the password.
+        std::lock_guard<std::mutex> lock(m_refusedMutex);
+        number = ++m_refused.number;
+        m_refused.notice = "Account not added: " + why + ".";
+        m_refused.form = {req.param("server"), req.param("username"), req.param("name")};
+      }
+      res.redirect(sourcesAddress(page.code) + "&refused=" + std::to_string(number), 303);
+      res.setHeader("Cache-Control", "no-store");
+      return;
+    }
+  } else if (req.hasParam("toaccount")) {
+    const auto playlist = m_sourceStore.find(sourceId("toaccount"));
+    const auto login = playlist ? loginOfPlaylistAddress(playlist->location) : std::nullopt;
+    std::string why = "the playlist's address holds no account";
+    if (login) why = addAccount(AccountInput{playlist->name, *login});
+    if (why.empty()) {
+      dropped = m_sourceStore.remove(playlist->id);
+    } else {
+      page.notice = "Account not added: " + why + ".";
+      changed = false;
+    }
+  } else if (req.hasParam("add")) {
     std::string why;
     if (const auto input =
             parseSourceInput(req.param("add"), req.param("name"), req.param("location"), why)) {
@@ -338,6 +369,11 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
       m_sourceRefresher.refreshNow(sourceId("refresh"));
   } else {
     changed = false;
+    std::lock_guard<std::mutex> lock(m_refusedMutex);
+    if (req.hasParam("refused") && req.param("refused") == std::to_string(m_refused.number)) {
+      page.notice = m_refused.notice;
+      page.accountForm = m_refused.form;
+    }
   }
   if (changed) {
     m_sourceRefresher.sourcesChanged(std::move(dropped));
@@ -347,6 +383,11 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
   }
   page.sources = m_sourceStore.list();
   for (const Source& source : page.sources) {
+    if (source.kind == SourceKind::Account)
+      if (auto account = m_accounts.find(source.id)) {
+        account->password.clear();  // the page never has it
+        page.accounts[source.id] = std::move(*account);
+      }
     if (m_sourceRefresher.isPending(source.id)) page.pending.insert(source.id);
     if (const std::size_t cut = m_sourceRefresher.channelsLeftOut(source.id)) page.cut[source.id] = cut;
   }
@@ -360,6 +401,30 @@ void LocalServer::handleSources(const http::Request& req, http::Response& res) {
   page.refreshHours = static_cast<long>(
       std::chrono::duration_cast<std::chrono::hours>(m_config.sources.interval).count());
   sendPage(res, renderSources(page));
+}
+
+std::string LocalServer::addAccount(const AccountInput& input) {
+  AccountInfo info;
+  try {
+    // At once, so that a typing mistake is told while the form is still there.
+    FetchLimits limits = m_config.sources.limits;
+    limits.connectTimeout = std::min(limits.connectTimeout, std::chrono::seconds(10));
+    limits.deadline = std::min<std::chrono::milliseconds>(limits.deadline, std::chrono::seconds(30));
+    info = checkProviderLogin(input.login, limits, static_cast<std::int64_t>(std::time(nullptr)));
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  const auto id = m_sourceStore.add(SourceKind::Account, input.name,
+                                    accountLocation(input.login.server, input.login.user));
+  if (!id) return "this account is a source already";
+  try {
+    m_accounts.add(*id, input.login.password, info, static_cast<std::int64_t>(std::time(nullptr)));
+  } catch (const std::exception& e) {
+    m_sourceStore.remove(*id);
+    return std::string("the password cannot be stored: ") + e.what();
+  }
+  m_sourceRefresher.refreshNow(*id);
+  return {};
 }
 
 void LocalServer::handleFile(const http::Request& req, http::Response& res) {

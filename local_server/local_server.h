@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "local_server/favorites_store.h"
@@ -19,6 +20,8 @@
 #include "local_server/recording/recording_store.h"
 #include "local_server/request_guard.h"
 #include "local_server/sources/channel_directory.h"
+#include "local_server/sources/provider/provider_accounts.h"
+#include "local_server/sources/source_input.h"
 #include "local_server/sources/source_refresher.h"
 #include "local_server/sources/source_store.h"
 #include "local_server/update_installer.h"
@@ -68,6 +71,7 @@ class LocalServer {
   static constexpr const char* kPageTokenName = kLocalServerSecretFile;
   static constexpr const char* kSourcesDatabaseName = "sources.sqlite3";
   static constexpr const char* kSourcesCacheName = "sources";  // last good copies
+  static constexpr const char* kAccountsFileName = "accounts.json";  // passwords: user only
   static constexpr const char* kHealthDatabaseName = "health.sqlite3";
   static constexpr const char* kRecordingsDatabaseName = "recordings.sqlite3";
 
@@ -100,6 +104,8 @@ class LocalServer {
   void handleArchive(const http::Request& req, http::Response& res);           // archive.php
   // sources.php?check=ID: checks that playlist source's channels, unless a check runs.
   void startChannelCheck(std::int64_t sourceId);
+  // Logs in and, when that works, stores the account; why not in plain words otherwise.
+  std::string addAccount(const AccountInput& input);
   void handleFile(const http::Request& req, http::Response& res);              // the rest
 
   LocalServerConfig m_config;
@@ -107,6 +113,7 @@ class LocalServer {
   guide::GuideStore m_guide;  // asks m_playlist for the channels' archives when importing
   PlaylistStore m_builtinPlaylist;  // channels.m3u
   SourceStore m_sourceStore;
+  ProviderAccounts m_accounts;
   std::unique_ptr<GuideImporter> m_guideImporter;
   SourceRefresher m_sourceRefresher;
   ChannelDirectory m_playlist;  // channels.m3u and every enabled source, merged
@@ -118,6 +125,15 @@ class LocalServer {
   UpdateInstaller m_installer;
   PageToken m_pageToken;  // every request carries it
   FormToken m_formToken;  // our pages' change links and forms carry it
+  // The last refused account, shown by the page its refusal redirects to: so that no address the
+  // web view keeps in its history holds the password.
+  struct RefusedAccount {
+    std::uint64_t number = 0;
+    std::string notice;
+    SourcesPage::AccountForm form;
+  };
+  std::mutex m_refusedMutex;
+  RefusedAccount m_refused;
   http::Router m_router;
   http::Server m_http;
   int m_port = 0;

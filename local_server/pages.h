@@ -17,6 +17,7 @@
 #include "local_server/health/channel_health.h"
 #include "local_server/playlist_store.h"
 #include "local_server/recording/recording_store.h"
+#include "local_server/sources/provider/provider_accounts.h"
 #include "local_server/sources/source_input.h"
 #include "local_server/update_installer.h"
 
@@ -124,6 +125,11 @@ struct SourcesPage {
   std::string builtinProblem;
   std::string notice;  // why the last change was refused
   SourceInput form;    // what the add form shows (the refused entry)
+  struct AccountForm {
+    std::string server, user, name;
+  } accountForm;  // what the account form shows again (never the password)
+  // Provider accounts' state as their last login told it; passwords are left empty.
+  std::map<std::int64_t, ProviderAccount> accounts;
   long refreshHours = 12;
   std::string formToken;  // carried by every change link and the add form (kFormTokenParam)
   CheckProgress check;    // the channel check running or run last

@@ -3,6 +3,7 @@
 #include "common/html/html.h"
 #include "local_server/pages.h"
 #include "local_server/request_guard.h"
+#include "local_server/sources/provider/provider_address.h"
 
 namespace zephra {
 
@@ -41,6 +42,41 @@ std::string stateOf(const Source& source, bool pending) {
   return text;
 }
 
+std::string kindLabel(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Guide: return "Guide";
+    case SourceKind::Account: return "Provider account";
+    default: return "Playlist";
+  }
+}
+
+// Where an account is: its server and user; the password only ever as a mask.
+std::string accountWhere(const Source& source) {
+  const auto login = loginOfAccountLocation(source.location);
+  if (!login) return source.location;
+  return login->server + ", user " + login->user + ", password \xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2"
+         "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2";
+}
+
+// "Active until 2027-03-01 12:00, connections 1 / 2."
+std::string accountState(const ProviderAccount& account) {
+  const AccountInfo& info = account.info;
+  std::string text = info.status.empty() ? "Active" : info.status;
+  text += info.expires ? " until " + localDateTime(*info.expires) : std::string(", no expiry");
+  text += ", connections " + std::to_string(info.activeConnections) + " / " +
+          (info.maxConnections > 0 ? std::to_string(info.maxConnections) : std::string("?"));
+  if (!info.message.empty()) text += ". " + info.message;
+  return text + ".";
+}
+
+// A form of this page: its account code and form token carried along.
+void openForm(std::string& out, const SourcesPage& page, const char* cls) {
+  out += "<form class=\"" + std::string(cls) + "\" method=\"get\" action=\"sources.php\">";
+  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
+  out += "<input type=\"hidden\" name=\"" + std::string(kFormTokenParam) + "\" value=\"" +
+         text::escapeHtml(page.formToken) + "\">";
+}
+
 void actionLink(std::string& out, const std::string& self, const char* action, std::int64_t id,
                 const char* label) {
   out += "<a class=\"" + std::string(action) + "\" href=\"" +
@@ -74,12 +110,19 @@ std::string renderSources(const SourcesPage& page) {
     const bool failed = source.enabled && !source.lastError.empty();
     out += "<li class=\"source" + std::string(source.enabled ? "" : " off") +
            (failed ? " failed" : "") + (source.parentId ? " header" : "") + "\">";
-    out += "<span class=\"kind\">" +
-           std::string(source.kind == SourceKind::Guide ? "Guide" : "Playlist") + "</span>";
+    out += "<span class=\"kind\">" + kindLabel(source.kind) + "</span>";
     out += "<span class=\"name\">" + text::escapeHtml(source.name) + "</span>";
     // Shown as text, never as a link: the page must not lead anywhere a source chose.
-    out += "<span class=\"where\">" + text::escapeHtml(source.location) + "</span>";
-    if (source.parentId) out += "<span class=\"origin\">named by its playlist</span>";
+    out += "<span class=\"where\">" +
+           text::escapeHtml(source.kind == SourceKind::Account ? accountWhere(source)
+                                                               : source.location) +
+           "</span>";
+    if (source.parentId)
+      out += std::string("<span class=\"origin\">") +
+             (page.accounts.count(source.parentId) ? "the account's guide" : "named by its playlist") +
+             "</span>";
+    if (const auto account = page.accounts.find(source.id); account != page.accounts.end())
+      out += "<span class=\"account\">" + text::escapeHtml(accountState(account->second)) + "</span>";
     out += "<span class=\"state\">" +
            text::escapeHtml(stateOf(source, page.pending.count(source.id) > 0)) + "</span>";
     if (const std::string check = renderCheckState(page.check, source.id); !check.empty())
@@ -97,6 +140,8 @@ std::string renderSources(const SourcesPage& page) {
         else if (!page.check.running)
           actionLink(out, self, "check", source.id, "check channels");
       }
+      if (source.kind == SourceKind::Playlist && loginOfPlaylistAddress(source.location))
+        actionLink(out, self, "toaccount", source.id, "use it as a provider account");
       actionLink(out, self, "off", source.id, "turn off");
     } else {
       actionLink(out, self, "on", source.id, "turn on");
@@ -108,10 +153,7 @@ std::string renderSources(const SourcesPage& page) {
   }
   out += "</ul>\n";
 
-  out += "<form class=\"add-source\" method=\"get\" action=\"sources.php\">";
-  out += "<input type=\"hidden\" name=\"code\" value=\"" + text::escapeHtml(page.code) + "\">";
-  out += "<input type=\"hidden\" name=\"" + std::string(kFormTokenParam) + "\" value=\"" +
-         text::escapeHtml(page.formToken) + "\">";
+  openForm(out, page, "add-source");
   out += "<select name=\"add\"><option value=\"playlist\"";
   if (page.form.kind == SourceKind::Playlist) out += " selected";
   out += ">Playlist</option><option value=\"guide\"";
@@ -122,6 +164,18 @@ std::string renderSources(const SourcesPage& page) {
   out += "<input type=\"text\" name=\"location\" placeholder=\"https://\xE2\x80\xA6 or /path/to/file\" "
          "value=\"" + text::escapeHtml(page.form.location) + "\" required>";
   out += "<button type=\"submit\">Add source</button></form>\n";
+  openForm(out, page, "add-account");
+  out += "<input type=\"hidden\" name=\"add\" value=\"account\"><span class=\"kind\">Provider "
+         "account</span>";
+  out += "<input type=\"text\" name=\"server\" placeholder=\"http://server:port\" value=\"" +
+         text::escapeHtml(page.accountForm.server) + "\" required>";
+  out += "<input type=\"text\" name=\"username\" placeholder=\"User name\" autocomplete=\"off\" "
+         "value=\"" + text::escapeHtml(page.accountForm.user) + "\" required>";
+  out += "<input type=\"password\" name=\"password\" placeholder=\"Password\" "
+         "autocomplete=\"off\" required>";
+  out += "<input type=\"text\" name=\"name\" placeholder=\"Name\" value=\"" +
+         text::escapeHtml(page.accountForm.name) + "\">";
+  out += "<button type=\"submit\">Add account</button></form>\n";
   out += "<p class=\"count\">Web sources are read again every " +
          std::to_string(page.refreshHours) + " hours; channels of every source that is on are "
          "listed together.</p>\n";

@@ -253,7 +253,7 @@ bool changeFromOurPages(const http::Request& req) {
   if (req.path == "/sources.php")
     return req.hasParam("add") || req.hasParam("remove") || req.hasParam("on") ||
            req.hasParam("off") || req.hasParam("refresh") || req.hasParam("check") ||
-           req.hasParam("stopcheck");
+           req.hasParam("stopcheck") || req.hasParam("toaccount");
   if (req.path == "/recordings.php")
     return req.hasParam("record") || req.hasParam("cancel") || req.hasParam("delete");
   return req.path == "/favmanage.php" &&

@@ -50,7 +50,7 @@ bool fromAnotherOrigin(const http::Request& req, int ownPort);
 bool topLevelNavigation(const http::Request& req);
 
 // The changes of stored data: valid.php, locup.php, favmanage.php with remove/up/down,
-// sources.php with add/remove/on/off/refresh/check/stopcheck, recordings.php with
+// sources.php with add/remove/on/off/refresh/check/stopcheck/toaccount, recordings.php with
 // record/cancel/delete.
 bool changesStoredData(const http::Request& req);
 

@@ -8,6 +8,7 @@ PACKAGES="
   libmpv-dev libx11-dev libcurl4-openssl-dev libjpeg62-turbo-dev
   libsqlite3-dev libxml2-dev libcpp-httplib-dev libmicrohttpd-dev libzip-dev zlib1g-dev
   libavformat-dev libavcodec-dev libavutil-dev
+  nlohmann-json3-dev
   libgtest-dev libgmock-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core openbox
   ffmpeg python3 python3-pil zip mpv curl procps

@@ -18,6 +18,7 @@ struct FileCloser {
 
 struct Transfer {
   std::FILE* file = nullptr;
+  std::string* memory = nullptr;  // instead of a file
   std::uint64_t written = 0;
   std::uint64_t limit = 0;
   bool tooLarge = false;
@@ -29,6 +30,15 @@ struct Transfer {
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::size_t bytes = size * count;
+  if (transfer.memory) {
+    if (transfer.written + bytes > transfer.limit) {
+      transfer.tooLarge = true;
+      return 0;
+    }
+    transfer.memory->append(data, bytes);
+    transfer.written += bytes;
+    return bytes;
+  }
   if (!transfer.file) {
     transfer.written += bytes;
     if (transfer.written < transfer.limit) return bytes;
@@ -108,6 +118,37 @@ std::string statusText(long status) {
          (status == 404 ? " (not found)" : status == 403 ? " (forbidden)" : "");
 }
 
+// Runs the transfer and throws FetchError saying in plain words why it failed. `written`
+// names where the body went, for a write failure.
+void performFetch(CurlEasy& curl, Transfer& transfer, const FetchLimits& limits,
+                  const std::string& written) {
+  const auto started = std::chrono::steady_clock::now();
+  const CURLcode code = curl.perform();
+  const auto took = std::chrono::steady_clock::now() - started;
+  if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+    throw FetchError("the source is larger than " + megabytes(limits.maxBytes));
+  if (transfer.writeFailed) throw FetchError("cannot write " + written + ": " + std::strerror(errno));
+  if (code == CURLE_ABORTED_BY_CALLBACK) throw FetchError("cancelled");
+  if (code == CURLE_OPERATION_TIMEDOUT) {
+    // curl says "timed out" for all three limits; the clock tells the deadline apart.
+    if (took + std::chrono::milliseconds(20) >= limits.deadline)
+      throw FetchError("not complete within " + duration(limits.deadline));
+    if (curl.responseCode() == 0 && transfer.written == 0)
+      throw FetchError(curl.connected() ? "no answer within " + seconds(limits.stallTimeout)
+                                        : "no connection within " + seconds(limits.connectTimeout));
+    throw FetchError("the transfer was slower than " + rate(limits.minBytesPerSecond) + " for " +
+                     seconds(limits.stallTimeout));
+  }
+  if (code == CURLE_TOO_MANY_REDIRECTS)
+    throw FetchError("more than " + std::to_string(limits.maxRedirects) + " redirections");
+  if (code == CURLE_UNSUPPORTED_PROTOCOL)
+    throw FetchError("only http and https addresses can be downloaded");
+  if (code != CURLE_OK) throw FetchError(curl.message(code));
+  const long status = curl.responseCode();
+  if (status < 200 || status >= 300)
+    throw FetchError(statusText(status));
+}
+
 }  // namespace
 
 std::uint64_t fetchToFile(const std::string& url, const std::string& target,
@@ -132,32 +173,7 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
   transfer.cancel = cancel;
 
   CurlEasy curl = openFetch(url, limits, transfer);
-
-  const auto started = std::chrono::steady_clock::now();
-  const CURLcode code = curl.perform();
-  const auto took = std::chrono::steady_clock::now() - started;
-  if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
-    throw FetchError("the source is larger than " + megabytes(limits.maxBytes));
-  if (transfer.writeFailed) throw FetchError("cannot write " + part + ": " + std::strerror(errno));
-  if (code == CURLE_ABORTED_BY_CALLBACK) throw FetchError("cancelled");
-  if (code == CURLE_OPERATION_TIMEDOUT) {
-    // curl says "timed out" for all three limits; the clock tells the deadline apart.
-    if (took + std::chrono::milliseconds(20) >= limits.deadline)
-      throw FetchError("not complete within " + duration(limits.deadline));
-    if (curl.responseCode() == 0 && transfer.written == 0)
-      throw FetchError(curl.connected() ? "no answer within " + seconds(limits.stallTimeout)
-                                        : "no connection within " + seconds(limits.connectTimeout));
-    throw FetchError("the transfer was slower than " + rate(limits.minBytesPerSecond) + " for " +
-                     seconds(limits.stallTimeout));
-  }
-  if (code == CURLE_TOO_MANY_REDIRECTS)
-    throw FetchError("more than " + std::to_string(limits.maxRedirects) + " redirections");
-  if (code == CURLE_UNSUPPORTED_PROTOCOL)
-    throw FetchError("only http and https addresses can be downloaded");
-  if (code != CURLE_OK) throw FetchError(curl.message(code));
-  const long status = curl.responseCode();
-  if (status < 200 || status >= 300)
-    throw FetchError(statusText(status));
+  performFetch(curl, transfer, limits, part);
   if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
     throw FetchError("cannot write " + part + ": " + std::strerror(errno));
   file.reset();
@@ -166,6 +182,18 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
     throw FetchError("cannot store " + target + ": " + std::strerror(errno));
   remover.keep = true;
   return transfer.written;
+}
+
+std::string fetchToMemory(const std::string& url, const FetchLimits& limits,
+                          const std::atomic<bool>* cancel) {
+  std::string body;
+  Transfer transfer;
+  transfer.memory = &body;
+  transfer.limit = limits.maxBytes;
+  transfer.cancel = cancel;
+  CurlEasy curl = openFetch(url, limits, transfer);
+  performFetch(curl, transfer, limits, "memory");
+  return body;
 }
 
 std::chrono::milliseconds probeStream(const std::string& url, const StreamHeaders& headers,

@@ -41,6 +41,10 @@ std::uint64_t fetchToFile(const std::string& url, const std::string& target,
                           const std::function<void(const std::string& path)>& accept = {},
                           const std::atomic<bool>* cancel = nullptr);
 
+// As fetchToFile, but the body is returned: for small answers (at most limits.maxBytes).
+std::string fetchToMemory(const std::string& url, const FetchLimits& limits,
+                          const std::atomic<bool>* cancel = nullptr);
+
 // The first bytes of a stream, as a check that it answers: `url` (http or https only, also after
 // redirects) is asked for with the stream's own headers, and the transfer ends once
 // `firstBytes` have arrived or the stream ended after at least one. Returns the time until then;

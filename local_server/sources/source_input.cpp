@@ -36,6 +36,32 @@ std::string defaultName(const std::string& location) {
 
 }  // namespace
 
+std::optional<AccountInput> parseAccountInput(std::string_view server, std::string_view user,
+                                              std::string_view password, std::string_view name,
+                                              std::string& why) {
+  AccountInput input;
+  auto address = providerServer(server, why);
+  if (!address) return std::nullopt;
+  input.login.server = std::move(*address);
+  for (const auto& [value, what] : {std::pair{user, "user name"}, std::pair{password, "password"}}) {
+    if (value.empty()) {
+      why = std::string("give the account's ") + what;
+      return std::nullopt;
+    }
+    if (value.size() > 200 || hasControlChars(value) || !text::isValidUtf8(value)) {
+      why = std::string("the ") + what + " is longer than 200 bytes or holds control characters";
+      return std::nullopt;
+    }
+  }
+  input.login.user = std::string(user);
+  input.login.password = std::string(password);
+  // The name check of the other sources, with the server's host as the default name.
+  const auto named = parseSourceInput("playlist", name, input.login.server, why);
+  if (!named) return std::nullopt;
+  input.name = named->name;
+  return input;
+}
+
 bool isWebAddress(std::string_view text) {
   const std::size_t scheme = schemeLength(text);
   if (scheme == 0 || text.size() > kMaxSourceLocationBytes) return false;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "local_server/sources/provider/provider_address.h"
 #include "local_server/sources/source_store.h"
 
 namespace zephra {
@@ -26,5 +27,16 @@ bool isWebAddress(std::string_view text);
 // nullopt with `why` in plain words when something does not fit.
 std::optional<SourceInput> parseSourceInput(std::string_view kind, std::string_view name,
                                             std::string_view location, std::string& why);
+
+struct AccountInput {
+  std::string name;
+  ProviderLogin login;
+};
+
+// A provider account as typed: a server address (see providerServer), a user name and password
+// of printable text, a name (the server's host when empty).
+std::optional<AccountInput> parseAccountInput(std::string_view server, std::string_view user,
+                                              std::string_view password, std::string_view name,
+                                              std::string& why);
 
 }  // namespace zephra

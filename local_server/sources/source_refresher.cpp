@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <utility>
 
+#include "local_server/sources/provider/account_channels.h"
+#include "local_server/sources/provider/provider_json.h"
+#include "local_server/sources/provider/provider_login.h"
 #include "local_server/sources/source_input.h"
 #include "platform/file_status.h"
 #include "platform/input_file.h"
@@ -70,11 +73,13 @@ bool sameEntries(const SourceChannels& a, const SourceChannels& b) {
 std::string guideKey(std::int64_t sourceId) { return "source-" + std::to_string(sourceId); }
 
 SourceRefresher::SourceRefresher(SourceStore& store, std::string cacheDir,
-                                 SourceRefreshOptions options, GuideImporter* guides)
+                                 SourceRefreshOptions options, GuideImporter* guides,
+                                 ProviderAccounts* accounts)
     : m_store(store),
       m_cacheDir(std::move(cacheDir)),
       m_options(options),
       m_guides(guides),
+      m_accounts(accounts),
       m_channels(std::make_shared<SourceChannels>()) {
   // A folder that cannot be made fails each refresh that would write there, not the server.
   std::error_code ec;
@@ -151,12 +156,45 @@ std::size_t SourceRefresher::channelsLeftOut(std::int64_t id) const {
 
 Playlist SourceRefresher::readPlaylist(std::int64_t id, const std::string& path, bool web) {
   Playlist playlist = checkedPlaylist(path, web, m_options.maxChannels);
+  noteCut(id, playlist.cutCount);
+  return playlist;
+}
+
+void SourceRefresher::noteCut(std::int64_t id, std::size_t cut) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (playlist.cutCount > 0)
-    m_cut[id] = playlist.cutCount;
+  if (cut > 0)
+    m_cut[id] = cut;
   else
     m_cut.erase(id);
+}
+
+ProviderLogin SourceRefresher::accountLogin(const Source& source) const {
+  auto login = loginOfAccountLocation(source.location);
+  const auto account = m_accounts ? m_accounts->find(source.id) : std::nullopt;
+  if (!login || !account)
+    throw ProviderError("the account's password is not stored here: remove the account and add "
+                        "it again");
+  login->password = account->password;
+  return *login;
+}
+
+Playlist SourceRefresher::readAccount(const Source& source, const ProviderLogin& login,
+                                      const std::vector<std::string>& outputFormats,
+                                      const std::string& streamsPath) {
+  Playlist playlist = accountPlaylist(
+      login, outputFormats, readProviderFile(categoriesPath(source.id), kMaxCategoriesBytes),
+      readProviderFile(streamsPath, m_options.limits.maxBytes), m_options.maxChannels);
+  if (playlist.channels.empty()) throw ProviderError("the account lists no live channels");
+  noteCut(source.id, playlist.cutCount);
   return playlist;
+}
+
+std::string SourceRefresher::downloadAddress(const Source& source) const {
+  if (source.parentId == 0 || !m_accounts) return source.location;
+  const auto parent = m_store.find(source.parentId);
+  if (!parent || parent->kind != SourceKind::Account) return source.location;
+  const auto account = m_accounts->find(parent->id);
+  return account ? withPassword(source.location, account->password) : source.location;
 }
 
 bool SourceRefresher::isPending(std::int64_t id) const {
@@ -173,7 +211,11 @@ bool SourceRefresher::waitIdle(std::chrono::milliseconds timeout) const {
 
 std::string SourceRefresher::cachePath(std::int64_t id, SourceKind kind) const {
   return m_cacheDir + "/source-" + std::to_string(id) +
-         (kind == SourceKind::Guide ? ".xml" : ".m3u");
+         (kind == SourceKind::Guide ? ".xml" : kind == SourceKind::Account ? ".streams.json" : ".m3u");
+}
+
+std::string SourceRefresher::categoriesPath(std::int64_t id) const {
+  return m_cacheDir + "/source-" + std::to_string(id) + ".categories.json";
 }
 
 bool SourceRefresher::requestWaiting() const {
@@ -247,8 +289,9 @@ void SourceRefresher::run() {
 
 void SourceRefresher::refreshOne(const Source& source) {
   try {
-    const std::int64_t count = source.kind == SourceKind::Playlist ? refreshPlaylist(source)
-                                                                   : refreshGuide(source);
+    const std::int64_t count = source.kind == SourceKind::Playlist  ? refreshPlaylist(source)
+                               : source.kind == SourceKind::Account ? refreshAccount(source)
+                                                                    : refreshGuide(source);
     m_store.recordSuccess(source.id, unixNow(), count);
     // Removed while it was read: the copy just written must not outlive it.
     if (!m_store.find(source.id)) {
@@ -280,10 +323,36 @@ std::int64_t SourceRefresher::refreshPlaylist(const Source& source) {
   for (const std::string& address : playlist.guideAddresses)
     if (isWebAddress(address)) guides.push_back(address);
   const auto count = static_cast<std::int64_t>(playlist.channels.size());
+  publish(source.id, std::move(playlist), guides);
+  return count;
+}
+
+void SourceRefresher::publish(std::int64_t id, Playlist playlist,
+                              const std::vector<std::string>& guides) {
   auto shared = std::make_shared<const Playlist>(std::move(playlist));
   std::lock_guard<std::mutex> state(m_stateMutex);
-  dropSources(m_store.syncHeaderGuides(source.id, guides));
-  m_playlists[source.id] = std::move(shared);
+  dropSources(m_store.syncHeaderGuides(id, guides));
+  m_playlists[id] = std::move(shared);
+}
+
+std::int64_t SourceRefresher::refreshAccount(const Source& source) {
+  const ProviderLogin login = accountLogin(source);
+  const AccountInfo info = checkProviderLogin(login, m_options.limits, unixNow(), &m_cancel);
+  m_accounts->recordLogin(source.id, info, unixNow());
+  FetchLimits small = m_options.limits;
+  small.maxBytes = std::min<std::uint64_t>(small.maxBytes, kMaxCategoriesBytes);
+  fetchToFile(providerApiAddress(login, "get_live_categories"), categoriesPath(source.id), small,
+              [](const std::string& path) { readCategories(readProviderFile(path, kMaxCategoriesBytes)); },
+              &m_cancel);
+  Playlist playlist;
+  fetchToFile(providerApiAddress(login, "get_live_streams"), cachePath(source.id, source.kind),
+              m_options.limits,
+              [&](const std::string& path) {
+                playlist = readAccount(source, login, info.outputFormats, path);
+              },
+              &m_cancel);
+  const auto count = static_cast<std::int64_t>(playlist.channels.size());
+  publish(source.id, std::move(playlist), {accountGuideLocation(login.server, login.user)});
   return count;
 }
 
@@ -294,7 +363,7 @@ std::int64_t SourceRefresher::refreshGuide(const Source& source) {
   if (source.isWeb()) {
     FetchLimits limits = m_options.limits;
     limits.maxBytes = std::max(limits.maxBytes, m_options.guideMaxBytes);
-    fetchToFile(source.location, cachePath(source.id, source.kind), limits,
+    fetchToFile(downloadAddress(source), cachePath(source.id, source.kind), limits,
                 [&](const std::string& path) {
                   std::lock_guard<std::mutex> guides(m_guideMutex);
                   programmes = m_guides->importGuide(key, path);
@@ -315,6 +384,9 @@ void SourceRefresher::dropSources(const std::vector<std::int64_t>& ids) {
     std::error_code ec;
     std::filesystem::remove(cachePath(id, SourceKind::Playlist), ec);
     std::filesystem::remove(cachePath(id, SourceKind::Guide), ec);
+    std::filesystem::remove(cachePath(id, SourceKind::Account), ec);
+    std::filesystem::remove(categoriesPath(id), ec);
+    if (m_accounts) m_accounts->remove(id);
     m_playlists.erase(id);
   }
 }
@@ -329,7 +401,7 @@ void SourceRefresher::reconcile(const std::vector<Source>& sources) {
   auto fresh = std::make_shared<SourceChannels>();
   std::map<std::int64_t, std::shared_ptr<const Playlist>> kept;
   for (const Source& source : sources) {
-    if (source.kind != SourceKind::Playlist || !source.enabled) continue;
+    if (source.kind == SourceKind::Guide || !source.enabled) continue;
     auto found = m_playlists.find(source.id);
     std::shared_ptr<const Playlist> playlist;
     if (found != m_playlists.end()) {
@@ -339,7 +411,14 @@ void SourceRefresher::reconcile(const std::vector<Source>& sources) {
       const std::string path = source.isWeb() ? cachePath(source.id, source.kind) : source.location;
       try {
         if (source.isWeb() && !std::filesystem::exists(path)) continue;
-        playlist = std::make_shared<const Playlist>(readPlaylist(source.id, path, source.isWeb()));
+        if (source.kind == SourceKind::Account) {
+          const auto account = m_accounts ? m_accounts->find(source.id) : std::nullopt;
+          if (!account) continue;
+          playlist = std::make_shared<const Playlist>(
+              readAccount(source, accountLogin(source), account->info.outputFormats, path));
+        } else {
+          playlist = std::make_shared<const Playlist>(readPlaylist(source.id, path, source.isWeb()));
+        }
       } catch (const std::exception&) {
         continue;  // the next refresh says why
       }

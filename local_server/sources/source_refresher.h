@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "local_server/playlist/m3u_parser.h"
+#include "local_server/sources/provider/provider_accounts.h"
+#include "local_server/sources/provider/provider_address.h"
 #include "local_server/sources/source_fetch.h"
 #include "local_server/sources/source_store.h"
 
@@ -65,9 +67,10 @@ class SourceRefresher {
  public:
   // `cacheDir` holds the last good copy of every web source; partial downloads left there by a
   // server that was killed are removed. `guides` may be null: guide sources are then kept but
-  // not read.
+  // not read. `accounts` holds the provider accounts' passwords; without it accounts are kept
+  // but not read.
   SourceRefresher(SourceStore& store, std::string cacheDir, SourceRefreshOptions options,
-                  GuideImporter* guides);
+                  GuideImporter* guides, ProviderAccounts* accounts = nullptr);
   ~SourceRefresher();
   SourceRefresher(const SourceRefresher&) = delete;
   SourceRefresher& operator=(const SourceRefresher&) = delete;
@@ -97,6 +100,18 @@ class SourceRefresher {
   void refreshOne(const Source& source);
   std::int64_t refreshPlaylist(const Source& source);
   std::int64_t refreshGuide(const Source& source);
+  std::int64_t refreshAccount(const Source& source);
+  // The account's login: server and user from its location, the password from m_accounts.
+  ProviderLogin accountLogin(const Source& source) const;
+  // The account's channels from its cached categories and the streams answer at `streamsPath`.
+  Playlist readAccount(const Source& source, const ProviderLogin& login,
+                       const std::vector<std::string>& outputFormats,
+                       const std::string& streamsPath);
+  // A playlist's or account's channels go live, with the guides it names.
+  void publish(std::int64_t id, Playlist playlist, const std::vector<std::string>& guides);
+  // Where a web source is downloaded from: an account's guide gets the account's password.
+  std::string downloadAddress(const Source& source) const;
+  void noteCut(std::int64_t id, std::size_t cut);
   // Reads the cached copies of sources not in memory yet, drops what is no longer enabled, and
   // publishes the result.
   void reconcile(const std::vector<Source>& sources);
@@ -107,11 +122,13 @@ class SourceRefresher {
   // True when a requested source is not being read already (a worker can take it).
   bool requestWaiting() const;
   std::string cachePath(std::int64_t id, SourceKind kind) const;
+  std::string categoriesPath(std::int64_t id) const;
 
   SourceStore& m_store;
   const std::string m_cacheDir;
   const SourceRefreshOptions m_options;
   GuideImporter* const m_guides;
+  ProviderAccounts* const m_accounts;
 
   std::mutex m_stateMutex;  // guards m_playlists; one reconcile at a time
   std::map<std::int64_t, std::shared_ptr<const Playlist>> m_playlists;

@@ -12,17 +12,21 @@
 
 namespace zephra {
 
-enum class SourceKind { Playlist, Guide };
+// Account: a provider's player API login; its channels come from the API, its password from
+// ProviderAccounts.
+enum class SourceKind { Playlist, Guide, Account };
 
-const char* sourceKindName(SourceKind kind);  // "playlist", "guide"
+const char* sourceKindName(SourceKind kind);  // "playlist", "guide", "account"
 
 struct Source {
   std::int64_t id = 0;
   SourceKind kind = SourceKind::Playlist;
   std::string name;
-  std::string location;  // http(s) address or absolute file path
+  // http(s) address or absolute file path; an account's API address without the password
+  std::string location;
   bool enabled = true;
-  // The playlist whose #EXTM3U header named this guide; 0 for sources the user added.
+  // The playlist whose #EXTM3U header named this guide, or the account whose guide it is; 0 for
+  // sources the user added.
   std::int64_t parentId = 0;
   std::int64_t lastAttempt = 0;  // Unix seconds, 0 = never
   std::int64_t lastSuccess = 0;
@@ -57,7 +61,7 @@ class SourceStore {
   std::vector<std::int64_t> syncHeaderGuides(std::int64_t parentId,
                                              const std::vector<std::string>& addresses);
 
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
 
  private:
   void migrate();
