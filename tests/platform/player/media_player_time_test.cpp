@@ -1,0 +1,115 @@
+// Moving in time with the real engine: seeking in an item served with Range, a live channel
+// paused, rewound and brought back to live, and recording what arrives.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/live_origin/live_origin.h"
+#include "tests/platform/player/player_test_support.h"
+#include "tests/support/temp_dir.h"
+
+namespace zephra::test {
+namespace {
+
+using std::chrono::seconds;
+namespace fs = std::filesystem;
+
+class PlayerTimeTest : public PlayerTest {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CACHE_HOME", m_dir.path().c_str(), 1);
+    PlayerTest::SetUp();
+    // A whole file, as an archive or a recording is served: with its length and Range.
+    m_server.http().Get("/archive/item.ts", [this](const httplib::Request&, httplib::Response& response) {
+      response.set_content(m_clip, "video/mp2t");
+    });
+    m_origin.start();
+    createPlayer();
+  }
+  bool waitForStatusPrefix(const std::string& prefix, std::chrono::milliseconds timeout = seconds(30)) {
+    return waitForStatusStart(prefix, timeout);
+  }
+
+  TempDir m_dir;
+  live::LiveOrigin m_origin{ZEPHRA_LIVE_CONTENT};
+};
+
+TEST_F(PlayerTimeTest, SeeksInAnItemOfKnownLengthWithinItsBounds) {
+  EXPECT_EQ(m_player->seekBy(10), SeekOutcome::NotSeekable) << "nothing open";
+  m_player->setUrl(m_server.base() + "archive/item.ts");
+  ASSERT_TRUE(waitForStatus("Playing")) << m_player->status() << errors();
+  m_player->pause();
+  const struct {
+    double step;
+    const char* shown;
+  } steps[] = {{-60, "0:00 / 0:1"}, {+5, "0:05 / 0:1"}, {+3, "0:08 / 0:1"}, {-2, "0:06 / 0:1"}, {+60, "0:1"}};
+  // Each step counts from where the one before went, also before the engine got there.
+  for (const auto& step : steps) {
+    EXPECT_EQ(m_player->seekBy(step.step), SeekOutcome::Moved) << step.step;
+    EXPECT_EQ(m_mpv->onScreenText().rfind(step.shown, 0), 0u) << step.step << ": " << m_mpv->onScreenText();
+  }
+  ASSERT_TRUE(waitForStatus("Paused"));
+  EXPECT_EQ(errors(), "");
+}
+
+// Paused, a live channel goes on arriving into the buffer (a file in the cache folder that no one
+// else can see); play goes on where it stopped, the keys move inside what arrived, End goes live.
+TEST_F(PlayerTimeTest, APausedLiveChannelResumesBehindLiveAndReturnsToLive) {
+  m_player->setUrl(m_origin.base() + "ts/gop1.ts");
+  ASSERT_TRUE(waitForStatus("Playing", seconds(15))) << m_player->status() << errors();
+  EXPECT_FALSE(m_player->returnToLive()) << "already live";
+  m_player->pause();
+  ASSERT_TRUE(waitForStatusPrefix("Paused, behind live by 0:14")) << m_player->status();
+  m_player->play();
+  ASSERT_TRUE(waitForStatusPrefix("Playing, behind live by 0:1")) << m_player->status();
+  EXPECT_EQ(m_player->seekBy(-600), SeekOutcome::AtBufferStart);
+  EXPECT_EQ(m_player->seekBy(+2), SeekOutcome::Moved);
+  EXPECT_EQ(m_mpv->onScreenText().rfind("behind live by 0:1", 0), 0u) << m_mpv->onScreenText();
+  EXPECT_EQ(m_player->seekBy(+600), SeekOutcome::Moved) << "no further than what arrived";
+  ASSERT_TRUE(waitForStatus("Playing", seconds(10))) << m_player->status();
+  m_player->pause();
+  ASSERT_TRUE(waitForStatusPrefix("Paused, behind live by 0:1")) << m_player->status();
+  m_player->play();
+  EXPECT_TRUE(m_player->returnToLive());
+  EXPECT_TRUE(waitForStatus("Playing", seconds(10))) << m_player->status();
+  EXPECT_EQ(errors().find("seek"), std::string::npos) << errors();
+  // The buffer's file is unlinked as soon as it is made.
+  const fs::path buffer = m_dir.path() / "zephra-player" / "time-shift";
+  ASSERT_TRUE(fs::is_directory(buffer));
+  EXPECT_TRUE(fs::is_empty(buffer));
+}
+
+TEST_F(PlayerTimeTest, RecordsWhatArrivesUntilStoppedOrTheStreamIsLost) {
+  EXPECT_THROW(m_player->startRecording((m_dir.path() / "none.ts").string()), MediaPlayerError);
+  const struct {
+    const char* query;
+    bool stopHere;    // stopped by the user, else lost by the stream
+  } cases[] = {{"gop1.ts?a", true}, {"gop4.ts?fault=close:3", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.query);
+    m_player->stop();
+    m_player->setUrl(m_origin.base() + "ts/" + c.query);
+    ASSERT_TRUE(waitForStatus("Playing", seconds(15))) << m_player->status() << errors();
+    const fs::path file = m_dir.path() / (std::string(c.query).substr(0, 4) + ".part.ts");
+    m_player->startRecording(file.string());
+    EXPECT_TRUE(m_player->recording());
+    std::error_code error;
+    ASSERT_TRUE(pumpUntil([&] {
+      const auto size = fs::file_size(file, error);
+      return (!error && size > 200'000) || !m_player->recording();
+    }, seconds(15)));
+    if (c.stopHere) m_player->stopRecording();
+    ASSERT_TRUE(pumpUntil([&] { return !m_player->recording(); }, seconds(15)));
+    EXPECT_EQ(m_player->recordingProblem().empty(), c.stopHere) << m_player->recordingProblem();
+    // As received: MPEG-TS packets, whole.
+    std::ifstream in(file, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(data.size(), 100'000u);
+    EXPECT_EQ(data[0], 0x47);
+    EXPECT_EQ(data[188 * 100], 0x47);
+  }
+}
+
+}  // namespace
+}  // namespace zephra::test
