@@ -17,12 +17,13 @@ RecordingSession::RecordingSession(const fs::path& folder, const std::string& ch
   fs::create_directories(folder, error);
   if (error || !fs::is_directory(folder, error))
     throw std::runtime_error("cannot make the folder " + folder.string() + (error ? ": " + error.message() : ""));
-  m_finished = folder / recordingFileName(channel, start);
-  m_part = partialRecordingPath(m_finished);
+  const std::string stem = fs::path(recordingFileName(channel, start)).stem().string();
   // A part left by a recording that never finished (the program killed) is not written over.
-  for (int n = 2; fs::exists(m_part, error); ++n) {
-    m_finished = folder / (fs::path(recordingFileName(channel, start)).stem().string() + " (" + std::to_string(n) + ").ts");
-    m_part = partialRecordingPath(m_finished);
+  for (int n = 1; n == 1 || fs::exists(m_part, error); ++n) {
+    const std::string name = n == 1 ? stem : stem + " (" + std::to_string(n) + ")";
+    m_finished = folder / (name + ".ts");
+    // Hidden, and still ending in .ts: the engine picks the file's format by its ending.
+    m_part = folder / ("." + name + ".part.ts");
   }
 }
 

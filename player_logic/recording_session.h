@@ -26,7 +26,7 @@ class RecordingSession {
   RecordingSession(const std::filesystem::path& folder, const std::string& channel, std::time_t start,
                    Clock::time_point now);
 
-  // Where the engine writes until the end: the finished name with ".part" after it.
+  // Where the engine writes until the end: ".NAME.part.ts", hidden beside the finished name.
   const std::filesystem::path& partPath() const { return m_part; }
   const std::filesystem::path& finishedPath() const { return m_finished; }
   // "● REC 0:12"

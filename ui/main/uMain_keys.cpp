@@ -1,6 +1,6 @@
 // Keyboard keys of the player view: Space, F/F11, Esc and M do what the matching button or menu
 // item does, and only where that button or item could be used right now; Page Up/Down and
-// Backspace zap (uMain_zap.cpp).
+// Backspace zap (uMain_zap.cpp); the arrows and End move in time, R records (uMain_record.cpp).
 #include <wx/event.h>
 #include <wx/menuitem.h>
 
@@ -67,6 +67,13 @@ bool TfrmMain::playerKeyDown(int keyCode, int modifiers) {
       return zapChannel(-1);
     case PlayerKeyCommand::LastChannel:
       return playLastChannel();
+    case PlayerKeyCommand::SeekBack:
+    case PlayerKeyCommand::SeekForward:
+      return seekPlayer(seekSeconds(keyCode));
+    case PlayerKeyCommand::ReturnToLive:
+      return wmApp().returnToLive();
+    case PlayerKeyCommand::Record:
+      return toggleRecording();
     case PlayerKeyCommand::None:
       break;
   }
