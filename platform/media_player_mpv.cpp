@@ -213,6 +213,7 @@ void MpvMediaPlayer::shutDown() {
   cancelReconnection();
   endRecording("");
   m_masterFetch.reset();
+  m_archiveFetch.reset();
   m_closed = true;
   m_pump->player = nullptr;
   if (m_mpv) m_mpv->destroy();
@@ -220,6 +221,7 @@ void MpvMediaPlayer::shutDown() {
 
 void MpvMediaPlayer::open(const std::string& url, const StreamHeaders& headers) {
   m_masterFetch.reset();
+  m_archiveFetch.reset();
   if (isHlsAddress(url))
     openVariant(url, headers);
   else
@@ -316,6 +318,7 @@ void MpvMediaPlayer::stop() {
   // A channel still being looked up is dropped; nothing of it reached the engine.
   const bool wasLookingUp = m_masterFetch != nullptr;
   m_masterFetch.reset();
+  m_archiveFetch.reset();
   const bool wasOpen = m_mpv && m_mpv->integer("playlist-current-pos") >= 0;
   if (wasOpen) m_status.leaving();
   if (m_mpv) m_mpv->command({"stop"});
@@ -350,6 +353,7 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
     return;
   }
   const std::string address = withLowerCaseScheme(request.address);
+  m_channelUrl.clear();
   open(address, request.headers);
   m_url = address;
   m_headers = std::move(request.headers);
@@ -360,6 +364,8 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
 void MpvMediaPlayer::refuse(const std::string& why) {
   cancelReconnection();
   m_masterFetch.reset();
+  m_archiveFetch.reset();
+  m_channelUrl.clear();
   m_url.clear();
   m_headers = StreamHeaders();
   if (m_mpv) m_mpv->command({"stop"});

@@ -78,6 +78,9 @@ class MpvMediaPlayer final : public MediaPlayer {
   // cache folder (media_player_mpv_shift.cpp).
   static void configureTimeShift(MpvHandle& mpv);
   void showOnScreen(const std::string& text);
+  // Rewound before what a live channel keeps: asks the local server for the channel's archive
+  // from `utc` and plays it when there is one.
+  void openArchive(std::int64_t utc);
 
   MpvHandle& engine() const;
   // Throws when the player's window is gone: settings are then neither read nor kept.
@@ -130,6 +133,8 @@ class MpvMediaPlayer final : public MediaPlayer {
   ReconnectPolicy m_reconnect;
   wxTimer m_reconnectTimer;  // runs on the UI thread
   std::unique_ptr<PlaylistFetch> m_masterFetch;  // an HLS channel's master playlist being read
+  std::unique_ptr<PlaylistFetch> m_archiveFetch;  // the local server asked for a channel's archive
+  std::string m_channelUrl;  // the live channel whose archive plays (End goes back to it)
   double m_aheadSeconds = 0;  // received but not yet shown
   std::optional<double> m_seekingTo;  // where the engine is going, until it gets there
   std::string m_recordingPath, m_recordingProblem;

@@ -1,9 +1,12 @@
 // Moving in time: seeking, a live channel paused and rewound inside what the engine keeps of it,
 // recording what arrives, and the texts shown on the picture for these.
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
+#include "common/stream_address.h"
+#include "common/text.h"
 #include "platform/disk_space.h"
 #include "platform/media_player_mpv.h"
 #include "player_logic/recording_session.h"
@@ -16,6 +19,9 @@ constexpr const char* kOnScreenMs = "1500";
 // Shown whatever the engine's own on-screen level (kept at 0: it says nothing by itself).
 constexpr const char* kAlwaysShown = "0";
 constexpr const char* kCornerOverlay = "1";
+// The local server answers on the loopback at once, with a redirect and no body to speak of.
+constexpr size_t kArchiveAnswerLimit = 64 * 1024;
+constexpr long kArchiveAnswerTimeoutMs = 3000;
 
 std::string mebibytes(std::int64_t bytes) { return std::to_string(std::max<std::int64_t>(1, bytes >> 20)) + "MiB"; }
 
@@ -73,17 +79,22 @@ SeekOutcome MpvMediaPlayer::seekBy(double seconds) {
   // Keys pressed in a row count from where the last one went, not from where the engine is yet.
   if (m_seekingTo) where.position = *m_seekingTo;
   double start = 0, end = where.duration;
+  bool kept = true;
   if (where.live) {
     // Only inside what the cache holds: a seek beyond it fails with an error of the engine's.
-    bool found = false;
+    // Just opened, it may hold nothing to seek to yet: then only the archive is behind.
+    kept = false;
+    start = end = where.position;
     for (const auto& [from, to] : m_mpv->cachedRanges())
       if (where.position >= from - 1 && where.position <= to + 1) {
-        start = from, end = to, found = true;
+        start = from, end = to, kept = true;
         break;
       }
-    if (!found) return SeekOutcome::NotSeekable;
   }
   const SeekTarget target = seekTarget(where.position, seconds, start, end);
+  if (target.beforeStart && where.live)
+    openArchive(static_cast<std::int64_t>(std::time(nullptr) - (end - (where.position + seconds))));
+  if (!kept) return target.beforeStart ? SeekOutcome::AtBufferStart : SeekOutcome::NotSeekable;
   m_mpv->command({"seek", std::to_string(target.position), "absolute"});
   m_seekingTo = target.position;
   where.behindLive = end - target.position;
@@ -93,8 +104,40 @@ SeekOutcome MpvMediaPlayer::seekBy(double seconds) {
 }
 
 bool MpvMediaPlayer::returnToLive() {
+  if (!m_channelUrl.empty() && !m_closed) {
+    m_url = m_channelUrl;
+    m_channelUrl.clear();
+    open(m_url, m_headers);
+    return true;
+  }
   if (!m_mpv || !behindLive(playPosition())) return false;
   return seekBy(m_aheadSeconds) != SeekOutcome::NotSeekable;
+}
+
+void MpvMediaPlayer::openArchive(std::int64_t utc) {
+  if (m_serverBase.empty() || m_url.empty() || m_archiveFetch) return;
+  std::vector<std::string> headers;
+  if (!m_serverCookie.empty()) headers.push_back("Cookie: " + m_serverCookie);
+  const std::string request =
+      m_serverBase + "archive.php?stream=" + text::percentEncoded(m_url) + "&start=" + std::to_string(utc);
+  // The server only points the way (a redirect, or 404 for a channel without an archive then).
+  m_archiveFetch = std::make_unique<PlaylistFetch>(
+      request, headers, kArchiveAnswerLimit, kArchiveAnswerTimeoutMs,
+      [this](const PlaylistFetch::Answer& answer) {
+        const std::string archive = withLowerCaseScheme(answer.redirect);
+        m_archiveFetch.reset();
+        // What the server names is checked as any address given to play.
+        if (m_closed || !m_video || archive.empty() || !isNetworkStreamAddress(archive)) return;
+        try {
+          if (m_channelUrl.empty()) m_channelUrl = m_url;
+          m_url = archive;
+          load(archive, m_headers);
+        } catch (const MediaPlayerError&) {
+          m_status.ended(PlaybackEnd::Failed, "the engine could not open the archive");
+          raiseStatusIfChanged();
+        }
+      },
+      PlaylistFetch::Redirects::Report);
 }
 
 void MpvMediaPlayer::showOnScreen(const std::string& text) {

@@ -1,6 +1,7 @@
 // Moving in time with the real engine: seeking in an item served with Range, a live channel
 // paused, rewound and brought back to live, and recording what arrives.
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,9 +25,24 @@ class PlayerTimeTest : public PlayerTest {
     m_server.http().Get("/archive/item.ts", [this](const httplib::Request&, httplib::Response& response) {
       response.set_content(m_clip, "video/mp2t");
     });
+    // The local server's archive: the test clip for gop1, none for gop4.
+    m_server.http().Get("/archive.php", [this](const httplib::Request& request, httplib::Response& response) {
+      std::lock_guard<std::mutex> lock(m_requestsMutex);
+      m_archiveAsked.push_back(request.get_param_value("stream") + " " + request.get_param_value("start") + " " +
+                               request.get_header_value("Cookie"));
+      if (request.get_param_value("stream").find("gop1") != std::string::npos)
+        response.set_redirect(m_server.base() + "archive/item.ts");
+      else
+        response.status = 404;
+    });
     m_origin.start();
     createPlayer();
   }
+  std::vector<std::string> archiveAsked() {
+    std::lock_guard<std::mutex> lock(m_requestsMutex);
+    return m_archiveAsked;
+  }
+  std::vector<std::string> m_archiveAsked;
   bool waitForStatusPrefix(const std::string& prefix, std::chrono::milliseconds timeout = seconds(30)) {
     return waitForStatusStart(prefix, timeout);
   }
@@ -78,6 +94,45 @@ TEST_F(PlayerTimeTest, APausedLiveChannelResumesBehindLiveAndReturnsToLive) {
   const fs::path buffer = m_dir.path() / "zephra-player" / "time-shift";
   ASSERT_TRUE(fs::is_directory(buffer));
   EXPECT_TRUE(fs::is_empty(buffer));
+}
+
+// Back before what a live channel keeps: the local server names the channel's archive, which
+// plays, and End goes back to the channel; without an archive the picture stays where it is.
+TEST_F(PlayerTimeTest, RewindingBeforeTheBufferContinuesInTheArchive) {
+  m_player->setServerCookie(m_server.base(), "secret=1");
+  const struct {
+    const char* channel;
+    bool archived;
+  } cases[] = {{"ts/gop4.ts", false}, {"ts/gop1.ts", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.channel);
+    const std::string channel = m_origin.base() + c.channel;
+    m_player->setUrl(channel);
+    ASSERT_TRUE(waitForStatus("Playing", seconds(15))) << m_player->status() << errors();
+    const int changes = m_mediaChanges;
+    const size_t asked = archiveAsked().size();
+    const auto now = std::time(nullptr);
+    EXPECT_EQ(m_player->seekBy(-600), SeekOutcome::AtBufferStart);
+    ASSERT_TRUE(pumpUntil([&] { return archiveAsked().size() > asked; }));
+    const std::string request = archiveAsked().back();
+    EXPECT_EQ(request.rfind(channel + " ", 0), 0u) << request;
+    const long start = std::atol(request.substr(channel.size() + 1).c_str());
+    EXPECT_LE(std::labs(start - (now - 600)), 5) << request;
+    EXPECT_NE(request.find("secret=1"), std::string::npos) << request;
+    if (!c.archived) {
+      pumpFor(std::chrono::milliseconds(300));
+      EXPECT_EQ(m_mediaChanges, changes) << "no archive: the channel goes on";
+      continue;
+    }
+    ASSERT_TRUE(waitForMediaChanges(changes + 1));
+    ASSERT_TRUE(waitForStatus("Playing")) << m_player->status();
+    EXPECT_EQ(m_player->seekBy(+2), SeekOutcome::Moved);
+    EXPECT_EQ(m_mpv->onScreenText().rfind("0:0", 0), 0u) << "the archive's own position: " << m_mpv->onScreenText();
+    EXPECT_TRUE(m_player->returnToLive());
+    ASSERT_TRUE(waitForMediaChanges(changes + 2));
+    EXPECT_TRUE(waitForStatus("Playing", seconds(15))) << m_player->status();
+    EXPECT_EQ(m_origin.served().back().target, "/" + std::string(c.channel));
+  }
 }
 
 TEST_F(PlayerTimeTest, RecordsWhatArrivesUntilStoppedOrTheStreamIsLost) {
