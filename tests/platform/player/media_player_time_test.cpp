@@ -30,7 +30,9 @@ class PlayerTimeTest : public PlayerTest {
       std::lock_guard<std::mutex> lock(m_requestsMutex);
       m_archiveAsked.push_back(request.get_param_value("stream") + " " + request.get_param_value("start") + " " +
                                request.get_header_value("Cookie"));
-      if (request.get_param_value("stream").find("gop1") != std::string::npos)
+      if (request.get_param_value("stream").find("evil") != std::string::npos)
+        response.set_redirect("file:///etc/passwd");
+      else if (request.get_param_value("stream").find("gop1") != std::string::npos)
         response.set_redirect(m_server.base() + "archive/item.ts");
       else
         response.status = 404;
@@ -103,14 +105,14 @@ TEST_F(PlayerTimeTest, RewindingBeforeTheBufferContinuesInTheArchive) {
   const struct {
     const char* channel;
     bool archived;
-  } cases[] = {{"ts/gop4.ts", false}, {"ts/gop1.ts", true}};
+  } cases[] = {{"ts/gop4.ts", false}, {"ts/gop1.ts?evil", false}, {"ts/gop1.ts", true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.channel);
     const std::string channel = m_origin.base() + c.channel;
     m_player->setUrl(channel);
     ASSERT_TRUE(waitForStatus("Playing", seconds(15))) << m_player->status() << errors();
     const int changes = m_mediaChanges;
-    const size_t asked = archiveAsked().size();
+    const size_t asked = archiveAsked().size(), statuses = m_statuses.size();
     const auto now = std::time(nullptr);
     EXPECT_EQ(m_player->seekBy(-600), SeekOutcome::AtBufferStart);
     ASSERT_TRUE(pumpUntil([&] { return archiveAsked().size() > asked; }));
@@ -121,7 +123,8 @@ TEST_F(PlayerTimeTest, RewindingBeforeTheBufferContinuesInTheArchive) {
     EXPECT_NE(request.find("secret=1"), std::string::npos) << request;
     if (!c.archived) {
       pumpFor(std::chrono::milliseconds(300));
-      EXPECT_EQ(m_mediaChanges, changes) << "no archive: the channel goes on";
+      EXPECT_EQ(m_mediaChanges, changes) << "no archive (or not a stream): the channel goes on";
+      for (size_t i = statuses; i < m_statuses.size(); ++i) EXPECT_NE(m_statuses[i], "Opening media...");
       continue;
     }
     ASSERT_TRUE(waitForMediaChanges(changes + 1));
