@@ -235,6 +235,7 @@ class TfrmMain : public wxFrame {
   std::chrono::steady_clock::time_point m_playStarted;
   bool m_playOutcomePending = false;
   std::optional<RecordingSession> m_recording;
+  int m_menusOpen = 0;  // menus of the menu bar open now: the keys are theirs
 };
 
 // The application's single main window, through which the player frame and the other windows

@@ -27,7 +27,17 @@ bool pressIfUsable(TImageButton& button) {
 // focus sits inside the player view.
 void TfrmMain::bindKeys() {
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
-    if (!playerKeyDown(event.GetKeyCode(), event.GetModifiers())) event.Skip();
+    // An open menu sees the keys first on some toolkits but not on GTK: its arrows and Return
+    // must still move in it, not in the picture.
+    if (m_menusOpen > 0 || !playerKeyDown(event.GetKeyCode(), event.GetModifiers())) event.Skip();
+  });
+  Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& event) {
+    event.Skip();
+    if (!event.IsPopup()) ++m_menusOpen;
+  });
+  Bind(wxEVT_MENU_CLOSE, [this](wxMenuEvent& event) {
+    event.Skip();
+    if (!event.IsPopup() && m_menusOpen > 0) --m_menusOpen;
   });
   // A key reaches the frame only through a focused control. A link click leaves the focus in
   // the directory's browser, which the player view then hides, and the toolkit drops it with

@@ -53,12 +53,6 @@ TEST(PlayerKeyCommand, MapsThePlayerKeysAndLeavesEverythingElse) {
     EXPECT_EQ(playerKeyCommand(c.key, c.modifiers), c.command) << "key " << c.key << " modifiers " << c.modifiers;
 }
 
-TEST(PlayerKeyCommand, SeekStepsOfTheArrows) {
-  const std::pair<int, int> cases[] = {{WXK_LEFT, -10}, {WXK_RIGHT, 10}, {WXK_DOWN, -60}, {WXK_UP, 60},
-                                       {WXK_NUMPAD_LEFT, -10}, {WXK_END, 0}, {'R', 0}};
-  for (const auto& [key, seconds] : cases) EXPECT_EQ(seekSeconds(key), seconds) << key;
-}
-
 TEST(ZapTarget, WrapsAndStartsAtAnEndForAChannelNotOnThePage) {
   const std::vector<std::string> page = {"a", "b", "c"};
   const struct {
