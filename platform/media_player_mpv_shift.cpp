@@ -95,7 +95,12 @@ SeekOutcome MpvMediaPlayer::seekBy(double seconds) {
   if (target.beforeStart && where.live)
     openArchive(static_cast<std::int64_t>(std::time(nullptr) - (end - (where.position + seconds))));
   if (!kept) return target.beforeStart ? SeekOutcome::AtBufferStart : SeekOutcome::NotSeekable;
-  m_mpv->command({"seek", std::to_string(target.position), "absolute"});
+  try {
+    m_mpv->command({"seek", std::to_string(target.position), "absolute"});
+  } catch (const MediaPlayerError&) {
+    // Refused (what the cache holds moved on meanwhile): the picture stays where it is.
+    return SeekOutcome::NotSeekable;
+  }
   m_seekingTo = target.position;
   where.behindLive = end - target.position;
   where.position = target.position;
