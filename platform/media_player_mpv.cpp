@@ -507,7 +507,8 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
       const std::string level = message.level;
       const bool isError = level == "error" || level == "fatal";
       m_status.noteProblem(message.prefix, isError, message.text);
-      if (recording() && endsRecording(isError, message.prefix, message.text)) endRecording(recordingFailure(message.text));
+      if (recording() && endsRecording(isError, message.prefix, message.text))
+        endRecording(recordingFailure(message.text));
       if (const int status = httpErrorStatus(message.text)) m_item.httpStatus = status;
       const auto handler = onLogMessage;
       if (handler) handler(level, message.prefix, message.text);

@@ -44,9 +44,9 @@ void MpvMediaPlayer::configureTimeShift(MpvHandle& mpv) {
   const std::filesystem::path folder = std::filesystem::path(userCacheFolder()) / "time-shift";
   const bool onDisk = !userCacheFolder().empty() && (std::filesystem::create_directories(folder, error), !error) &&
                       std::filesystem::is_directory(folder, error);
-  const TimeShiftBuffer buffer = onDisk
-                                     ? timeShiftBuffer(kTimeShiftMinutes, kTimeShiftBitRate, freeDiskSpace(folder.string()))
-                                     : timeShiftBuffer(kTimeShiftMemoryMinutes, kTimeShiftBitRate);
+  const TimeShiftBuffer buffer =
+      onDisk ? timeShiftBuffer(kTimeShiftMinutes, kTimeShiftBitRate, freeDiskSpace(folder.string()))
+             : timeShiftBuffer(kTimeShiftMemoryMinutes, kTimeShiftBitRate);
   if (onDisk) {
     mpv.setOption("cache-on-disk", "yes");
     mpv.setOption("cache-dir", folder.string());
