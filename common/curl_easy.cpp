@@ -57,6 +57,12 @@ std::string CurlEasy::effectiveUrl() const {
   return url ? url : "";
 }
 
+std::string CurlEasy::redirectUrl() const {
+  char* url = nullptr;
+  curl_easy_getinfo(m_handle, CURLINFO_REDIRECT_URL, &url);
+  return url ? url : "";
+}
+
 bool CurlEasy::connected() const {
   curl_off_t microseconds = 0;
   curl_easy_getinfo(m_handle, CURLINFO_CONNECT_TIME_T, &microseconds);

@@ -37,6 +37,8 @@ class CurlEasy {
   long responseCode() const;
   // The address the last transfer ended at, after redirects.
   std::string effectiveUrl() const;
+  // Where a redirect that was not followed points ("" when the answer was none).
+  std::string redirectUrl() const;
   // Whether the transfer reached its server.
   bool connected() const;
   // The most precise text curl has for `code`: its error buffer, else its generic text.

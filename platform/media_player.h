@@ -17,6 +17,12 @@ class MediaPlayerError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+enum class SeekOutcome {
+  NotSeekable,    // nothing plays, or it cannot be moved in
+  Moved,
+  AtBufferStart,  // a live channel asked to go back further than it keeps: it went as far as it could
+};
+
 class MediaPlayer {
  public:
   virtual ~MediaPlayer() = default;
@@ -34,6 +40,25 @@ class MediaPlayer {
   virtual void setMute(bool on) = 0;
   virtual int volume() const = 0;  // 0..100
   virtual void setVolume(int volume) = 0;
+  // Moves the picture `seconds` (negative: back) within what can be reached: the whole of a
+  // file or archive item, or what a live channel keeps received (pausing it goes on receiving).
+  // Where it landed shows on the picture for a moment.
+  virtual SeekOutcome seekBy(double /*seconds*/) { return SeekOutcome::NotSeekable; }
+  // A live channel shown behind its edge goes back to the edge. False when it is not behind.
+  virtual bool returnToLive() { return false; }
+  // Writes what the stream sends, as it arrives and without re-encoding, to the new file
+  // `path` (named .ts) until stopRecording, the end of the item or another address. The
+  // stream is opened again for it: a channel played behind live goes back to live.
+  virtual void startRecording(const std::string& /*path*/) {
+    throw MediaPlayerError("this player cannot record");
+  }
+  virtual void stopRecording() {}
+  virtual bool recording() const { return false; }
+  // Why the last recording stopped by itself ("" when it was stopped or still runs).
+  virtual std::string recordingProblem() const { return {}; }
+  // A short text kept in the picture's top right corner until replaced; "" removes it.
+  virtual void setCornerText(const std::string& /*text*/) {}
+
   // Starts the engine behind the player now, when it has not started yet, so that the first play
   // does not wait for it. Without this the engine starts at the first play.
   virtual void prepare() {}

@@ -10,6 +10,7 @@
 #include "common/stream_headers.h"
 #include "platform/native_window.h"
 #include "player_logic/hls_master.h"
+#include "player_logic/recording_session.h"
 
 namespace zephra {
 namespace {
@@ -105,7 +106,7 @@ MpvMediaPlayer::MpvMediaPlayer(wxWindow* parent, const MediaPlayerOptions& optio
     event.Skip();
     if (event.GetEventObject() == m_video.get()) shutDown();
   });
-  m_notifiedStatus = m_status.text();
+  m_notifiedStatus = statusText();
   m_pump->player = this;
   m_reconnectTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { reopen(); });
 }
@@ -180,9 +181,7 @@ void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& o
   mpv.setOption("vo", options.videoOutput.empty() ? defaultVideoOutput() : options.videoOutput);
   if (!options.audioOutput.empty()) mpv.setOption("ao", options.audioOutput);
   mpv.setOption("audio-fallback-to-null", "yes");
-  // Live channels are never played backwards: keeping what has been played (50 MiB by default)
-  // would only make the player grow the longer a channel runs.
-  mpv.setOption("demuxer-max-back-bytes", "0");
+  configureTimeShift(mpv);
   // A dead address must end in a failure within seconds, not an endless wait.
   mpv.setOption("network-timeout", "5");
   mpv.setOption("volume", std::to_string(settings.volume));
@@ -196,6 +195,7 @@ void MpvMediaPlayer::configureEngine(MpvHandle& mpv, const MediaPlayerOptions& o
   mpv.observe("pause", MPV_FORMAT_FLAG);
   mpv.observe("paused-for-cache", MPV_FORMAT_FLAG);
   mpv.observe("cache-buffering-state", MPV_FORMAT_INT64);
+  mpv.observe("demuxer-cache-duration", MPV_FORMAT_DOUBLE);
 }
 
 MpvMediaPlayer::~MpvMediaPlayer() {
@@ -206,7 +206,9 @@ MpvMediaPlayer::~MpvMediaPlayer() {
 
 void MpvMediaPlayer::shutDown() {
   cancelReconnection();
+  endRecording("");
   m_masterFetch.reset();
+  m_archiveFetch.reset();
   m_closed = true;
   m_pump->player = nullptr;
   if (m_mpv) m_mpv->destroy();
@@ -214,6 +216,7 @@ void MpvMediaPlayer::shutDown() {
 
 void MpvMediaPlayer::open(const std::string& url, const StreamHeaders& headers) {
   m_masterFetch.reset();
+  m_archiveFetch.reset();
   if (isHlsAddress(url))
     openVariant(url, headers);
   else
@@ -256,14 +259,25 @@ bool MpvMediaPlayer::sendsServerCookie(const std::string& url) const {
   return !m_serverCookie.empty() && !m_serverBase.empty() && url.compare(0, m_serverBase.size(), m_serverBase) == 0;
 }
 
-void MpvMediaPlayer::load(const std::string& url, const StreamHeaders& headers) {
+void MpvMediaPlayer::load(const std::string& url, const StreamHeaders& headers, const std::string& recordTo) {
+  // The engine would open the same file again for the next item and write over it.
+  endRecording("the stream was opened again");
   if (engine().integer("playlist-current-pos") >= 0) m_status.leaving();  // replaced by this one
   std::vector<std::pair<std::string, std::string>> perFile;
+  if (!recordTo.empty()) {
+    // The file's header needs what the fast start leaves to the decoders (an audio track's
+    // sample rate): a recorded item is opened with the stream described in full first.
+    perFile.emplace_back("demuxer-lavf-probe-info", "yes");
+    perFile.emplace_back("stream-record", recordTo);
+  }
   if (!headers.userAgent.empty()) perFile.emplace_back("user-agent", headers.userAgent);
   if (!headers.referrer.empty()) perFile.emplace_back("referrer", headers.referrer);
   // The local server answers only with its cookie; no other host may learn it.
   if (sendsServerCookie(url)) perFile.emplace_back("http-header-fields", "Cookie: " + m_serverCookie);
   engine().loadFile(url, perFile);
+  m_loadedUrl = url;
+  m_recordingPath = recordTo;
+  m_recordingProblem.clear();
   // An item opened after a pause would otherwise start paused.
   engine().setFlag("pause", false);
 }
@@ -295,9 +309,11 @@ void MpvMediaPlayer::pause() {
 
 void MpvMediaPlayer::stop() {
   cancelReconnection();
+  endRecording("");
   // A channel still being looked up is dropped; nothing of it reached the engine.
   const bool wasLookingUp = m_masterFetch != nullptr;
   m_masterFetch.reset();
+  m_archiveFetch.reset();
   const bool wasOpen = m_mpv && m_mpv->integer("playlist-current-pos") >= 0;
   if (wasOpen) m_status.leaving();
   if (m_mpv) m_mpv->command({"stop"});
@@ -332,6 +348,7 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
     return;
   }
   const std::string address = withLowerCaseScheme(request.address);
+  m_channelUrl.clear();
   open(address, request.headers);
   m_url = address;
   m_headers = std::move(request.headers);
@@ -342,6 +359,8 @@ void MpvMediaPlayer::setUrl(const std::string& url) {
 void MpvMediaPlayer::refuse(const std::string& why) {
   cancelReconnection();
   m_masterFetch.reset();
+  m_archiveFetch.reset();
+  m_channelUrl.clear();
   m_url.clear();
   m_headers = StreamHeaders();
   if (m_mpv) m_mpv->command({"stop"});
@@ -359,7 +378,7 @@ void MpvMediaPlayer::setFullScreen(bool on) {
 
 bool MpvMediaPlayer::fullScreen() const { return m_fullScreen && m_fullScreen->active(); }
 
-std::string MpvMediaPlayer::status() const { return m_status.text(); }
+std::string MpvMediaPlayer::status() const { return statusText(); }
 
 bool MpvMediaPlayer::mute() const {
   if (m_mpv) return m_mpv->flag("mute");
@@ -425,7 +444,7 @@ void MpvMediaPlayer::drainEvents() {
 }
 
 void MpvMediaPlayer::raiseStatusIfChanged() {
-  const std::string text = m_status.text();
+  const std::string text = statusText();
   if (text == m_notifiedStatus) return;
   m_notifiedStatus = text;
   const auto handler = onStatusChange;
@@ -438,6 +457,8 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
       m_status.opening();
       m_endToSettle.reset();
       m_item = {};
+      m_aheadSeconds = 0;
+      m_seekingTo.reset();
       return false;
     case MPV_EVENT_FILE_LOADED:
       m_status.loaded();
@@ -445,6 +466,7 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
       m_item.live = !isFinite(*m_mpv);
       return true;
     case MPV_EVENT_PLAYBACK_RESTART:
+      m_seekingTo.reset();
       m_status.started();
       m_reconnect.playing(std::chrono::steady_clock::now());
       return false;
@@ -453,10 +475,12 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
       const PlaybackEnd how = endOf(end);
       const std::string error = end.error < 0 ? mpvErrorText(end.error) : "";
       // Ended by itself (not stopped or replaced): perhaps a lost stream.
-      if (how == PlaybackEnd::Finished || how == PlaybackEnd::Failed)
+      if (how == PlaybackEnd::Finished || how == PlaybackEnd::Failed) {
         m_endToSettle = ItemEnd{how, error};
-      else
+        endRecording("the stream ended");
+      } else {
         m_status.ended(how, error);
+      }
       return false;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
@@ -468,13 +492,18 @@ bool MpvMediaPlayer::handleEvent(const mpv_event& event) {
         if (name == "paused-for-cache") m_status.setWaitingForCache(on);
       } else if (property.format == MPV_FORMAT_INT64 && name == "cache-buffering-state") {
         m_status.setBufferedPercent(static_cast<long>(*static_cast<const int64_t*>(property.data)));
+      } else if (property.format == MPV_FORMAT_DOUBLE && name == "demuxer-cache-duration") {
+        m_aheadSeconds = *static_cast<const double*>(property.data);
       }
       return false;
     }
     case MPV_EVENT_LOG_MESSAGE: {
       const auto& message = *static_cast<const mpv_event_log_message*>(event.data);
       const std::string level = message.level;
-      m_status.noteProblem(message.prefix, level == "error" || level == "fatal", message.text);
+      const bool isError = level == "error" || level == "fatal";
+      m_status.noteProblem(message.prefix, isError, message.text);
+      if (recording() && endsRecording(isError, message.prefix, message.text))
+        endRecording(recordingFailure(message.text));
       if (const int status = httpErrorStatus(message.text)) m_item.httpStatus = status;
       const auto handler = onLogMessage;
       if (handler) handler(level, message.prefix, message.text);

@@ -18,6 +18,7 @@
 #include "platform/playlist_fetch.h"
 #include "player_logic/player_status.h"
 #include "player_logic/reconnect_policy.h"
+#include "player_logic/time_shift.h"
 
 namespace zephra {
 
@@ -49,6 +50,16 @@ class MpvMediaPlayer final : public MediaPlayer {
   void prepare() override;
   wxWindow* window() override;
   void setServerCookie(const std::string& base, const std::string& cookie) override;
+  SeekOutcome seekBy(double seconds) override;
+  bool returnToLive() override;
+  void startRecording(const std::string& path) override;
+  void stopRecording() override;
+  bool recording() const override { return !m_recordingPath.empty(); }
+  std::string recordingProblem() const override { return m_recordingProblem; }
+  void setCornerText(const std::string& text) override;
+  // What the engine was last told to show: the brief text after a seek, and the corner text.
+  const std::string& onScreenText() const { return m_onScreenText; }
+  const std::string& cornerText() const { return m_cornerText; }
 
   // Gives an engine, not yet initialised, the player's settings, drawing into `windowId`, and
   // starts it. Public so that benchmarks can run the bare engine exactly as the player does.
@@ -63,12 +74,21 @@ class MpvMediaPlayer final : public MediaPlayer {
  private:
   struct EventPump;
 
+  // The buffer that lets a live channel be paused and rewound: memory and a file in the user's
+  // cache folder (media_player_mpv_shift.cpp).
+  static void configureTimeShift(MpvHandle& mpv);
+  void showOnScreen(const std::string& text);
+  // Rewound before what a live channel keeps: asks the local server for the channel's archive
+  // from `utc` and plays it when there is one.
+  void openArchive(std::int64_t utc);
+
   MpvHandle& engine() const;
   // Throws when the player's window is gone: settings are then neither read nor kept.
   void requireOpen() const;
   void open(const std::string& url, const StreamHeaders& headers);
   void openVariant(const std::string& url, const StreamHeaders& headers);
-  void load(const std::string& url, const StreamHeaders& headers);
+  // `recordTo`: a file the item is recorded to from its start.
+  void load(const std::string& url, const StreamHeaders& headers, const std::string& recordTo = {});
   bool sendsServerCookie(const std::string& url) const;
   // Plays nothing and says why in the status.
   void refuse(const std::string& why);
@@ -81,6 +101,11 @@ class MpvMediaPlayer final : public MediaPlayer {
   bool cancelReconnection();
   void reopen();
   void raiseStatusIfChanged();
+  // The player's status with how far behind live a channel is shown.
+  std::string statusText() const;
+  PlayPosition playPosition() const;
+  // Ends a recording the engine writes; `problem` says why when it was not asked for.
+  void endRecording(const std::string& problem);
   void requestDrain();
   void shutDown();
 
@@ -108,6 +133,13 @@ class MpvMediaPlayer final : public MediaPlayer {
   ReconnectPolicy m_reconnect;
   wxTimer m_reconnectTimer;  // runs on the UI thread
   std::unique_ptr<PlaylistFetch> m_masterFetch;  // an HLS channel's master playlist being read
+  std::unique_ptr<PlaylistFetch> m_archiveFetch;  // the local server asked for a channel's archive
+  std::string m_channelUrl;  // the live channel whose archive plays (End goes back to it)
+  double m_aheadSeconds = 0;  // received but not yet shown
+  std::optional<double> m_seekingTo;  // where the engine is going, until it gets there
+  std::string m_recordingPath, m_recordingProblem;
+  std::string m_loadedUrl;  // what the engine was given for m_url (an HLS channel's variant)
+  std::string m_onScreenText, m_cornerText;
 };
 
 }  // namespace zephra

@@ -1,6 +1,8 @@
 #include "platform/mpv_handle.h"
 
 #include <clocale>
+#include <cstring>
+#include <optional>
 #include <utility>
 
 #include "platform/media_player.h"
@@ -148,6 +150,40 @@ std::string MpvHandle::text(const char* name) const {
   std::string value(raw);
   mpvLibrary().free(raw);
   return value;
+}
+
+namespace {
+
+const mpv_node* member(const mpv_node& map, const char* key) {
+  if (map.format != MPV_FORMAT_NODE_MAP || !map.u.list) return nullptr;
+  for (int i = 0; i < map.u.list->num; ++i)
+    if (std::strcmp(map.u.list->keys[i], key) == 0) return &map.u.list->values[i];
+  return nullptr;
+}
+
+std::optional<double> numberIn(const mpv_node* node) {
+  if (node && node->format == MPV_FORMAT_DOUBLE) return node->u.double_;
+  if (node && node->format == MPV_FORMAT_INT64) return static_cast<double>(node->u.int64);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<std::pair<double, double>> MpvHandle::cachedRanges() const {
+  mpv_node state{};
+  // Unavailable while nothing is open: no ranges, not a failure.
+  if (mpvLibrary().getProperty(checked(), "demuxer-cache-state", MPV_FORMAT_NODE, &state) < 0) return {};
+  std::vector<std::pair<double, double>> ranges;
+  const mpv_node* list = member(state, "seekable-ranges");
+  if (list && list->format == MPV_FORMAT_NODE_ARRAY && list->u.list) {
+    for (int i = 0; i < list->u.list->num; ++i) {
+      const mpv_node& range = list->u.list->values[i];
+      const auto start = numberIn(member(range, "start")), end = numberIn(member(range, "end"));
+      if (start && end && *start <= *end) ranges.emplace_back(*start, *end);
+    }
+  }
+  mpvLibrary().freeNodeContents(&state);
+  return ranges;
 }
 
 void MpvHandle::observe(const char* name, mpv_format format) {

@@ -36,6 +36,9 @@ class MpvHandle {
   int64_t integer(const char* name) const;
   double number(const char* name) const;
   std::string text(const char* name) const;
+  // The stretches of the playing item the engine holds in its cache and can seek in without
+  // reading the source again (start, end in seconds); empty when it holds none.
+  std::vector<std::pair<double, double>> cachedRanges() const;
 
   void observe(const char* name, mpv_format format);
   void requestLogMessages(const char* minLevel);

@@ -16,11 +16,13 @@ class PlaylistFetch {
     bool ok = false;      // a 2xx answer within the size and time limits
     std::string body;
     std::string address;  // where the answer came from, after redirects
+    std::string redirect; // where a redirect not followed points
   };
+  enum class Redirects { Follow, Report };
   // `headers` are "Name: value" lines sent with the request. Over http and https only, at most
   // `limit` bytes, within `timeoutMs`.
   PlaylistFetch(const std::string& address, const std::vector<std::string>& headers, size_t limit, long timeoutMs,
-                std::function<void(const Answer&)> done);
+                std::function<void(const Answer&)> done, Redirects redirects = Redirects::Follow);
   // Drops the fetch: `done` is not called after this, and the transfer ends soon.
   ~PlaylistFetch();
   PlaylistFetch(const PlaylistFetch&) = delete;

@@ -33,12 +33,12 @@ int onProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }  // namespace
 
 PlaylistFetch::PlaylistFetch(const std::string& address, const std::vector<std::string>& headers, size_t limit,
-                             long timeoutMs, std::function<void(const Answer&)> done)
+                             long timeoutMs, std::function<void(const Answer&)> done, Redirects redirects)
     : m_shared(std::make_shared<Shared>()) {
   m_shared->done = std::move(done);
   m_shared->limit = limit;
   // Detached: a dropped fetch ends within a progress report and then only touches what it shares.
-  std::thread([shared = m_shared, address, headers, timeoutMs] {
+  std::thread([shared = m_shared, address, headers, timeoutMs, redirects] {
     Answer answer;
     curl_slist* list = nullptr;
     try {
@@ -51,7 +51,7 @@ PlaylistFetch::PlaylistFetch(const std::string& address, const std::vector<std::
       curl.set(CURLOPT_URL, address.c_str());
       curl.set(CURLOPT_PROTOCOLS_STR, "http,https");
       curl.set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-      curl.set(CURLOPT_FOLLOWLOCATION, 1L);
+      curl.set(CURLOPT_FOLLOWLOCATION, redirects == Redirects::Follow ? 1L : 0L);
       curl.set(CURLOPT_MAXREDIRS, 5L);
       curl.set(CURLOPT_FAILONERROR, 1L);
       curl.set(CURLOPT_TIMEOUT_MS, timeoutMs);
@@ -64,6 +64,7 @@ PlaylistFetch::PlaylistFetch(const std::string& address, const std::vector<std::
       curl.set(CURLOPT_XFERINFODATA, static_cast<void*>(shared.get()));
       answer.ok = curl.perform() == CURLE_OK;
       answer.address = answer.ok ? curl.effectiveUrl() : address;
+      if (answer.ok && redirects == Redirects::Report) answer.redirect = curl.redirectUrl();
     } catch (const CurlError&) {
       answer.ok = false;
     }

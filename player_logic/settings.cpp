@@ -22,17 +22,28 @@ bool startsWith(const std::string& text, const char* prefix) { return text.rfind
 
 }  // namespace
 
+namespace {
+
+// An XDG base folder: the variable when it holds an absolute path (the rules call relative ones
+// invalid), else `fallback` in the home folder; "" when neither is known.
+std::string xdgFolder(const char* variable, const char* fallback) {
+  const char* xdg = std::getenv(variable);
+  if (xdg && *xdg == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) return {};
+  return std::string(home) + "/" + fallback;
+}
+
+}  // namespace
+
 std::string accountCodePath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string base;
-  if (xdg && *xdg == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) return {};
-    base = std::string(home) + "/.config";
-  }
-  return base + "/zephra-player/account";
+  const std::string base = xdgFolder("XDG_CONFIG_HOME", ".config");
+  return base.empty() ? base : base + "/zephra-player/account";
+}
+
+std::string userCacheFolder() {
+  const std::string base = xdgFolder("XDG_CACHE_HOME", ".cache");
+  return base.empty() ? base : base + "/zephra-player";
 }
 
 std::string loadAccountCode() {

@@ -16,6 +16,10 @@ namespace zephra {
 // Path of the per-user account file, following the XDG rules above.
 std::string accountCodePath();
 
+// The player's folder for what may be thrown away: $XDG_CACHE_HOME/zephra-player
+// (~/.cache/zephra-player); "" when neither is known.
+std::string userCacheFolder();
+
 // The account code, or "" when none is configured or the file cannot be read. Never throws.
 std::string loadAccountCode();
 std::string loadAccountCode(const std::string& path);

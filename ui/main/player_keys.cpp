@@ -28,8 +28,43 @@ PlayerKeyCommand playerKeyCommand(int keyCode, int modifiers) {
       return PlayerKeyCommand::PreviousChannel;
     case WXK_BACK:
       return PlayerKeyCommand::LastChannel;
+    case WXK_LEFT:
+    case WXK_NUMPAD_LEFT:
+    case WXK_DOWN:
+    case WXK_NUMPAD_DOWN:
+      return PlayerKeyCommand::SeekBack;
+    case WXK_RIGHT:
+    case WXK_NUMPAD_RIGHT:
+    case WXK_UP:
+    case WXK_NUMPAD_UP:
+      return PlayerKeyCommand::SeekForward;
+    case WXK_END:
+    case WXK_NUMPAD_END:
+      return PlayerKeyCommand::ReturnToLive;
+    case 'R':
+    case 'r':
+      return PlayerKeyCommand::Record;
     default:
       return PlayerKeyCommand::None;
+  }
+}
+
+int seekSeconds(int keyCode) {
+  switch (keyCode) {
+    case WXK_LEFT:
+    case WXK_NUMPAD_LEFT:
+      return -10;
+    case WXK_RIGHT:
+    case WXK_NUMPAD_RIGHT:
+      return 10;
+    case WXK_DOWN:
+    case WXK_NUMPAD_DOWN:
+      return -60;
+    case WXK_UP:
+    case WXK_NUMPAD_UP:
+      return 60;
+    default:
+      return 0;
   }
 }
 

@@ -13,7 +13,14 @@ enum class PlayerKeyCommand {
   NextChannel,      // Page Down, or the media key for the next track / channel down
   PreviousChannel,  // Page Up, or the media key for the previous track / channel up
   LastChannel,      // Backspace: the channel played before this one
+  SeekBack,         // Left: 10 s back; Down: 60 s back
+  SeekForward,      // Right: 10 s on; Up: 60 s on
+  ReturnToLive,     // End: a live channel played behind its edge goes back to it
+  Record,           // R: starts recording the channel, or stops it
 };
+
+// How far SeekBack and SeekForward go for `keyCode`, in seconds (negative: back); 0 for other keys.
+int seekSeconds(int keyCode);
 
 // `keyCode` is a wx key code (letters arrive upper case), `modifiers` a wx modifier mask.
 // Presses with Ctrl, Alt or Meta are never ours: Alt+F opens the File menu, for one.

@@ -42,6 +42,7 @@ TfrmMain::TfrmMain(PlatformParts platform)
     : wxFrame(nullptr, wxID_ANY, kApplicationTitle, wxPoint(192, 114), wxDefaultSize, kMainWindowStyle),
       tmrWait(this),
       tmrServerRestart(this),
+      tmrRecord(this),
       m_platform(std::move(platform)) {
   frmMain = this;
   // Own colours only: children such as the status bar keep the system's look.
@@ -68,6 +69,7 @@ TfrmMain::TfrmMain(PlatformParts platform)
 TfrmMain::~TfrmMain() {
   FormDestroy();
   tmrWait.Stop();
+  tmrRecord.Stop();
   tmrServerRestart.Stop();
   if (wxTheApp) wxTheApp->Unbind(wxEVT_QUERY_END_SESSION, &TfrmMain::onQueryEndSession, this);
   // The graphic controls unregister from the host, so they go before it.
@@ -173,6 +175,7 @@ void TfrmMain::bindEvents() {
   if (wxTheApp) wxTheApp->Bind(wxEVT_QUERY_END_SESSION, &TfrmMain::onQueryEndSession, this);
   Bind(wxEVT_TIMER, [this](wxTimerEvent&) { tmrWaitTimer(); }, tmrWait.GetId());
   Bind(wxEVT_TIMER, [this](wxTimerEvent&) { tmrServerRestartTimer(); }, tmrServerRestart.GetId());
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { tmrRecordTimer(); }, tmrRecord.GetId());
 
   const auto menu = [this](wxMenuItem* item, void (TfrmMain::*handler)()) {
     Bind(wxEVT_MENU, [this, handler](wxCommandEvent&) { (this->*handler)(); }, item->GetId());
@@ -293,6 +296,7 @@ void TfrmMain::FormCloseQuery(bool& CanClose) {
     CanClose = false;
     return;
   }
+  endRecording();
   wmApp().stop();
   CanClose = true;
 }

@@ -10,6 +10,7 @@
 //   uMain_server.cpp     starting the local server again when it has gone away
 //   uMain_zap.cpp        zapping through the directory page's channels
 //   uMain_health.cpp     telling the local server how each play fared
+//   uMain_record.cpp     seeking and recording from the keys
 #pragma once
 
 #include <chrono>
@@ -22,6 +23,7 @@
 #include <wx/timer.h>
 
 #include "player_logic/play_report.h"
+#include "player_logic/recording_session.h"
 #include "ui/main/platform_parts.h"
 
 class wxCheckBox;
@@ -93,6 +95,7 @@ class TfrmMain : public wxFrame {
 
   wxTimer tmrWait;
   wxTimer tmrServerRestart;  // one-shot: the wait after starting the server again
+  wxTimer tmrRecord;         // while recording: the time on the picture, the free space
 
   // The browser of the directory view and the player of the player view.
   WebView& wbApp();
@@ -154,6 +157,18 @@ class TfrmMain : public wxFrame {
   bool playLastChannel();
   // Marks CurrentUrl's links in the directory page and scrolls the first into view.
   void markPlayingChannel();
+  // The name the directory page gives the channel playing `value`; "" when it lists none.
+  std::string pageChannelName(const std::string& value);
+  // --- moving in time and recording (uMain_record.cpp) ---
+  // The arrow keys: moves the picture `seconds`. True when the player could.
+  bool seekPlayer(int seconds);
+  // R: starts recording the channel playing, or stops the recording.
+  bool toggleRecording();
+  // Stops the recording, if one runs, and gives its file its finished name; `why` says why it
+  // stopped by itself.
+  void endRecording(const std::string& why = {});
+  void tmrRecordTimer();
+  bool isRecording() const { return m_recording.has_value(); }
 
   // --- directory view ---
   void tabBrowserwbAppBeforeNavigate2(const std::string& URL);
@@ -219,6 +234,8 @@ class TfrmMain : public wxFrame {
   PlayReporter m_playReports;
   std::chrono::steady_clock::time_point m_playStarted;
   bool m_playOutcomePending = false;
+  std::optional<RecordingSession> m_recording;
+  int m_menusOpen = 0;  // menus of the menu bar open now: the keys are theirs
 };
 
 // The application's single main window, through which the player frame and the other windows

@@ -1,6 +1,6 @@
 // Keyboard keys of the player view: Space, F/F11, Esc and M do what the matching button or menu
 // item does, and only where that button or item could be used right now; Page Up/Down and
-// Backspace zap (uMain_zap.cpp).
+// Backspace zap (uMain_zap.cpp); the arrows and End move in time, R records (uMain_record.cpp).
 #include <wx/event.h>
 #include <wx/menuitem.h>
 
@@ -27,7 +27,17 @@ bool pressIfUsable(TImageButton& button) {
 // focus sits inside the player view.
 void TfrmMain::bindKeys() {
   Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
-    if (!playerKeyDown(event.GetKeyCode(), event.GetModifiers())) event.Skip();
+    // An open menu sees the keys first on some toolkits but not on GTK: its arrows and Return
+    // must still move in it, not in the picture.
+    if (m_menusOpen > 0 || !playerKeyDown(event.GetKeyCode(), event.GetModifiers())) event.Skip();
+  });
+  Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& event) {
+    event.Skip();
+    if (!event.IsPopup()) ++m_menusOpen;
+  });
+  Bind(wxEVT_MENU_CLOSE, [this](wxMenuEvent& event) {
+    event.Skip();
+    if (!event.IsPopup() && m_menusOpen > 0) --m_menusOpen;
   });
   // A key reaches the frame only through a focused control. A link click leaves the focus in
   // the directory's browser, which the player view then hides, and the toolkit drops it with
@@ -67,6 +77,13 @@ bool TfrmMain::playerKeyDown(int keyCode, int modifiers) {
       return zapChannel(-1);
     case PlayerKeyCommand::LastChannel:
       return playLastChannel();
+    case PlayerKeyCommand::SeekBack:
+    case PlayerKeyCommand::SeekForward:
+      return seekPlayer(seekSeconds(keyCode));
+    case PlayerKeyCommand::ReturnToLive:
+      return wmApp().returnToLive();
+    case PlayerKeyCommand::Record:
+      return toggleRecording();
     case PlayerKeyCommand::None:
       break;
   }

@@ -16,6 +16,7 @@
 namespace zephra {
 
 void TfrmMain::playChannel(const std::string& url) {
+  endRecording();
   showPlayerView();
   if (url != CurrentUrl) PreviousUrl = CurrentUrl;
   CurrentUrl = url;
@@ -52,7 +53,7 @@ void TfrmMain::tabPlayerwmAppMediaChange() {
 void TfrmMain::wmAppStatusChange() {
   const std::string status = wmApp().status();
   notePlayOutcome(false);
-  if (status == "Playing") m_openingName.clear();
+  if (status.rfind("Playing", 0) == 0) m_openingName.clear();
   setStatusText(m_openingName.empty() ? status : m_openingName + ": " + status);
 }
 

@@ -48,14 +48,15 @@ bool TfrmMain::zapChannel(int step) {
   return true;
 }
 
+std::string TfrmMain::pageChannelName(const std::string& value) {
+  for (const PageChannel& channel : pageChannels(wbApp()))
+    if (channel.value == value) return channel.name;
+  return {};
+}
+
 bool TfrmMain::playLastChannel() {
   if (PreviousUrl.empty()) return false;
-  std::string name;
-  for (const PageChannel& channel : pageChannels(wbApp()))
-    if (channel.value == PreviousUrl) {
-      name = channel.name;
-      break;
-    }
+  const std::string name = pageChannelName(PreviousUrl);
   const std::string previous = PreviousUrl;  // playing it makes the current channel the previous one
   playLinkValue(previous);
   m_openingName = name;

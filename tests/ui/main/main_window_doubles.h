@@ -101,6 +101,29 @@ class FakePlayer : public MediaPlayer {
   void setServerCookie(const std::string& base, const std::string& cookie) override {
     serverCookies.push_back(base + " " + cookie);
   }
+  SeekOutcome seekBy(double seconds) override {
+    call("seekBy " + std::to_string(static_cast<int>(seconds)));
+    return seekOutcome;
+  }
+  bool returnToLive() override {
+    call("returnToLive");
+    return true;
+  }
+  // Writes a little, as the engine would.
+  void startRecording(const std::string& path) override {
+    call("startRecording");
+    std::ofstream(path, std::ios::binary) << "recorded";
+    recordingTo = path;
+  }
+  void stopRecording() override {
+    call("stopRecording");
+    recordingTo.clear();
+  }
+  bool recording() const override { return !recordingTo.empty(); }
+  void setCornerText(const std::string& text) override { cornerText = text; }
+  SeekOutcome seekOutcome = SeekOutcome::Moved;
+  std::string recordingTo;
+  std::string cornerText;
 
   std::vector<std::string> calls;
   std::vector<std::string> serverCookies;

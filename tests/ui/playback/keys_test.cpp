@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <wx/defs.h>
 
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
 #include "tests/ui/playback/playback_fixture.h"
 #include "ui/main/channel_zap.h"
 #include "ui/main/player_keys.h"
@@ -29,6 +33,13 @@ TEST(PlayerKeyCommand, MapsThePlayerKeysAndLeavesEverythingElse) {
       {WXK_PAGEUP, wxMOD_SHIFT, PlayerKeyCommand::PreviousChannel},
       {WXK_MEDIA_PREV_TRACK, wxMOD_NONE, PlayerKeyCommand::PreviousChannel},
       {WXK_BACK, wxMOD_NONE, PlayerKeyCommand::LastChannel},
+      {WXK_LEFT, wxMOD_NONE, PlayerKeyCommand::SeekBack},
+      {WXK_DOWN, wxMOD_NONE, PlayerKeyCommand::SeekBack},
+      {WXK_RIGHT, wxMOD_NONE, PlayerKeyCommand::SeekForward},
+      {WXK_UP, wxMOD_NONE, PlayerKeyCommand::SeekForward},
+      {WXK_END, wxMOD_NONE, PlayerKeyCommand::ReturnToLive},
+      {'R', wxMOD_NONE, PlayerKeyCommand::Record},
+      {'R', wxMOD_CONTROL, PlayerKeyCommand::None},
       {WXK_PAGEDOWN, wxMOD_CONTROL, PlayerKeyCommand::None},  // the toolkit's tab switching
       // Menu accelerators and shortcuts of other windows are never taken.
       {'F', wxMOD_ALT, PlayerKeyCommand::None},
@@ -135,6 +146,45 @@ TEST_F(KeysTest, PageKeysZapThroughThePageAndBackspaceGoesBack) {
   // A page without channels leaves the key to others.
   wbApp().links.clear();
   EXPECT_FALSE(press(WXK_PAGEDOWN));
+}
+
+// R records into the videos folder under the page's name for the channel, R again or another
+// channel ends it with its finished name; names from the page cannot leave the folder.
+TEST_F(KeysTest, RecordKeyWritesIntoTheVideosFolderUntilStoppedOrZapped) {
+  TempDir home;
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("HOME", home.path().c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
+  TfrmMain& frm = open();
+  wbApp().links = {{"http://127.0.0.1/query.php#1|http://s/a.ts", "../News/24"},
+                   {"http://127.0.0.1/query.php#1|http://s/b.ts", "B"}};
+  playingChannel("http://s/a.ts");
+  const auto folder = home.path() / "Videos" / "Zephra Player";
+  const struct {
+    int key;
+    const char* call;
+    size_t finished;  // files with their finished name afterwards
+  } steps[] = {{'R', "startRecording", 0}, {'R', "stopRecording", 1}, {'R', "startRecording", 1},
+               {WXK_PAGEDOWN, "stopRecording", 2}, {WXK_LEFT, "seekBy -10", 2}, {WXK_UP, "seekBy 60", 2},
+               {WXK_END, "returnToLive", 2}};
+  for (const auto& step : steps) {
+    player().calls.clear();
+    EXPECT_TRUE(press(step.key)) << step.call;
+    ASSERT_FALSE(player().calls.empty()) << step.call;
+    EXPECT_EQ(player().calls.front(), step.call);
+    size_t finished = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.rfind("_News_24 ", name[0] == '.' ? 1 : 0), name[0] == '.' ? 1u : 0u) << name;
+      finished += name[0] != '.';
+    }
+    EXPECT_EQ(finished, step.finished) << step.call;
+  }
+  EXPECT_EQ(frm.statusText().rfind("B", 0), 0u) << frm.statusText();
+  EXPECT_EQ(player().cornerText, "");
+  player().seekOutcome = SeekOutcome::NotSeekable;
+  EXPECT_FALSE(press(WXK_RIGHT)) << "nothing to seek in: the key is someone else's";
+  setenv("HOME", oldHome.c_str(), 1);
 }
 
 TEST_F(KeysTest, KeysOfUnusableControlsDoNothing) {
