@@ -54,7 +54,7 @@ std::string LocalServer::scheduleRecording(const std::string& channelId, const s
   r.title = programme->title;
   r.start = programme->start;
   r.stop = programme->stop;
-  r.oneConnection = accountConnectionLimit(*channel) == 1;
+  r.oneConnection = accountConnectionLimit(*channel, m_sourceStore.list(), m_accounts) == 1;
   if (!m_recordingStore.schedule(r))
     return "it is scheduled already, or the list is full (" + std::to_string(kMaxRecordings) + " recordings)";
   m_recorder.wake();
