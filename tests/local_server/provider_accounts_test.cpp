@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "common/text.h"
+#include "local_server/recording/connection_limit.h"
 #include "local_server/sources/provider/provider_accounts.h"
 #include "tests/local_server/server_test_support.h"
 #include "tests/support/fake_provider.h"
@@ -203,6 +204,30 @@ TEST(ProviderAccountStore, AnOlderSourcesFileTakesAccountsAndKeepsItsIds) {
   for (const Source& source : store.list())
     kept.push_back(std::string(sourceKindName(source.kind)) + " " + source.name);
   EXPECT_EQ(kept, (std::vector<std::string>{"playlist A", "account P", "guide B"}));
+}
+
+// A recording warns of a busy account only for a channel of an account whose login said one.
+TEST(ProviderAccountStore, ConnectionLimitIsTheChannelsOwnAccounts) {
+  TempDir dir;
+  ProviderAccounts accounts((dir.path() / "accounts.json").string());
+  AccountInfo one, unsaid;
+  one.maxConnections = 1;
+  accounts.add(1, "secret", one, 0);
+  accounts.add(2, "secret", unsaid, 0);
+  std::vector<Source> sources(3);
+  sources[0] = {1, SourceKind::Account, "Single"};
+  sources[1] = {2, SourceKind::Account, "Unsaid"};
+  sources[2] = {3, SourceKind::Playlist, "Plain"};
+  const struct {
+    const char* source;
+    std::optional<int> limit;
+  } cases[] = {{"Single", 1}, {"Unsaid", std::nullopt}, {"Plain", std::nullopt}, {"", std::nullopt},
+               {"Gone", std::nullopt}};
+  for (const auto& c : cases) {
+    Channel channel;
+    channel.source = c.source;
+    EXPECT_EQ(accountConnectionLimit(channel, sources, accounts), c.limit) << c.source;
+  }
 }
 
 }  // namespace
