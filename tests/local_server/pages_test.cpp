@@ -394,7 +394,10 @@ TEST(FavoritesManager, ChangesComeOnlyFromThePlayerAndOurOwnPages) {
              "/favmanage.php?user=w&remove=" + alpha + token,
              "/favmanage.php?user=w&down=" + alpha + token, "/locup.php",
              "/valid.php?cmd=addFav&code=w&method=ID&value=" + gamma,
-             "/sources.php?code=&refresh=all" + token})
+             "/sources.php?code=&refresh=all" + token, "/sources.php?code=&toaccount=1" + token,
+             "/sources.php?code=&add=account&server=http://127.0.0.1:1&username=u&password=p&name=E" + token,
+             "/recordings.php?code=&record=" + alpha + "&at=1" + token,
+             "/recordings.php?code=&cancel=1" + token, "/recordings.php?code=&delete=1" + token})
       EXPECT_EQ(rawStatus(server.port(), target, local, headers), 403) << target << headers;
   }
   // Our pages' links without their token: what a playlist's text could name.
